@@ -1,0 +1,27 @@
+# Every tests/<folder>/tst_*.cpp is one QtTest executable and one CTest test.
+# A file named tst_ui_*.cpp also links the widget library and runs on the offscreen platform.
+# Each test gets its own HOME and XDG directories under the build tree, so no test ever
+# reads or writes the user's settings.
+file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tst_*.cpp)
+set(CHRONODE_SHARED_DIR "${CMAKE_SOURCE_DIR}/../shared" CACHE PATH "Folder holding captures/ (optional)")
+foreach(src IN LISTS test_sources)
+    get_filename_component(name ${src} NAME_WE)
+    get_filename_component(dir ${src} DIRECTORY)
+    add_executable(${name} ${src})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    if(name MATCHES "^tst_ui_")
+        target_link_libraries(${name} PRIVATE chronode_gui Qt6::Test)
+    else()
+        target_link_libraries(${name} PRIVATE chronode_core Qt6::Test)
+    endif()
+    target_compile_definitions(${name} PRIVATE
+        CHRONODE_SHARED_DIR="${CHRONODE_SHARED_DIR}"
+        CHRONODE_BINARY_DIR="${CMAKE_BINARY_DIR}"
+        CHRONODE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+    file(MAKE_DIRECTORY ${home}/config ${home}/runtime)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT 300
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+endforeach()

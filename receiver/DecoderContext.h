@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct ReceiverState;
+class AveragingInput;
+
+// What the decoders may change on the main display. The main window implements it; the
+// defaults do nothing, so headless users (tests, command-line tools) need not.
+class StationDisplay
+{
+public:
+    virtual ~StationDisplay() = default;
+    virtual void setAntennaIndicator(int /*value*/) {}
+    virtual void setNavigationIndicator(int /*value*/) {}
+    virtual void updateSatelliteTable() {}
+    virtual void updateSatelliteCount() {}
+    // Status-bar count labels set directly by a decoder ("%1.1d Tracked", "%1.1d Used", ...).
+    virtual void setTrackedText(const QString & /*text*/) {}
+    virtual void setUsedText(const QString & /*text*/) {}
+    // Receiver identity texts for the receiver-ID window.
+    virtual void appendReceiverIdText(const QString & /*text*/) {}
+    virtual void clearReceiverIdText() {}
+    // Refresh the clock panel after a time message (used when no 1PPS drives it).
+    virtual void refreshClockPanel() {}
+};
+
+// The send path toward the receiver (checksum completion, echo, pause). Implemented by the
+// receiver command channel; tests record what a decoder sends.
+class ReceiverCommandSink
+{
+public:
+    virtual ~ReceiverCommandSink() = default;
+    virtual void sendGpsRxCommand(const QByteArray &command) = 0;
+};
+
+// Options of the receiver settings that change how messages are decoded.
+struct DecoderOptions
+{
+    bool receiverInLocalTime = false;   // "GPS Rx in Local Time"
+};
+
+// Everything a decoder writes to besides its own return value. Pointers may be null in
+// headless use except state.
+struct DecoderContext
+{
+    ReceiverState *state = nullptr;
+    AveragingInput *averaging = nullptr;
+    StationDisplay *display = nullptr;
+    ReceiverCommandSink *commands = nullptr;
+    DecoderOptions options;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+// Shared helpers for the QtTest executables.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestSupport {
+
+// Points the settings store ("KTW Systems" / "Chronode") at a fresh temporary folder for the
+// life of the object, so a test never touches the user's settings. Each test function that
+// needs a clean store makes its own.
+class TemporarySettings
+{
+public:
+    TemporarySettings()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("KTW Systems"));
+        QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    }
+    QString path() const { return m_dir.path(); }
+    // The file the default QSettings object writes to.
+    QString fileName() const { return QSettings().fileName(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Folder of the real receiver captures, or an empty string when they are not present.
+inline QString capturesDir()
+{
+    const QString dir = QStringLiteral(CHRONODE_SHARED_DIR) + QStringLiteral("/captures");
+    return QDir(dir).exists() ? QDir(dir).absolutePath() : QString();
+}
+
+// Bytes of a capture file after its leading "#" comment lines; empty when absent.
+inline QByteArray captureBytes(const QString &fileName)
+{
+    const QString dir = capturesDir();
+    if (dir.isEmpty())
+        return {};
+    QFile f(dir + QLatin1Char('/') + fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray all = f.readAll();
+    qsizetype pos = 0;
+    while (pos < all.size() && all.at(pos) == '#') {
+        const qsizetype nl = all.indexOf('\n', pos);
+        if (nl < 0)
+            return {};
+        pos = nl + 1;
+    }
+    return all.mid(pos);
+}
+
+} // namespace TestSupport
+
+// Skips the current test when a capture is not available.
+#define CHRONODE_REQUIRE_CAPTURE(bytesVar, fileName)                                   \
+    const QByteArray bytesVar = TestSupport::captureBytes(QStringLiteral(fileName));   \
+    if (bytesVar.isEmpty())                                                            \
+        QSKIP("capture " fileName " not present")
