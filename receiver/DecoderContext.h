@@ -24,6 +24,10 @@ public:
     virtual void clearReceiverIdText() {}
     // Refresh the clock panel after a time message (used when no 1PPS drives it).
     virtual void refreshClockPanel() {}
+    // Status-bar texts of the fix state ("3-D Fix, ", "Time only fix (0-D Nav), ", ...) and of
+    // the DOPs ("DOPs: T = 1.4, P = 2.4, H = 1.1, V = 2.1").
+    virtual void setFixStatusText(const QString & /*text*/) {}
+    virtual void setDopStatusText(const QString & /*text*/) {}
 };
 
 // The send path toward the receiver (checksum completion, echo, pause). Implemented by the
