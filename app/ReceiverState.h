@@ -143,6 +143,17 @@ struct ReceiverState
     bool eaSeen = false;
     bool haSeen = false;
 
+    // Motorola timing: T-RAIM and time-solution status, and the T-RAIM settings sent out.
+    int32_t timeSolutionAccuracy = 0;   // ns, one sigma
+    bool bnSeen = false;                // a T-RAIM message of each family has been decoded
+    bool enSeen = false;
+    bool hnSeen = false;
+    bool receiverIdHnRequested = false; // the next @@Hn text replaces the receiver-ID window
+    uint8_t traimRate = 0;
+    uint8_t traimEnabled = 0;
+    uint16_t traimAlarmLimit = 10;      // units of 100 ns
+    uint8_t ppsControl = 1;
+
     // Clears the satellite table and the per-satellite elevation history.
     void clearSatellites();
 };

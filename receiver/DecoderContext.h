@@ -43,6 +43,9 @@ public:
 struct DecoderOptions
 {
     bool receiverInLocalTime = false;   // "GPS Rx in Local Time"
+    // Build the decoded text lines even while the raw-data window has never been opened (a GPS
+    // log that records them, the command-line decoder, tests).
+    bool alwaysBuildTexts = false;
 };
 
 // Everything a decoder writes to besides its own return value. Pointers may be null in
