@@ -22,4 +22,7 @@ public:
     virtual void setFixQuality(int quality) = 0;         // stored only when >= -1
     // The DOP text the Motorola decoder shows.
     virtual QString dopText() const = 0;
+    // Whether the station runs in position hold (GPS mode 0-D); the NMEA decoder then shows
+    // no DOPs of its own.
+    virtual bool positionHold() const { return false; }
 };
