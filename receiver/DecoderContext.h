@@ -22,6 +22,8 @@ public:
     // Receiver identity texts for the receiver-ID window.
     virtual void appendReceiverIdText(const QString & /*text*/) {}
     virtual void clearReceiverIdText() {}
+    // The receiver-identification menu action (disabled once "@@Cj" has answered).
+    virtual void setReceiverIdActionEnabled(bool /*enabled*/) {}
     // Refresh the clock panel after a time message (used when no 1PPS drives it).
     virtual void refreshClockPanel() {}
     // Status-bar texts of the fix state ("3-D Fix, ", "Time only fix (0-D Nav), ", ...) and of
