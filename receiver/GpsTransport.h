@@ -30,7 +30,8 @@ public:
     virtual bool waitForBytesWritten(int msecs) { Q_UNUSED(msecs); return true; }
     // Drops whatever is buffered in both directions.
     virtual void clear() {}
-    // Current modem input lines as ModemSignal bits; 0 when the transport has none.
+    // Current modem input lines as ModemSignal bits; 0 when the transport has none (a TCP
+    // link, a pseudo-terminal).
     virtual int modemSignals() { return 0; }
     virtual QString name() const = 0;
 

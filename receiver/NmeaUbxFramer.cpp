@@ -1,0 +1,134 @@
+#include "receiver/NmeaUbxFramer.h"
+
+#include "receiver/Checksums.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr unsigned char kUbxSync1 = 0xB5;
+constexpr unsigned char kUbxSync2 = 0x62;
+
+inline bool isPrintable(unsigned char c)
+{
+    return c >= 0x20 && c <= 0x7E;
+}
+
+} // namespace
+
+NmeaUbxFramer::NmeaUbxFramer()
+{
+    m_accumulator.reserve(MaxUbxPayload + 16);
+}
+
+void NmeaUbxFramer::reset()
+{
+    m_accumulator.resize(0);
+    m_state = 0;
+    m_ubxLength = 0;
+}
+
+void NmeaUbxFramer::feed(QByteArrayView bytes, bool nmeaOnly, bool &ppsPending, const FrameSink &sink)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        switch (m_state) {
+        case 0: {
+            if (ppsPending) {
+                sink(ppsMarker());
+                ppsPending = false;
+            }
+            m_accumulator.resize(0);
+            qsizetype j = i;
+            if (nmeaOnly) {
+                const void *at = std::memchr(p + i, '$', static_cast<size_t>(n - i));
+                j = at ? static_cast<const unsigned char *>(at) - p : n;
+            } else {
+                while (j < n && p[j] != '$' && p[j] != kUbxSync1)
+                    ++j;
+            }
+            if (j >= n) {
+                i = n;
+                break;
+            }
+            m_accumulator.append(static_cast<char>(p[j]));
+            m_state = p[j] == '$' ? 9 : 1;
+            i = j + 1;
+            break;
+        }
+        case 1:
+            if (p[i] != kUbxSync2) {
+                reset();   // looked at again in state 0
+                break;
+            }
+            m_accumulator.append(static_cast<char>(p[i++]));
+            m_state = 2;
+            break;
+        case 2:   // class
+        case 3:   // identifier
+        case 4:   // length, low byte
+            m_accumulator.append(static_cast<char>(p[i++]));
+            ++m_state;
+            break;
+        case 5: { // length, high byte
+            m_accumulator.append(static_cast<char>(p[i++]));
+            const int length = static_cast<uint8_t>(m_accumulator[4]) | (static_cast<uint8_t>(m_accumulator[5]) << 8);
+            if (length >= MaxUbxPayload) {
+                reset();
+                break;
+            }
+            m_ubxLength = length;
+            m_state = length == 0 ? 7 : 6;
+            break;
+        }
+        case 6: {
+            const qsizetype take = std::min<qsizetype>(m_ubxLength + 6 - m_accumulator.size(), n - i);
+            m_accumulator.append(reinterpret_cast<const char *>(p + i), take);
+            i += take;
+            if (m_accumulator.size() >= m_ubxLength + 6)
+                m_state = 7;
+            break;
+        }
+        case 7:
+            m_accumulator.append(static_cast<char>(p[i++]));
+            m_state = 8;
+            break;
+        case 8:
+            m_accumulator.append(static_cast<char>(p[i++]));
+            if (Checksums::ubxFrameValid(m_accumulator))
+                sink(m_accumulator);
+            reset();
+            break;
+        case 9: {
+            qsizetype k = i;
+            while (k < n && isPrintable(p[k]))
+                ++k;
+            const qsizetype room = MaxSentenceLength - m_accumulator.size();
+            if (k - i > room) {
+                // Too long to be a sentence: drop it and hunt again after what was kept.
+                i += room;
+                reset();
+                break;
+            }
+            m_accumulator.append(reinterpret_cast<const char *>(p + i), k - i);
+            i = k;
+            if (k >= n)
+                break;
+            if (p[k] == '\r' || p[k] == '\n') {
+                ++i;
+                if (Checksums::nmeaSentenceValid(m_accumulator))
+                    sink(m_accumulator);
+            }
+            // A control or 8-bit byte inside a sentence drops it; that byte is looked at
+            // again in state 0.
+            reset();
+            break;
+        }
+        default:
+            reset();
+            break;
+        }
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "receiver/MotorolaFramer.h"
+#include "receiver/NmeaUbxFramer.h"
+
+// Frames a receiver byte stream exactly as the link does for a receiver mode: Motorola binary
+// for modes 2 and 3, NMEA only for 1 and 6, UBX and NMEA for 9 and 10, nothing for 0 and 11.
+// Used by the link itself, by capture replay, the command-line decoder and the benchmarks.
+class StreamFramer
+{
+public:
+    explicit StreamFramer(int receiverMode = 11);
+
+    int mode() const { return m_mode; }
+    // A different mode drops both framers' partial messages. Returns whether it changed.
+    bool setMode(int receiverMode);
+
+    // Frames `bytes` in the current mode.
+    void feed(QByteArrayView bytes, const FrameSink &sink);
+    // The same, with the link's pending-PPS flag (the marker goes in at a message boundary).
+    void feed(QByteArrayView bytes, bool &ppsPending, const FrameSink &sink);
+
+    void reset();
+    // Whether a mode frames anything at all.
+    static bool framesAnything(int receiverMode);
+
+    MotorolaFramer &motorola() { return m_motorola; }
+    NmeaUbxFramer &nmeaUbx() { return m_nmeaUbx; }
+
+private:
+    int m_mode;
+    MotorolaFramer m_motorola;
+    NmeaUbxFramer m_nmeaUbx;
+};
