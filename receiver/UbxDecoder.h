@@ -1,0 +1,80 @@
+#pragma once
+
+#include "receiver/DecoderContext.h"
+#include "receiver/MessageDecoders.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+
+// Decodes u-blox UBX frames (whole, from 0xB5 0x62 through CK_B) into the receiver state, the
+// averaging engine and the display, and returns the one-line text for the raw-data window.
+//
+// Text layout: "UBX-<group>-<message> <fields>", e.g. "UBX-TIM-TP towMS = ...". Payload bytes
+// past the decoded fields, payloads of name-only messages (RXM, UPD) and whole frames of unknown
+// classes or IDs are shown as "<%2.2X>" per byte. A payload too short for its message shows the
+// name and its bytes and changes nothing. A frame that is not a complete, checksum-correct UBX
+// frame gives an empty text.
+//
+// Satellite table (NAV-SVINFO), per channel block, written at index svid:
+//   svFlags   = flags & 0x11: bit 0 used in the solution, bit 4 unhealthy (the u-blox meaning
+//               of those bits matches the table's u-blox flags; the orbit and correction bits
+//               are not kept, so bit 7 never switches the display to Motorola tracking names);
+//   trackMode = quality mapped onto the channel tracking codes: 0 idle -> 0 "Code Search",
+//               1 searching -> 1 "Code Acquire", 2 acquired and 3 detected but unusable ->
+//               3 "Freq Acquire", 4 code locked and 5-7 code and carrier locked -> 8
+//               "Available"; anything else -> 9 "Not Locked";
+//   inTrack   = 1 when the block names a channel (chn below 255);
+//   riseSet   = the elevation trend kept per satellite (a change of 2 degrees or more).
+//
+// Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI set AnswerFamily::Ublox.
+class UbxDecoder : public UbxMessageDecoder
+{
+public:
+    explicit UbxDecoder(const DecoderContext &context);
+
+    QString decodeUbxFrame(const QByteArray &frame) override;
+
+    // True after a NAV-STATUS with a time-only fix (gpsFix 5) until the next other NAV-STATUS.
+    bool timeOnlyFix() const { return m_timeOnlyFix; }
+
+    // "<B5><62>..." rendering of bytes that are not decoded.
+    static QString bytesText(QByteArrayView bytes);
+    // Trackmode code for a NAV-SVINFO quality value (see above).
+    static uint8_t trackModeForQuality(uint8_t quality);
+    // Leap second announced by AID-HUI fields: 0 none, 1 a positive one pending, 2 a negative
+    // one. nowSeconds counts from the GPS epoch (1980-01-06) on the UTC scale; wnf is the
+    // broadcast week modulo 256 and dn the day (1 = Sunday) at whose end the step happens.
+    static int leapSecondPending(int utcLs, int utcLsf, int wnf, int dn, int64_t nowSeconds);
+
+private:
+    struct Payload;
+    struct Result;
+
+    Result decodeNav(uint8_t id, const Payload &p);
+    Result decodeTim(uint8_t id, const Payload &p);
+    Result decodeCfg(uint8_t id, const Payload &p);
+    Result decodeMon(uint8_t id, const Payload &p);
+    Result decodeAid(uint8_t id, const Payload &p);
+    Result decodeAck(uint8_t id, const Payload &p);
+    Result decodeInf(uint8_t id, const Payload &p);
+    Result decodeRxm(uint8_t id, const Payload &p);
+    Result decodeUpd(uint8_t id, const Payload &p);
+
+    Result navStatus(const Payload &p);
+    Result navDop(const Payload &p);
+    Result navTimeUtc(const Payload &p);
+    Result navSvInfo(const Payload &p);
+    Result monVer(const Payload &p);
+    Result monHw(const Payload &p);
+    Result aidHui(const Payload &p);
+    Result cfgTp5(const Payload &p);
+
+    void setNavigation(int value);
+    void setAntenna(int value);
+    void markAnswered();
+
+    DecoderContext m_context;
+    bool m_timeOnlyFix = false;
+};
