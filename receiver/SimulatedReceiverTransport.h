@@ -1,0 +1,110 @@
+#pragma once
+
+#include "receiver/GpsTransport.h"
+#include "receiver/SimulatedReceiver.h"
+#include "receiver/SimulatedReceiverClock.h"
+
+#include <QTimer>
+#include <deque>
+#include <memory>
+
+// The link's view of a paced byte source that also drives the 1PPS line: each second raises
+// the simulated DCD level for a short pulse and delivers that second's bytes just after it,
+// the way a receiver sends its messages after the pulse they belong to. Shared by the
+// simulated receiver and the capture replay.
+class PacedPpsSource
+{
+public:
+    static constexpr int PulseWidthMs = 200;    // DCD stays high this long (simulated time)
+    static constexpr int MessageDelayMs = 20;   // the second's first byte follows the edge
+
+    // Edge bookkeeping. A rising edge is always seen by a reader, however its polls fall: the
+    // first read after an edge is high, after a low read if the last one was high.
+    void edge(qint64 atMs)
+    {
+        m_lastEdgeMs = atMs;
+        m_edgePending = true;
+    }
+    bool readLevel(qint64 nowMs)
+    {
+        bool level;
+        if (m_edgePending) {
+            level = !m_lastReadHigh;
+            if (level)
+                m_edgePending = false;
+        } else {
+            level = m_lastEdgeMs >= 0 && nowMs >= m_lastEdgeMs && nowMs < m_lastEdgeMs + PulseWidthMs;
+        }
+        m_lastReadHigh = level;
+        return level;
+    }
+    void reset()
+    {
+        m_lastEdgeMs = -1;
+        m_edgePending = false;
+        m_lastReadHigh = false;
+    }
+
+private:
+    qint64 m_lastEdgeMs = -1;
+    bool m_edgePending = false;
+    bool m_lastReadHigh = false;
+};
+
+// The simulated receiver behind the transport seam: port name "SIMULATOR". It answers what the
+// link writes, delivers one second of continuous output after each simulated 1PPS edge and
+// shows the pulse on the DCD line (modemSignals()).
+class SimulatedReceiverTransport : public GpsTransport
+{
+    Q_OBJECT
+public:
+    explicit SimulatedReceiverTransport(const SimulatedReceiverConfig &config = SimulatedReceiverConfig(),
+                                        const SimulationClock &clock = SimulationClock(),
+                                        QObject *parent = nullptr);
+    ~SimulatedReceiverTransport() override;
+
+    // The transport for the model stored under SimulatedReceiverConfig::keyModel() (or the one
+    // named, when not empty), on the computer clock.
+    static std::unique_ptr<GpsTransport> create(const QString &modelName = QString());
+
+    bool open(const GpsPortSettings &settings) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    QByteArray readAll() override;
+    qint64 write(const QByteArray &bytes) override;
+    void clear() override;
+    int modemSignals() override;
+    QString name() const override;
+
+    SimulatedReceiver &receiver() { return m_rx; }
+    SimulationClock &clock() { return m_clock; }
+
+    // Delivers whatever is due at the clock's present time. The internal timer calls it; with a
+    // manual clock the test calls it after moving the clock.
+    void pump();
+
+    // Real time a receiver at this data rate needs for the bytes (10 bits a byte).
+    static qint64 transmitMs(qsizetype bytes, int rate);
+
+Q_SIGNALS:
+    // A simulated 1PPS edge at the start of this UTC second.
+    void ppsEdge(qint64 utcSecond);
+
+private:
+    void queue(qint64 dueMs, const QByteArray &bytes);
+    void scheduleTimer();
+
+    SimulatedReceiver m_rx;
+    SimulationClock m_clock;
+    QTimer m_timer;
+    bool m_open = false;
+    QByteArray m_received;
+    qint64 m_nextSecond = 0;
+    PacedPpsSource m_pps;
+    struct Pending
+    {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+    std::deque<Pending> m_pending;
+};
