@@ -230,6 +230,11 @@ int NmeaDecoder::tableIdForTalker(const QByteArray &talker, int id)
     }
 }
 
+bool NmeaDecoder::wantTexts() const
+{
+    return m_ctx.options.alwaysBuildTexts || (m_ctx.state && m_ctx.state->rawWindowOpened);
+}
+
 void NmeaDecoder::warn(const QString &warning)
 {
     m_lastWarning = warning;
@@ -448,9 +453,10 @@ void NmeaDecoder::decodeGga(const Fields &f)
     if (!fix.present)
         return;
 
-    if (fix.altitudeUnit != QLatin1String("M"))
+    // An empty unit comes with an empty height (no fix yet): nothing to warn about.
+    if (!fix.altitudeUnit.isEmpty() && fix.altitudeUnit != QLatin1String("M"))
         warn(QStringLiteral("NMEA fAltitude_msl not in Meters"));
-    if (fix.geoidUnit != QLatin1String("M"))
+    if (!fix.geoidUnit.isEmpty() && fix.geoidUnit != QLatin1String("M"))
         warn(QStringLiteral("NMEA fGeoid_separation not in Meters"));
 
     // The AMU receivers' NMEA heights depend on their firmware: before 7.0 the altitude field
@@ -524,11 +530,17 @@ void NmeaDecoder::decodeGsa(const Fields &f)
         // In position hold the receiver's DOPs describe no solution of its own.
         m_ctx.averaging->setDops(-1.0, 0.0, 0.0, 0.0, -1.0);
         m_dopText = QStringLiteral("DOP not available (position hold)");
-        return;
+    } else {
+        if (m_ctx.averaging)
+            m_ctx.averaging->setDops(-1.0, pdop, hdop, vdop, -1.0);
+        m_dopText = QString::asprintf("PDOP = %3.1f, HDOP = %3.1f, VDOP = %3.1f", pdop, hdop,
+                                      vdop);
     }
-    if (m_ctx.averaging)
-        m_ctx.averaging->setDops(-1.0, pdop, hdop, vdop, -1.0);
-    m_dopText = QString::asprintf("PDOP = %3.1f, HDOP = %3.1f, VDOP = %3.1f", pdop, hdop, vdop);
+    if (m_ctx.display) {
+        if (receiverMode != NmeaMode5)
+            m_ctx.display->setFixStatusText(m_fixStatusText);
+        m_ctx.display->setDopStatusText(m_dopText);
+    }
 }
 
 void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
@@ -672,6 +684,8 @@ void NmeaDecoder::decodePgrmt(const Fields &f)
         "Data collection (C = collecting) = ",
         "Board temperature (degrees C) = ",
     };
+    if (!wantTexts())
+        return;
     QString out;
     for (int i = 0; i < 7; ++i)
         out += QLatin1String(labels[i]) + text(f, 2 + i) + QLatin1Char('\n');
@@ -683,6 +697,8 @@ void NmeaDecoder::decodePgrmi(const Fields &f)
     // $PGRMI,lat,N,lon,E,ddmmyy,hhmmss,receiver command
     if (m_ctx.state)
         m_ctx.state->setAnswered(AnswerFamily::Garmin);
+    if (!wantTexts())
+        return;
     const QString lat = text(f, 1, DefaultLatitude);
     const QString lon = text(f, 3, DefaultLongitude);
     const QString date = text(f, 5, "000000");
@@ -718,6 +734,8 @@ void NmeaDecoder::decodePgrmc(const Fields &f)
         "  Velocity Filter = ",
         "  Null field = ",
     };
+    if (!wantTexts())
+        return;
     QString out = QStringLiteral("$PGRMC Configuration Message:\n");
     for (int i = 0; i < 12; ++i) {
         out += QLatin1String(labels[i]) + text(f, 1 + i);
@@ -731,6 +749,8 @@ void NmeaDecoder::decodePgrmo(const Fields &f)
     // $PGRMO,target sentence,mode
     if (m_ctx.state)
         m_ctx.state->setAnswered(AnswerFamily::Garmin);
+    if (!wantTexts())
+        return;
     const QString target = field(f, 1).isEmpty() ? QStringLiteral("NONE") : text(f, 1);
     m_displayText = QStringLiteral("$PGRMO: Target Sentence = ") + target + QStringLiteral(", ")
                     + QStringLiteral("  Mode = ") + text(f, 2);

@@ -64,7 +64,8 @@ public:
     bool decodeNmeaSentence(const QByteArray &sentence) override;
 
     // Decoded text of the last sentence for the raw-data window (Garmin echoes); empty when
-    // the sentence itself says it all.
+    // the sentence itself says it all, and while neither the raw-data window has been opened
+    // nor the options ask for texts.
     QString displayText() const { return m_displayText; }
     // Status-bar texts, kept until a sentence replaces them.
     QString fixStatusText() const { return m_fixStatusText; }   // "3-D Fix (A)", "No Fix", ...
@@ -119,6 +120,8 @@ private:
     bool storeTime(int year, int month, int day, int hours, int minutes, double seconds,
                    bool roundToSecond);
     void warn(const QString &text);
+    // Decoded texts are built only while someone reads them (raw-data window, log, tools).
+    bool wantTexts() const;
 
     DecoderContext m_ctx;
 
