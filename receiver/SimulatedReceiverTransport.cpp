@@ -1,6 +1,7 @@
 #include "receiver/SimulatedReceiverTransport.h"
 
 #include "receiver/GpsPortSettings.h"
+#include "receiver/GpsTransportFactory.h"
 
 #include <QSettings>
 #include <algorithm>
@@ -26,6 +27,11 @@ std::unique_ptr<GpsTransport> SimulatedReceiverTransport::create(const QString &
         name = SimulatedReceiverConfig::loadModelName(settings);
     }
     return std::make_unique<SimulatedReceiverTransport>(SimulatedReceiverConfig::forModel(name));
+}
+
+void SimulatedReceiverTransport::registerIn(GpsTransportFactory &factory, const QString &modelName)
+{
+    factory.registerTransport(GpsPortSettings::simulatorPortName(), [modelName] { return create(modelName); });
 }
 
 QString SimulatedReceiverTransport::name() const

@@ -8,6 +8,8 @@
 #include <deque>
 #include <memory>
 
+class GpsTransportFactory;
+
 // The link's view of a paced byte source that also drives the 1PPS line: each second raises
 // the simulated DCD level for a short pulse and delivers that second's bytes just after it,
 // the way a receiver sends its messages after the pulse they belong to. Shared by the
@@ -66,6 +68,9 @@ public:
     // The transport for the model stored under SimulatedReceiverConfig::keyModel() (or the one
     // named, when not empty), on the computer clock.
     static std::unique_ptr<GpsTransport> create(const QString &modelName = QString());
+    // Puts the simulated receiver behind the port name "SIMULATOR" of a link's factory; an
+    // empty model name means the one stored in the settings when the port opens.
+    static void registerIn(GpsTransportFactory &factory, const QString &modelName = QString());
 
     bool open(const GpsPortSettings &settings) override;
     void close() override;
