@@ -411,6 +411,8 @@ void TestClockPanel::localTime()
 {
     QFETCH(QDateTime, pcNow);
     QFETCH(QString, text);
+    if (!QTimeZone("Europe/Berlin").isValid())
+        QSKIP("no time zone database on this machine");
     ReceiverState state;
     ClockPanel panel;
     ClockPanelInputs in = inputs(ClockMode::Pc, pcNow);
@@ -422,7 +424,8 @@ void TestClockPanel::localTime()
 void TestClockPanel::localTimeOtherZone()
 {
     const QTimeZone newYork("America/New_York");
-    QVERIFY(newYork.isValid());
+    if (!newYork.isValid())
+        QSKIP("no time zone database on this machine");
     QCOMPARE(ClockPanel::localTimeText(utc(2024, 1, 15, 17, 5, 6, 789), newYork),
              QStringLiteral("12:05:06.789<br>Eastern Standard Time"));
     QCOMPARE(ClockPanel::localTimeText(utc(2024, 7, 15, 17, 5, 6, 789), newYork),
