@@ -1,0 +1,96 @@
+#pragma once
+
+#include "receiver/DecoderContext.h"
+#include "receiver/MessageDecoders.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+struct ReceiverState;
+
+// Decodes Motorola Oncore "@@" binary frames (6-, 8- and 12-channel families and the Synergy
+// SSR units) into the receiver state, the averaging engine and the display, and returns the
+// decoded text line of each frame. Frames arrive as the link emits them: "@@", identifier and
+// body, without checksum, CR and LF; offsets count from the first '@'.
+class MotorolaDecoder : public MotorolaMessageDecoder
+{
+public:
+    // What the last decoded frame changed (see lastChanges()).
+    enum Change : int {
+        ChangedTime = 0x01,          // receiverUtcDateTime
+        ChangedPosition = 0x02,      // lastPosition()
+        ChangedSatellites = 0x04,    // the satellite table
+        ChangedCounts = 0x08,        // visibleCount / trackedCount
+        ChangedModel = 0x10,         // receiverModel and firmware
+        ChangedSawtooth = 0x20,      // ppsQuantizationError
+        ChangedVisible = 0x40,       // visibleCount only (position messages set both counts)
+    };
+
+    struct Position
+    {
+        double latitude = 0.0;       // degrees
+        double longitude = 0.0;      // degrees
+        double altEllipsoid = 0.0;   // metres
+        double altMsl = 0.0;         // metres (after the geoid fill)
+    };
+
+    explicit MotorolaDecoder(const DecoderContext &context);
+
+    QString decodeMotorolaFrame(const QByteArray &frame) override;
+
+    int lastChanges() const { return m_changes; }
+    const Position &lastPosition() const { return m_position; }
+    // Status text of the last position message, with its DOP text joined as the log shows it.
+    QString statusText() const { return m_statusText; }
+    // Fix dimension last handed to the engine (3, 2, 1; 0 before any).
+    int fixDimension() const { return m_fixDimension; }
+
+    DecoderContext &context() { return m_ctx; }
+
+    // One second has passed: counts the position-message precedence down (the one-second cycle
+    // calls this once per 1PPS tick).
+    static void countDownPrecedence(ReceiverState &state);
+
+    // Texts of the self-test result word of "@@Ca", "@@Fa" or "@@Ia" (frame as emitted).
+    static QString selfTestText(QByteArrayView frame, int receiverModel);
+
+private:
+    bool textsWanted() const;
+    void markTime(QByteArrayView f, bool roundSeconds);
+    void storePosition(double lat, double lon, double altEllipsoid, double altMsl);
+    void setCounts(int visible, int tracked);
+    void clearChannels();
+    void showStatus(const QString &status, const QString &dop);
+
+    QString decodeEaBa(QByteArrayView f, bool eightChannel);
+    QString decodeHa(QByteArrayView f);
+    QString decodeHb(QByteArrayView f);
+    QString decodeBb(QByteArrayView f);
+    QString decodeCj(QByteArrayView f);
+    QString decodeBd(QByteArrayView f);
+    QString decodeBj(QByteArrayView f);
+    QString decodeBo(QByteArrayView f);
+    QString decodeBkEk(QByteArrayView f);
+    QString decodeDataOnly(QByteArrayView f);
+
+    // Timing, T-RAIM, self test, command echoes and SSR extensions (MotorolaTiming.cpp).
+    QString decodeTraim(QByteArrayView f, int channels);
+    QString decodeHn(QByteArrayView f);
+    QString decodeSelfTest(QByteArrayView f);
+    QString decodeEcho(QByteArrayView f);
+    QString decodeSsr(QByteArrayView f);
+    bool isTimingFrame(char group) const;
+
+    DecoderContext m_ctx;
+    int m_changes = 0;
+    Position m_position;
+    QString m_statusText;
+    int m_fixDimension = 0;
+};
+
+// printf-exact formatting of the decoded text lines.
+QString motorolaFormat(const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

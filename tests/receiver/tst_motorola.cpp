@@ -1,0 +1,668 @@
+#include "app/ReceiverState.h"
+#include "averaging/Geoid.h"
+#include "receiver/MotorolaDecoder.h"
+#include "receiver/MotorolaFrame.h"
+#include "receiver/MotorolaModels.h"
+#include "RecordingAveraging.h"
+#include "TestSupport.h"
+
+#include <QtTest>
+
+using MotorolaFrame::Builder;
+namespace M = ReceiverModelCode;
+
+namespace {
+
+struct Channel { uint8_t id, mode, signal, status; };
+
+// An 8- or 6-channel position message with the fields the decoder reads.
+QByteArray positionFrame(bool eight, uint8_t status, uint8_t dopType = 0, int32_t mslCm = 4940,
+                         QList<Channel> channels = {}, uint8_t seconds = 3, uint32_t nanos = 500000000,
+                         int32_t latMas = 207766190, int32_t lonMas = 43281325, int32_t altCm = 8644)
+{
+    Builder b(eight ? "Ea" : "Ba");
+    b.wireLength(eight ? 76 : 68);
+    b.put8(4, 8).put8(5, 25).put16(6, 2000).put8(8, 4).put8(9, 50).put8(10, seconds).put32(11, nanos);
+    b.put32(15, uint32_t(latMas)).put32(19, uint32_t(lonMas)).put32(23, uint32_t(altCm));
+    b.put32(27, uint32_t(mslCm)).put16(31, 16).put16(33, 320).put16(35, 35).put8(37, dopType);
+    b.put8(38, 12).put8(39, 4);
+    for (int i = 0; i < channels.size(); ++i) {
+        const Channel &c = channels.at(i);
+        b.put8(40 + 4 * i, c.id).put8(41 + 4 * i, c.mode).put8(42 + 4 * i, c.signal).put8(43 + 4 * i, c.status);
+    }
+    b.put8(eight ? 72 : 64, status);
+    return b.body();
+}
+
+QByteArray haFrame(uint16_t statusWord = 0xE40A, int32_t mslCm = 0)
+{
+    Builder b("Ha");
+    b.wireLength(154);
+    b.put8(4, 12).put8(5, 31).put16(6, 2016).put8(8, 23).put8(9, 59).put8(10, 59).put32(11, 600000000);
+    b.put32(15, uint32_t(-122400000)).put32(19, uint32_t(-360000000)).put32(23, uint32_t(-525));
+    b.put32(27, uint32_t(mslCm)).put16(47, 123).put16(49, 45).put16(51, 3599).put16(53, 12);
+    b.put8(55, 11).put8(56, 10);
+    b.put8(57, 5).put8(58, 8).put8(59, 50).put8(60, 44).put16(61, 0x0117);
+    b.put16(129, statusWord).put8(131, 1).put8(132, 2).put16(133, uint16_t(-300)).put32(135, 123456);
+    b.put16(139, 103).put8(141, 7).put8(142, 1).put8(143, 2).put8(144, 0);
+    b.put8(145, 'T').put8(146, 'A').put8(147, 'G').put8(148, '1').put8(149, '2').put8(150, '3');
+    return b.body();
+}
+
+QByteArray bbFrame(QList<std::array<int, 4>> sats, int count = -1, qsizetype wire = 0)
+{
+    // Each entry: id, doppler, elevation, azimuth.
+    Builder b("Bb");
+    b.u8(uint8_t(count < 0 ? sats.size() : count));
+    for (const auto &s : sats)
+        b.u8(uint8_t(s[0])).i16(int16_t(s[1])).u8(uint8_t(s[2])).u16(uint16_t(s[3])).u8(0);
+    if (wire)
+        b.wireLength(wire);
+    return b.body();
+}
+
+// A "@@Cj" identification text with the model number, version fields and maker line placed
+// where the receiver puts them.
+QByteArray cjFrame(const QByteArray &model, const QByteArray &maker = "COPYRIGHT 1991-2000 MOTOROLA INC.",
+                   const QByteArray &ver = "4", const QByteArray &rev = "20", const QByteArray &tail = {})
+{
+    QByteArray t(291, ' ');
+    t.replace(0, 4, "@@Cj");
+    auto put = [&](int off, const QByteArray &s) { t.replace(off, s.size(), s); };
+    put(6, maker);
+    put(40, "SOFTWARE DATE  Jun 12 2008\r\n");
+    put(84, ver);
+    put(112, rev);
+    put(140, "MODEL #    ");
+    put(148, model);
+    if (!tail.isEmpty())
+        put(170, tail);
+    return t;
+}
+
+struct Fixture
+{
+    ReceiverState state;
+    RecordingAveraging averaging;
+    RecordingDisplay display;
+    MotorolaDecoder decoder;
+    explicit Fixture(int model = M::UT, bool texts = true)
+        : decoder(context(texts))
+    {
+        state.receiverModel = model;
+    }
+    DecoderContext context(bool texts)
+    {
+        DecoderContext c;
+        c.state = &state;
+        c.averaging = &averaging;
+        c.display = &display;
+        c.options.alwaysBuildTexts = texts;
+        return c;
+    }
+    QString decode(const QByteArray &f) { return decoder.decodeMotorolaFrame(f); }
+    void tick(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            MotorolaDecoder::countDownPrecedence(state);
+    }
+};
+
+} // namespace
+
+class TestMotorola : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void eaWholeMessage();
+    void baSixChannels();
+    void timeRounding_data();
+    void timeRounding();
+    void amuCNo_data();
+    void amuCNo();
+    void geoidFill_data();
+    void geoidFill();
+    void eaStatusBits_data();
+    void eaStatusBits();
+    void precedence();
+    void haWholeMessage();
+    void hbShortMessage();
+    void bbTrendAndShortFrame();
+    void bbRefreshWaitsForPositionMessages();
+    void modelIdentification_data();
+    void modelIdentification();
+    void ssrFirmwareAndOtherMakers();
+    void smallMessages_data();
+    void smallMessages();
+    void dopMessageToEngine();
+    void textsOnlyWhenWanted();
+    void shortAndForeignFramesIgnored();
+};
+
+void TestMotorola::eaWholeMessage()
+{
+    Fixture fx(M::UT);
+    const QByteArray f = positionFrame(true, 0x24, 0, 4940,
+                                       { { 9, 8, 36, 2 }, { 7, 8, 56, 2 }, { 21, 8, 42, 2 }, { 27, 8, 48, 2 } });
+    // A satellite seen by @@Bb keeps its elevation, azimuth and rise/set through the rebuild.
+    fx.state.satellites[9].elevation = 20;
+    fx.state.satellites[9].azimuth = 104;
+    fx.state.satellites[9].riseSet = -1;
+    fx.state.satellites[3].svId = 3;
+    fx.state.satellites[3].cNo = 40;
+    fx.state.timeMessageMissing = true;
+
+    QCOMPARE(fx.decode(f),
+             QStringLiteral("@@Ea, 08/25/2000, 04:50:03.500000000, 2.07766190e+08, 4.32813250e+07, 86.44, "
+                            "49.40, 0.16, 32.0, PDOP, 3.5, 12, 4, 0x24, 9, 8, 36, 0x02, 7, 8, 56, 0x02, 21, "
+                            "8, 42, 0x02, 27, 8, 48, 0x02, 0, 0, 0, 0x00, 0, 0, 0, 0x00, 0, 0, 0, 0x00, 0, "
+                            "0, 0, 0x00"));
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime(), QDateTime(QDate(2000, 8, 25), QTime(4, 50, 3), Qt::UTC));
+    QVERIFY(!fx.state.timeMessageMissing);
+    QCOMPARE(fx.averaging.positions.size(), 1);
+    QCOMPARE(fx.averaging.positions[0].lat, 207766190 / 3600000.0);
+    QCOMPARE(fx.averaging.positions[0].lon, 43281325 / 3600000.0);
+    QCOMPARE(fx.averaging.positions[0].altGps, 86.44);
+    QCOMPARE(fx.averaging.positions[0].altMsl, 49.40);
+    QCOMPARE(fx.averaging.speeds, QList<double>{ 16 * 0.019425 });
+    QCOMPARE(fx.averaging.headings, QList<double>{ 32.0 });
+    QCOMPARE(fx.averaging.timingSatellites, QList<int>{ 4 });
+    QCOMPARE(fx.averaging.fixTypes, QList<int>{ 3 });
+    QCOMPARE(fx.averaging.fixQualities, QList<int>{ 3 });
+    QCOMPARE(fx.state.visibleCount.value, 12);
+    QCOMPARE(fx.state.trackedCount.value, 4);
+    QCOMPARE(fx.display.trackedTexts, QStringList{ "4 Tracked" });
+    QCOMPARE(fx.display.navigation, QList<int>{ 0 });
+    QCOMPARE(fx.display.fixStatusTexts, QStringList{ "3-D Fix, DGPS, " });
+    QCOMPARE(fx.display.dopStatusTexts, QStringList{ "PDOP =  3.5" });
+    QCOMPARE(fx.decoder.statusText(), QStringLiteral("3-D Fix, DGPS: PDOP =  3.5"));
+    QCOMPARE(fx.display.satelliteTableUpdates, 1);
+
+    const SatelliteRecord &s9 = fx.state.satellites[9];
+    QCOMPARE(s9.svId, 9);
+    QCOMPARE(s9.cNo, 36);
+    QCOMPARE(int(s9.trackMode), 8);
+    QCOMPARE(int(s9.svFlags), 2);
+    QCOMPARE(int(s9.inTrack), 1);
+    QCOMPARE(s9.elevation, 20);
+    QCOMPARE(s9.azimuth, 104);
+    QCOMPARE(s9.riseSet, -1);
+    QCOMPARE(fx.state.satellites[7].cNo, 56);
+    // Not in a channel any more: cleared, with tracking mode 9.
+    QCOMPARE(fx.state.satellites[3].svId, 0);
+    QCOMPARE(fx.state.satellites[3].cNo, 0);
+    QCOMPARE(int(fx.state.satellites[3].trackMode), 9);
+    // Empty channels (ID 0) write record 0.
+    QCOMPARE(int(fx.state.satellites[0].inTrack), 1);
+    QCOMPARE(fx.state.eaCountdown, 5);
+    QVERIFY(fx.state.eaSeen);
+    QVERIFY(fx.state.answered(AnswerFamily::MotorolaBinary));
+}
+
+void TestMotorola::baSixChannels()
+{
+    Fixture fx(M::PVT6);
+    fx.averaging.dopTextToReturn = QStringLiteral("DOPs: P = 2.0");
+    const QByteArray f = positionFrame(false, 0x08, 0x20, 4940, { { 1, 2, 3, 4 }, {}, {}, {}, {}, { 6, 8, 10, 0x80 } });
+    QCOMPARE(f.size(), 65);
+    QCOMPARE(fx.decode(f),
+             QStringLiteral("@@Ba, 08/25/2000, 04:50:03.500000000, 2.07766190e+08, 4.32813250e+07, 86.44, "
+                            "49.40, 0.16, 32.0, PDOP, 3.5, 12, 4, 0x08, 1, 2, 3, 0x04, 0, 0, 0, 0x00, 0, 0, "
+                            "0, 0x00, 0, 0, 0, 0x00, 0, 0, 0, 0x00, 6, 8, 10, 0x80"));
+    // Ba rounds: 3.5 s becomes 4 s.
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime().time(), QTime(4, 50, 4));
+    // PVT6 is an AMU model: signal 10 gives trunc(20 + 4.6 + 0.5) = 25.
+    QCOMPARE(fx.state.satellites[6].cNo, 25);
+    QCOMPARE(int(fx.state.satellites[6].svFlags), 0x80);
+    // Survey flag of byte 37 overrides the navigation value.
+    QCOMPARE(fx.display.navigation, QList<int>{ 2 });
+    QCOMPARE(fx.decoder.statusText(), QStringLiteral("Acquiring Satellites or Position Hold: DOPs: P = 2.0"));
+    QCOMPARE(fx.state.baCountdown, 5);
+    QVERIFY(fx.state.baSeen);
+    QVERIFY(!fx.state.eaSeen);
+}
+
+void TestMotorola::timeRounding_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QDateTime>("expected");
+    auto utc = [](int y, int mo, int d, int h, int mi, int s) { return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC); };
+    QTest::newRow("Ea truncates .999999999") << positionFrame(true, 0, 0, 1, {}, 10, 999999999) << utc(2000, 8, 25, 4, 50, 10);
+    QTest::newRow("Ba rounds .5 up") << positionFrame(false, 0, 0, 1, {}, 10, 500000000) << utc(2000, 8, 25, 4, 50, 11);
+    QTest::newRow("Ba keeps .499999999") << positionFrame(false, 0, 0, 1, {}, 10, 499999999) << utc(2000, 8, 25, 4, 50, 10);
+    QTest::newRow("Ha rounds into the new year") << haFrame() << utc(2017, 1, 1, 0, 0, 0);
+}
+
+void TestMotorola::timeRounding()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QDateTime, expected);
+    Fixture fx(M::UT);
+    fx.decode(frame);
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime(), expected);
+    QCOMPARE(fx.state.receiverUtcDateTime.mjd(), ReceiverTime::mjdOf(expected.date()));
+}
+
+void TestMotorola::amuCNo_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("cno");
+    QTest::newRow("VP 100") << int(M::VP) << 100 << 45;
+    QTest::newRow("UT 45 unchanged") << int(M::UT) << 45 << 45;
+    QTest::newRow("VP 0") << int(M::VP) << 0 << 0;
+    QTest::newRow("XT 1") << int(M::XT) << 1 << 5;
+    QTest::newRow("VP6 255") << int(M::VP6) << 255 << 53;
+    QTest::newRow("M12 100 unchanged") << int(M::M12) << 100 << 100;
+}
+
+void TestMotorola::amuCNo()
+{
+    QFETCH(int, model);
+    QFETCH(int, signal);
+    QFETCH(int, cno);
+    Fixture fx(model);
+    fx.decode(positionFrame(true, 0x20, 0, 1, { { 17, 8, uint8_t(signal), 0 } }));
+    QCOMPARE(fx.state.satellites[17].cNo, cno);
+    QCOMPARE(MotorolaModels::amuToCNo(signal), model == M::UT || model == M::M12 ? MotorolaModels::amuToCNo(signal) : cno);
+}
+
+void TestMotorola::geoidFill_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("mslCm");
+    QTest::addColumn<double>("msl");
+    QTest::addColumn<int>("antenna");   // -1: indicator not touched
+    // 0 degrees / 0 degrees: the model table gives 18 m there.
+    QTest::newRow("UT fills") << int(M::UT) << 0 << 100.0 - 18.0 << 2;
+    QTest::newRow("GT fills") << int(M::GT) << 0 << 82.0 << 2;
+    QTest::newRow("CNXT fills") << int(M::CnxtNavman) << 0 << 82.0 << 2;
+    QTest::newRow("UT keeps a sent MSL height") << int(M::UT) << 5000 << 50.0 << 2;
+    QTest::newRow("VP never fills") << int(M::VP) << 0 << 0.0 << -1;
+    QTest::newRow("M12 not on Ea") << int(M::M12) << 0 << 0.0 << -1;
+}
+
+void TestMotorola::geoidFill()
+{
+    QFETCH(int, model);
+    QFETCH(int, mslCm);
+    QFETCH(double, msl);
+    QFETCH(int, antenna);
+    Fixture fx(model);
+    QCOMPARE(geoidSeparation(0.0, 0.0), 18.0);
+    // Byte 37 = 0x80: antenna code 2 in bits 6-7 (and therefore no DOP text).
+    fx.decode(positionFrame(true, 0x20, 0x80, mslCm, {}, 0, 0, 0, 0, 10000));
+    QCOMPARE(fx.averaging.positions.size(), 1);
+    QCOMPARE(fx.averaging.positions[0].altGps, 100.0);
+    QCOMPARE(fx.averaging.positions[0].altMsl, msl);
+    QCOMPARE(fx.decoder.lastPosition().altMsl, msl);
+    if (antenna < 0) {
+        QVERIFY(fx.display.antenna.isEmpty());
+    } else {
+        QCOMPARE(fx.display.antenna, QList<int>{ antenna });
+        QCOMPARE(fx.state.antennaState, antenna);
+    }
+    // Antenna bits make byte 37 neither 0 nor 1: no DOP text, except from the engine on AMU models.
+    QCOMPARE(fx.display.dopStatusTexts,
+             QStringList{ MotorolaModels::isAmuModel(model) ? fx.averaging.dopTextToReturn : QString() });
+}
+
+void TestMotorola::eaStatusBits_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("dopType");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("nav");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("nothing") << 0x00 << 0 << "PDOP =  3.5" << -1 << 0;
+    QTest::newRow("propagate") << 0x80 << 0 << "Position Propagate Mode: PDOP =  3.5" << 0 << 4;
+    QTest::newRow("poor geometry + 3D") << 0x60 << 1 << "Poor Geometry (DOP>20), 3-D Fix: HDOP =  3.5" << 0 << 2;
+    QTest::newRow("2D") << 0x10 << 0 << "Altitude Hold (2-D Fix): PDOP =  3.5" << 0 << 0;
+    QTest::newRow("acquiring") << 0x08 << 0 << "Acquiring Satellites or Position Hold: PDOP =  3.5" << 1 << 1;
+    QTest::newRow("bad almanac wins") << 0x03 << 0 << "Bad Almanac: PDOP =  3.5" << -1 << 0;
+    QTest::newRow("insufficient") << 0x02 << 2 << "Insufficient Satellites (<3), " << -1 << 0;
+    QTest::newRow("surveying") << 0x28 << 0x20 << "3-D Fix, Acquiring Satellites or Position Hold, " << 2 << 2;
+}
+
+void TestMotorola::eaStatusBits()
+{
+    QFETCH(int, status);
+    QFETCH(int, dopType);
+    QFETCH(QString, text);
+    QFETCH(int, nav);
+    QFETCH(int, quality);
+    Fixture fx(M::UT);
+    fx.decode(positionFrame(true, uint8_t(status), uint8_t(dopType)));
+    QCOMPARE(fx.decoder.statusText(), text);
+    QCOMPARE(fx.state.navigationState, nav);
+    QCOMPARE(fx.averaging.fixQualities, QList<int>{ quality });
+}
+
+void TestMotorola::precedence()
+{
+    Fixture fx(M::M12);
+    fx.decode(haFrame());
+    QCOMPARE(fx.state.haCountdown, 5);
+    const int callsAfterHa = fx.averaging.calls();
+    const QByteArray ea = positionFrame(true, 0x20);
+
+    fx.tick(3);
+    QCOMPARE(fx.decode(ea), QString());
+    QCOMPARE(fx.averaging.calls(), callsAfterHa);
+    QVERIFY(!fx.state.eaSeen);
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime().date(), QDate(2017, 1, 1));
+
+    fx.tick(3);
+    QCOMPARE(fx.state.haCountdown, 0);
+    QVERIFY(fx.decode(ea).startsWith("@@Ea, "));
+    QVERIFY(fx.state.eaSeen);
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime().date(), QDate(2000, 8, 25));
+
+    // Ba is dropped within 5 ticks of an Ea.
+    const QByteArray ba = positionFrame(false, 0x20);
+    fx.tick(4);
+    QCOMPARE(fx.decode(ba), QString());
+    QVERIFY(!fx.state.baSeen);
+    fx.tick(1);
+    QVERIFY(!fx.decode(ba).isEmpty());
+    QVERIFY(fx.state.baSeen);
+    fx.tick(10);
+    QCOMPARE(fx.state.baCountdown, 0);
+}
+
+void TestMotorola::haWholeMessage()
+{
+    Fixture fx(M::M12Plus);
+    fx.state.satellites[30].svId = 30;
+    QCOMPARE(fx.decode(haFrame()),
+             QStringLiteral("@@Ha, 12/31/2016, 23:59:59.600000000, -1.22400000e+08, -3.60000000e+08, -5.25, "
+                            "0.00, 1.23, 0.45, 359.9, PDOP, 1.2, 11, 10, 0xE40A, \"TAG123\", 5, 8, 50, 44, "
+                            "0x0117, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, "
+                            "0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, "
+                            "0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 0, 0, 0, 0, 0x0000, 1, 2, -300, "
+                            "123456, 51.5, 0x07, 0x010200"));
+    // Channel status: (0x17 & 0xF0) | bit 8 of the word | 8 for a low nibble of 7 or more.
+    QCOMPARE(int(fx.state.satellites[5].svFlags), 0x19);
+    QCOMPARE(fx.state.satellites[5].cNo, 50);
+    QCOMPARE(fx.state.satellites[30].svId, 0);
+    QCOMPARE(fx.display.antenna, QList<int>{ 1 });
+    QCOMPARE(fx.state.antennaState, 1);
+    QCOMPARE(fx.decoder.statusText(), QStringLiteral("3-D Fix, Insufficient Satellites (<3): PDOP =  1.2"));
+    QCOMPARE(fx.averaging.fixTypes, QList<int>{ 3 });
+    QCOMPARE(fx.averaging.speeds, QList<double>{ 123 * 0.019425 });
+    QCOMPARE(fx.averaging.headings.size(), 1);
+    QVERIFY(qFuzzyCompare(fx.averaging.headings[0], 359.9));
+    // M12+ fills the MSL height on @@Ha.
+    const double lat = -34.0, lon = -100.0;
+    QCOMPARE(fx.averaging.positions[0].lat, lat);
+    QCOMPARE(fx.averaging.positions[0].lon, lon);
+    QCOMPARE(fx.averaging.positions[0].altMsl, -5.25 - geoidSeparation(lat, lon));
+    QVERIFY(fx.state.haSeen);
+
+    // Status word pieces that set no 3-D fix give the HDOP text.
+    Fixture fx2(M::M12);
+    fx2.decode(haFrame(0x8050, 1234));
+    QCOMPARE(fx2.decoder.statusText(), QStringLiteral("Position Hold, Cold Start or Bad Almanac, DGPS: HDOP =  1.2"));
+    QCOMPARE(fx2.averaging.positions[0].altMsl, 12.34);
+    QCOMPARE(fx2.state.antennaState, 0);
+}
+
+void TestMotorola::hbShortMessage()
+{
+    Fixture fx(M::M12);
+    Builder b("Hb");
+    b.wireLength(54);
+    b.put8(4, 1).put8(5, 2).put16(6, 2024).put8(8, 3).put8(9, 4).put8(10, 5).put32(11, 250000000);
+    b.put32(15, 1000).put32(19, uint32_t(-2000)).put32(23, 1050).put16(31, 1).put16(33, 900).put16(35, 2);
+    b.put16(37, 20).put8(39, 5).put8(40, 4).put16(41, 0xC008);
+    b.put8(45, 'A').put8(46, 'B').put8(47, 'C').put8(48, 'D').put8(49, 'E').put8(50, 'F');
+    QCOMPARE(b.size(), 51);
+    QCOMPARE(fx.decode(b.body()),
+             QStringLiteral("@@Hb, 01/02/2024, 03:04:05.250000000, 1.00000000e+03, -2.00000000e+03, 10.50, "
+                            "0.00, 0.01, 0.02, 90.0, HDOP, 2.0, 5, 4,0xc008, \"ABCDEF\""));
+    QCOMPARE(fx.state.receiverUtcDateTime.dateTime(), QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    QCOMPARE(fx.decoder.statusText(), QStringLiteral("Altitude Hold (2-D Fix), Insufficient Satellites (<3): HDOP =  2.0"));
+    QCOMPARE(fx.averaging.fixTypes, QList<int>{ 2 });
+    QCOMPARE(fx.state.trackedCount.value, 4);
+}
+
+void TestMotorola::bbTrendAndShortFrame()
+{
+    Fixture fx(M::UT);
+    // n = 12 but a 60-byte message: 7 records are used.
+    QList<std::array<int, 4>> sats;
+    for (int i = 1; i <= 12; ++i)
+        sats.append({ i, 0, 10 + i, 100 + i });
+    const QByteArray shortBb = bbFrame(sats, 12, 60);
+    QCOMPARE(shortBb.size(), 57);
+    QString t = fx.decode(shortBb);
+    QVERIFY(t.startsWith("@@Bb 12 Prn, Doppler, El, Az, Hlth; 1 0 11 101 0; "));
+    QCOMPARE(t.count(';'), 8);
+    QCOMPARE(fx.state.satellites[7].svId, 7);
+    QCOMPARE(fx.state.satellites[7].elevation, 17);
+    QCOMPARE(fx.state.satellites[7].azimuth, 107);
+    QCOMPARE(fx.state.satellites[8].svId, 0);
+    QVERIFY(fx.state.lastBbTime > 0);
+
+    // Trend: first sighting only stores; changes under 2 degrees are ignored; Doppler decides
+    // when it is not zero.
+    Fixture g(M::UT);
+    g.decode(bbFrame({ { 5, 0, 30, 200 }, { 6, 0, 30, 10 } }));
+    QCOMPARE(g.state.lastElevation[5], 30);
+    QCOMPARE(g.state.satellites[5].riseSet, 0);
+    g.decode(bbFrame({ { 5, 0, 31, 200 }, { 6, -100, 29, 10 } }));
+    QCOMPARE(g.state.lastElevation[5], 30);
+    QCOMPARE(g.state.satellites[5].riseSet, 0);
+    QCOMPARE(g.state.satellites[6].riseSet, -1);
+    g.decode(bbFrame({ { 5, 0, 32, 200 }, { 6, 250, 27, 10 } }));
+    QCOMPARE(g.state.lastElevation[5], 32);
+    QCOMPARE(g.state.elevationTrend[5], 1);
+    QCOMPARE(g.state.satellites[5].riseSet, 1);
+    QCOMPARE(g.state.satellites[6].riseSet, 1);
+    QCOMPARE(g.state.elevationTrend[6], -1);
+    g.decode(bbFrame({ { 5, 0, 28, 200 }, { 0, 5, 5, 5 } }));
+    QCOMPARE(g.state.satellites[5].riseSet, -1);
+    QCOMPARE(g.state.satellites[0].svId, 0);
+    QCOMPARE(g.decode(bbFrame({ { 3, -5, 45, 270 } })), QStringLiteral("@@Bb 1 Prn, Doppler, El, Az, Hlth; 3 -5 45 270 0; "));
+}
+
+void TestMotorola::bbRefreshWaitsForPositionMessages()
+{
+    Fixture fx(M::UT);
+    const QByteArray bb = bbFrame({ { 5, 0, 30, 200 } });
+    fx.decode(bb);
+    QCOMPARE(fx.display.satelliteTableUpdates, 1);
+    fx.decode(positionFrame(true, 0x20));
+    QCOMPARE(fx.display.satelliteTableUpdates, 2);
+    fx.decode(bb);
+    QCOMPARE(fx.display.satelliteTableUpdates, 2);
+    fx.tick(5);
+    fx.decode(bb);
+    QCOMPARE(fx.display.satelliteTableUpdates, 3);
+}
+
+void TestMotorola::modelIdentification_data()
+{
+    QTest::addColumn<QByteArray>("number");
+    QTest::addColumn<int>("model");
+    QTest::newRow("A1") << QByteArray("A1121P1111") << int(M::XT);
+    QTest::newRow("B2") << QByteArray("B2121P1111") << int(M::VP6);
+    QTest::newRow("B4") << QByteArray("B4121P1155") << int(M::VP);
+    QTest::newRow("NS") << QByteArray("NS1234") << int(M::VP);
+    QTest::newRow("PVT") << QByteArray("PVT6123") << int(M::PVT6);
+    QTest::newRow("P2...T is M12") << QByteArray("P273TT12D1") << int(M::M12);
+    QTest::newRow("P1") << QByteArray("P121R1") << int(M::M12);
+    QTest::newRow("P2") << QByteArray("P283T12T11") << int(M::M12Plus);
+    QTest::newRow("P3") << QByteArray("P3") << int(M::M12M);
+    QTest::newRow("R1...N is GT") << QByteArray("R1221N1111") << int(M::GT);
+    QTest::newRow("R1") << QByteArray("R1221U1111") << int(M::UT);
+    QTest::newRow("R4") << QByteArray("R4121") << int(M::GTPlus);
+    QTest::newRow("R5") << QByteArray("R5122U1115") << int(M::UTPlus);
+    QTest::newRow("R6") << QByteArray("R6") << int(M::SL);
+    QTest::newRow("T8") << QByteArray("T8") << int(M::VP);
+    QTest::newRow("IL") << QByteArray("IL-123") << int(M::M12M);
+    QTest::newRow("unknown falls to M12M") << QByteArray("ZZ999") << int(M::M12M);
+}
+
+void TestMotorola::modelIdentification()
+{
+    QFETCH(QByteArray, number);
+    QFETCH(int, model);
+    Fixture fx(M::Unknown);
+    const QString text = fx.decode(cjFrame(number));
+    QCOMPARE(fx.state.receiverModel, model);
+    QCOMPARE(fx.state.firmwareVersionText, QStringLiteral("4.20"));
+    QCOMPARE(fx.state.firmwareVersion, 4.20);
+    QCOMPARE(fx.state.softwareDateText, QStringLiteral("Jun 12 2008"));
+    QVERIFY(fx.state.nmeaCapable);
+    QVERIFY(text.startsWith("@@Cj"));
+    QCOMPARE(fx.display.receiverIdTexts.size(), 1);
+    QCOMPARE(fx.display.receiverIdActionStates, QList<bool>{ false });
+    QCOMPARE(fx.decoder.lastChanges() & MotorolaDecoder::ChangedModel, int(MotorolaDecoder::ChangedModel));
+}
+
+void TestMotorola::ssrFirmwareAndOtherMakers()
+{
+    struct Case { QByteArray tail; int model; bool plus, plusPlus; };
+    const QList<Case> ssr = { { "SSR-6Tr", M::Ssr6Tr, false, false }, { "SSR-6Tr+", M::Ssr6Tr, true, false },
+                              { "SSR-6Tr++", M::Ssr6Tr, false, true }, { "SSR-6Tf+", M::Ssr6Tf, true, false },
+                              { "SSR-M8F", M::SsrM8F, false, true }, { "SSR-M8T", M::SsrM8T, false, true } };
+    for (const Case &c : ssr) {
+        Fixture fx(M::Unknown);
+        fx.decode(cjFrame("SYN1234", "COPYRIGHT 2012 Synergy Systems", "4", "20", c.tail));
+        QCOMPARE(fx.state.receiverModel, c.model);
+        QCOMPARE(fx.state.ssrPlus, c.plus);
+        QCOMPARE(fx.state.ssrPlusPlus, c.plusPlus);
+        QVERIFY2(!fx.state.nmeaCapable, c.tail.constData());   // SSR firmware 4.20
+    }
+    Fixture newer(M::Unknown);
+    newer.decode(cjFrame("SYN1234", "COPYRIGHT 2012 SYNERGY SYSTEMS", "V4", "21", "SSR-6Tr"));
+    QCOMPARE(newer.state.firmwareVersion, 4.21);
+    QVERIFY(newer.state.nmeaCapable);
+
+    // Other makers, recognised by fixed offsets.
+    QByteArray cnxt = cjFrame("", "xxxxxxxxxxxxxxxxxxxxCONEXANT", "1", "5");
+    Fixture c(M::Unknown);
+    c.decode(cnxt);
+    QCOMPARE(c.state.receiverModel, int(M::CnxtNavman));
+    QCOMPARE(c.state.firmwareVersionText, QStringLiteral("1.5"));
+    QByteArray signav = cjFrame("", "xxxxxxxxxxxxxxxxxxxxSIGNAV  ");
+    Fixture s(M::Unknown);
+    s.decode(signav);
+    QCOMPARE(s.state.receiverModel, int(M::Signav));
+    QByteArray lotus = cjFrame("", "xxxxxxxxxxxxxxxxxxxxi-LOTUS");
+    lotus.replace(164, 13, "IL-GPS-0080-B");
+    lotus.replace(83, 2, "V7");
+    Fixture l(M::Unknown);
+    l.decode(lotus);
+    QCOMPARE(l.state.receiverModel, int(M::TxOncore));
+    QCOMPARE(l.state.firmwareVersionText, QStringLiteral("V7.20"));
+
+    // No maker recognised: the model stays; a short text is ignored.
+    Fixture none(M::VP);
+    none.decode(cjFrame("R5", "COPYRIGHT 2000 NOBODY"));
+    QCOMPARE(none.state.receiverModel, int(M::VP));
+    Fixture shortCj(M::Unknown);
+    QCOMPARE(shortCj.decode(cjFrame("R5").left(119)), QString());
+    QCOMPARE(shortCj.state.receiverModel, int(M::Unknown));
+    QVERIFY(shortCj.display.receiverIdTexts.isEmpty());
+
+    QCOMPARE(MotorolaModels::lastNumber(QStringLiteral("V 12.3 rev -4.5x")), -4.5);
+    QCOMPARE(MotorolaModels::lastNumber(QStringLiteral("none")), 0.0);
+    QCOMPARE(MotorolaModels::name(M::Ssr6Tf), QStringLiteral("SSR-6Tf"));
+    QCOMPARE(MotorolaModels::name(14), QStringLiteral("UNKNOWN"));
+    QCOMPARE(MotorolaModels::codeOfName(QStringLiteral("ut+")), int(M::UTPlus));
+    QCOMPARE(MotorolaModels::codeOfName(QStringLiteral("CNXT/NVMN")), int(M::CnxtNavman));
+    QCOMPARE(MotorolaModels::codeOfName(QStringLiteral("nonsense")), -1);
+}
+
+void TestMotorola::smallMessages_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("text");
+    auto f = [](const char id[2], std::initializer_list<uint8_t> bytes, qsizetype wire) {
+        Builder b(id);
+        for (uint8_t v : bytes)
+            b.u8(v);
+        return b.wireLength(wire).body();
+    };
+    QTest::newRow("Bd valid") << f("Bd", { 1, 0x04, 0x10, 0x00, 0x90, 31, 0xFF, 0xFF, 0xFF, 0xFE }, 23)
+                              << "@@Bd, Valid almanac in the receiver, week = 1040, time = 144, Sats = 31, SV id mask = 0xFFFFFFFE ";
+    QTest::newRow("Bd none") << f("Bd", { 0 }, 23) << "@@Bd, No almanac in the receiver";
+    QTest::newRow("Bd bad") << f("Bd", { 7 }, 23) << "@@Bd, Message field error";
+    QTest::newRow("Bj 0") << f("Bj", { 0 }, 8) << "@@Bj, No leap second pending";
+    QTest::newRow("Bj 1") << f("Bj", { 1 }, 8) << "@@Bj, Addition of one leap second is pending";
+    QTest::newRow("Bj 2") << f("Bj", { 2 }, 8) << "@@Bj, Subtraction of one leap second is pending";
+    QTest::newRow("Bo") << f("Bo", { 18 }, 8) << "@@Bo - UTC offset = 18 seconds";
+    QTest::newRow("Bk") << f("Bk", { 0, 40, 0, 35, 0, 25, 0, 23, 0, 20, 0, 39, 0xFF, 0xF6, 0, 150, 0xFF, 0x38, 0, 5 }, 69)
+                        << "@@Bk GDOP = 4.0, PDOP =  3.5, HDOP =  2.5, VDOP =  2.3, TDOP = 2.0, Mag Var = 3.9, "
+                           "Vel_N = -0.1 m/s, Vel_E = 1.5 m/s, Vel_Up = -2.0 m/s, Diff Corr Age = 5.0 ...";
+    QTest::newRow("Ek") << f("Ek", { 0, 40, 0, 35, 0, 25, 0, 23, 0, 20 }, 71)
+                        << "@@Ek GDOP = 4.0, PDOP =  3.5, HDOP =  2.5, VDOP =  2.3, TDOP = 2.0, Mag Var = 0.0, "
+                           "Vel_N = 0.0 m/s, Vel_E = 0.0 m/s, Vel_Up = 0.0 m/s, Diff Corr Age = 0.0...";
+    QTest::newRow("Cf") << f("Cf", {}, 7) << "Receiver Set to Default Values";
+    QTest::newRow("Cb") << f("Cb", { 4, 25, 0xAB, 0xCD, 0xEF }, 33)
+                        << "@@Cb SF 4 PG 25 DATA: ABCDEF 000000 000000 000000 000000 000000 000000 000000";
+    QTest::newRow("Eg") << f("Eg", { 1, 0xA0 }, 10) << "@@Eg, 01A000";
+}
+
+void TestMotorola::smallMessages()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, text);
+    Fixture fx(M::UT);
+    QCOMPARE(fx.decode(frame), text);
+}
+
+void TestMotorola::dopMessageToEngine()
+{
+    Fixture fx(M::VP);
+    Builder b("Ek");
+    b.u16(40).u16(35).u16(25).u16(23).u16(20).wireLength(71);
+    fx.decode(b.body());
+    QCOMPARE(fx.averaging.dops.size(), 1);
+    QCOMPARE(fx.averaging.dops[0].gdop, 4.0);
+    QCOMPARE(fx.averaging.dops[0].tdop, 2.0);
+
+    Builder bj("Bj");
+    bj.u8(0xFF).wireLength(8);
+    fx.decode(bj.body());
+    QCOMPARE(fx.state.leapSecondPending, -1);
+    Builder bo("Bo");
+    bo.u8(13).wireLength(8);
+    fx.decode(bo.body());
+    QCOMPARE(fx.state.utcOffsetSeconds, 13);
+}
+
+void TestMotorola::textsOnlyWhenWanted()
+{
+    Fixture fx(M::UT, false);
+    const QByteArray ea = positionFrame(true, 0x20);
+    QCOMPARE(fx.decode(ea), QString());
+    QCOMPARE(fx.averaging.positions.size(), 1);   // decoding itself goes on
+    fx.state.rawWindowOpened = true;
+    fx.tick(5);
+    QVERIFY(fx.decode(ea).startsWith("@@Ea, "));
+}
+
+void TestMotorola::shortAndForeignFramesIgnored()
+{
+    Fixture fx(M::UT);
+    const QList<QByteArray> frames = { "", "@", "@@E", "$GPGGA", "@@Zz12345", positionFrame(true, 0x20).left(72),
+                                       haFrame().left(150), QByteArray("@@Hn") + QByteArray(10, '\0') };
+    for (const QByteArray &f : frames) {
+        QCOMPARE(fx.decode(f), QString());
+        QCOMPARE(fx.decoder.lastChanges(), 0);
+    }
+    QCOMPARE(fx.averaging.calls(), 0);
+    // Unknown identifiers are not an answer from a Motorola receiver.
+    Fixture unknown(M::UT);
+    unknown.decode("@@Zz12345");
+    unknown.decode("@@Ez12345");
+    QVERIFY(!unknown.state.answered(AnswerFamily::MotorolaBinary));
+    unknown.decode("@@Bo\x12");
+    QVERIFY(unknown.state.answered(AnswerFamily::MotorolaBinary));
+}
+
+QTEST_GUILESS_MAIN(TestMotorola)
+#include "tst_motorola.moc"
