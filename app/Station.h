@@ -1,0 +1,192 @@
+#pragma once
+
+#include "app/ReceiverState.h"
+#include "app/StationHooks.h"
+#include "receiver/DecoderContext.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+class GpsSerialPortThread;
+class ReceiverCommandChannel;
+class MotorolaMessageDecoder;
+class NmeaMessageDecoder;
+class UbxMessageDecoder;
+class AveragingInput;
+class QSettings;
+
+// Values given on the command line, handed over as they were typed.
+struct StationLaunchOptions
+{
+    QString replayFile;   // --replay FILE: feed a recorded byte stream instead of a port
+    QString mode;         // --mode M: receiver mode number or port-dialog text, overrides the stored one
+    QString simModel;     // --sim-model NAME: model the simulated receiver pretends to be
+};
+
+// The headless core of the main window: the receiver state, the receiver link and its send
+// path, the hand-over of every receiver message to the decoder of the current receiver mode
+// and the one-second cycle driven by the receiver's 1PPS. The window shows what the signals
+// below report; nothing here needs a display.
+class Station : public QObject
+{
+    Q_OBJECT
+public:
+    enum class TickSound { Minute, Second, Warn };
+    Q_ENUM(TickSound)
+
+    static constexpr int CounterChannels = 8;
+    static constexpr qint64 BbRepollIntervalMs = 120000;
+    static constexpr int HeartbeatMs = 300;
+
+    using Clock = std::function<qint64()>;   // ms since the epoch
+
+    explicit Station(QObject *parent = nullptr);
+    ~Station() override;
+
+    ReceiverState &state() { return m_state; }
+    const ReceiverState &state() const { return m_state; }
+
+    GpsSerialPortThread &link() { return *m_link; }
+    ReceiverCommandChannel &commandChannel() { return *m_channel; }
+
+    // Time source of the cycle (the "@@Bb" re-poll); the system clock unless replaced.
+    void setClock(Clock clock);
+    qint64 now() const { return m_clock(); }
+
+    // Decoders, one per protocol family; not owned. A family without a decoder shows its
+    // messages as unrecognised.
+    void setMotorolaDecoder(MotorolaMessageDecoder *decoder) { m_motorola = decoder; }
+    void setNmeaDecoder(NmeaMessageDecoder *decoder) { m_nmea = decoder; }
+    void setUbxDecoder(UbxMessageDecoder *decoder) { m_ubx = decoder; }
+    void setAveraging(AveragingInput *averaging) { m_averaging = averaging; }
+    AveragingInput *averaging() const { return m_averaging; }
+
+    // Where commands go: the command channel unless replaced (tests record them).
+    void setCommandSink(ReceiverCommandSink *sink);
+    ReceiverCommandSink *commandSink() const { return m_commands; }
+
+    // What a decoder needs to write to; `display` may be null.
+    DecoderContext decoderContext(StationDisplay *display);
+
+    // Subsystems driven by the cycle; not owned. Null restores the stand-in.
+    void setGpsLog(GpsLogHooks *log);
+    void setCounterLogs(CounterLogHooks *logs);
+    void setPcClock(PcClockHooks *clock) { m_pcClock = clock; }
+    PcClockHooks *pcClock() const { return m_pcClock; }
+    GpsLogHooks &gpsLog() { return *m_gpsLog; }
+    CounterLogHooks &counterLogs() { return *m_counterLogs; }
+    void setClockPanel(ClockPanelHooks *panel);
+    ClockPanelHooks &clockPanel() { return *m_clockPanel; }
+
+    // Receiver port settings: receiverMode from the stored mode text (or the --mode option),
+    // ppsInterface, and the link's PPS input. Run at start-up and after the port dialog.
+    void readPortSettings(QSettings &settings);
+    void setLaunchOptions(const StationLaunchOptions &options) { m_launch = options; }
+    const StationLaunchOptions &launchOptions() const { return m_launch; }
+    // A --mode value as a receiver mode: a number of a known mode or a port-dialog text;
+    // -1 when it is neither.
+    static int modeFromOption(const QString &option);
+
+    // Sound flags ("MainWindow/Sound", "MainWindow/Sound OOL").
+    void setSoundFlags(bool soundTicks, bool soundOutOfLock);
+    bool soundTicks() const { return m_soundTicks; }
+    bool soundOutOfLock() const { return m_soundOutOfLock; }
+
+    // Counter channels 0..7 settle at their third tick after a (re)start.
+    bool counterSettle(int channel) const;
+    int counterSettleTicks(int channel) const;
+    void resetCounterSettle(int channel);
+
+    qint64 lastBbPoll() const { return m_lastBbPoll; }
+    void setLastBbPoll(qint64 ms) { m_lastBbPoll = ms; }
+
+    // What the last tick noticed against the receiver time seen at the tick before.
+    struct TimeChanges
+    {
+        bool day = false;
+        bool hour = false;
+        bool minute = false;
+    };
+    TimeChanges lastTickChanges() const { return m_changes; }
+
+    // Shutdown has begun: the dispatcher, the cycle and the panel update stand aside.
+    void setClosing() { m_state.closing = true; }
+    bool closing() const { return m_state.closing; }
+
+    // Sends one command to the receiver through the command sink (checksum added there).
+    void sendGpsRxCommand(const QByteArray &command);
+
+public Q_SLOTS:
+    // One message from the receiver link (or the "-- PPS --" marker).
+    void OnNewGpsText(const QByteArray &message);
+    // One rising 1PPS edge.
+    void OnClockTick();
+    // Raw-data window and, for a Raw GPS log, the log.
+    void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
+    // Raw-data window only.
+    void appendPlainText_to_RawDataDialog(const QString &text);
+    // The clock panel update (skipped while closing): the receiver time becomes the
+    // displayed time, outOfLock is recomputed and the panel redrawn.
+    void updateClockPanel();
+
+Q_SIGNALS:
+    // Text for the raw-data window (which keeps it only while it is visible).
+    void rawDataText(const QString &text);
+    // Light the heartbeat; the display turns it off again after HeartbeatMs.
+    void heartbeat();
+    void playSound(Station::TickSound sound);
+    // The clock panel was updated.
+    void clockPanelUpdated();
+    // The counter logs were closed after a failed flush at a minute boundary.
+    void counterLogsClosedOnError();
+    // A new UTC day was seen; the log restarts have been done.
+    void utcDayChanged();
+    // Port settings were read; the receiver mode and PPS interface are set.
+    void portSettingsRead();
+
+private:
+    void dispatchMotorola(const QByteArray &message);
+    void dispatchNmea(const QByteArray &message);
+    void dispatchUblox(const QByteArray &message);
+    void dispatchLoran(const QByteArray &message);
+    void minuteHousekeeping();
+    void dayChange();
+    static QString shownBytes(const QByteArray &message);
+
+    ReceiverState m_state;
+    std::unique_ptr<GpsSerialPortThread> m_link;
+    std::unique_ptr<ReceiverCommandChannel> m_channel;
+    ReceiverCommandSink *m_commands = nullptr;
+    Clock m_clock;
+
+    MotorolaMessageDecoder *m_motorola = nullptr;
+    NmeaMessageDecoder *m_nmea = nullptr;
+    UbxMessageDecoder *m_ubx = nullptr;
+    AveragingInput *m_averaging = nullptr;
+
+    ClosedGpsLog m_closedGpsLog;
+    ClosedCounterLogs m_closedCounterLogs;
+    GpsLogHooks *m_gpsLog = &m_closedGpsLog;
+    CounterLogHooks *m_counterLogs = &m_closedCounterLogs;
+    PcClockHooks *m_pcClock = nullptr;
+    CopyOnlyClockPanel m_copyOnlyPanel;
+    ClockPanelHooks *m_clockPanel = &m_copyOnlyPanel;
+
+    StationLaunchOptions m_launch;
+    bool m_soundTicks = false;        // false until the settings are restored
+    bool m_soundOutOfLock = false;
+
+    std::array<bool, CounterChannels> m_counterSettle {};
+    std::array<int, CounterChannels> m_counterSettleTicks {};
+    qint64 m_lastBbPoll = 0;
+
+    // The receiver time as seen at the previous tick. The decoders refresh the displayed copy
+    // between ticks, so only this snapshot shows that a new minute, hour or day began.
+    ReceiverTime m_previousTickTime;
+    bool m_previousTickValid = false;
+    TimeChanges m_changes;
+};

@@ -1,0 +1,719 @@
+#include "app/ui/MainWindow.h"
+
+#include "app/ui/GpsRawDataDialog.h"
+#include "app/ui/MessageBoxes.h"
+#include "receiver/GpsSerialPortThread.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
+#include <QSoundEffect>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QVersionNumber>
+
+namespace {
+
+const QString kDefaultStatusText = QStringLiteral("For Help, press F1");
+const QString kWhiteIndicatorStyle = QStringLiteral("padding: 2px 5px; color:black; background-color:white");
+const QString kGreenIndicatorStyle = QStringLiteral("padding: 2px 5px; color:white; background-color:green");
+const QString kRedIndicatorStyle = QStringLiteral("padding: 2px 5px; color:white; background-color:red");
+const QString kYellowIndicatorStyle = QStringLiteral("padding: 2px 5px; color:black; background-color:yellow");
+
+constexpr int kSatelliteRows = 15;
+
+struct SoundSpec
+{
+    const char *url;
+    double volume;
+};
+// Indexed by Station::TickSound.
+constexpr SoundSpec kSoundSpecs[] = {
+    { "qrc:/sounds/res/MinuteTick.wav", 0.5 },
+    { "qrc:/sounds/res/SecondTick.wav", 1.0 },
+    { "qrc:/sounds/res/WarnTick.wav", 0.7 },
+};
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
+    : QMainWindow(parent)
+{
+    // 1. Members (the station made the receiver link and both receiver times); sounds.
+    for (int i = 0; i < int(m_sounds.size()); ++i)
+        m_sounds[i] = new QSoundEffect(this);
+    setObjectName(QStringLiteral("MainWindow"));
+    m_station.setLaunchOptions(options);
+
+    // 2. Identity for the settings store.
+    QCoreApplication::setOrganizationName(QStringLiteral("KTW Systems"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("ktw-systems.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
+    QCoreApplication::setApplicationVersion(QVersionNumber::fromString(QStringLiteral("1.2.10")).toString());
+    setWindowTitle(QStringLiteral("Chronode"));
+
+    // 3. Menus, with the three exclusive groups.
+    createActions();
+    createMenus();
+    createCentralWidgets();
+
+    // 4. Sound sources and volumes; both flags stay off until the settings are restored.
+    for (int i = 0; i < int(m_sounds.size()); ++i) {
+        m_sounds[i]->setSource(QUrl(QString::fromLatin1(kSoundSpecs[i].url)));
+        m_sounds[i]->setVolume(float(kSoundSpecs[i].volume));
+    }
+    m_station.setSoundFlags(false, false);
+    m_iconOff.load(QStringLiteral(":/icons/res/icon_off.png"));
+    m_iconOn.load(QStringLiteral(":/icons/res/icon_on.png"));
+    m_ntpOff.load(QStringLiteral(":/icons/res/IconNtpOff.png"));
+    m_ntpOn.load(QStringLiteral(":/icons/res/IconNtpOn.png"));
+
+    // 5. Windows owned for the program's life.
+    m_rawData = new GpsRawDataDialog(this);
+
+    // 6. Main-window settings.
+    restoreSettings();
+
+    // 7. Status bar.
+    createStatusBar();
+
+    // 8. Receiver port settings: receiver mode and PPS input.
+    {
+        QSettings settings;
+        m_station.readPortSettings(settings);
+    }
+
+    // 9. Shortcut and connections.
+    auto *telnetShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+T")), this);
+    telnetShortcut->setContext(Qt::WindowShortcut);
+    connect(telnetShortcut, &QShortcut::activated, this, &MainWindow::TelnetLinkInterface);
+
+    GpsSerialPortThread &link = m_station.link();
+    connect(this, &MainWindow::startGpsSerialPort, &link, &GpsSerialPortThread::startGpsSerialPort);
+    connect(this, &MainWindow::sendGpsMessage, &link, &GpsSerialPortThread::OnSendGpsMessage);
+    connect(&link, &GpsSerialPortThread::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
+    connect(statusBar(), &QStatusBar::messageChanged, this, &MainWindow::setDefaultStatusTipText);
+    connect(&m_station, &Station::rawDataText, m_rawData, &GpsRawDataDialog::appendText);
+    connect(&m_station, &Station::heartbeat, this, &MainWindow::lightHeartbeat);
+    connect(&m_station, &Station::playSound, this, &MainWindow::playTickSound);
+
+    m_heartbeatTimer.setSingleShot(true);
+    m_heartbeatTimer.setInterval(HeartbeatMs);
+    connect(&m_heartbeatTimer, &QTimer::timeout, this, &MainWindow::ResetHeartbeat);
+
+    // 10. The automatic update check runs a while after start.
+    startDeferredUpdateCheck();
+
+    // 11. Receiver port; the counter ports follow their links' own settings.
+    emit startGpsSerialPort(false);
+    emit startTicSerialPort1(1);
+    emit startTicSerialPort2(2);
+    emit startTicSerialPort3(3);
+    emit startTicSerialPort4(4);
+    emit startTicSerialPort5(5);
+    emit startTicSerialPort6(6);
+    emit startTicSerialPort7(7);
+    emit startTicSerialPort8(8);
+
+    // 12. PC clock start-up.
+    m_appStartTime = QDateTime::currentDateTime();
+    if (PcClockHooks *clock = m_station.pcClock())
+        clock->startUp();
+}
+
+MainWindow::~MainWindow()
+{
+    m_station.setClosing();
+    CounterLogHooks &counters = m_station.counterLogs();
+    if (counters.isOpen()) {
+        counters.flushAll();
+        counters.closeQuiet();
+    }
+    GpsLogHooks &gpsLog = m_station.gpsLog();
+    if (gpsLog.isOpen()) {
+        gpsLog.flush();
+        gpsLog.closeQuiet();
+    }
+    saveWindowLayout();
+    for (QSoundEffect *effect : m_sounds)
+        effect->stop();
+}
+
+QAction *MainWindow::makeAction(const QString &objectName, const QString &text, bool checkable)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(objectName);
+    a->setCheckable(checkable);
+    m_actions.insert(objectName, a);
+    return a;
+}
+
+void MainWindow::createActions()
+{
+    // File
+    makeAction(QStringLiteral("actionNew_GPS_Data_Log"), QStringLiteral("New GPS Data Log"));
+    makeAction(QStringLiteral("actionOpen_GPS_Data_Log"), QStringLiteral("Open GPS Data Log"));
+    makeAction(QStringLiteral("actionClose_GPS_Data_Log"), QStringLiteral("Close GPS Data Log"))->setEnabled(false);
+    makeAction(QStringLiteral("actionNew_TIC_Data_Log"), QStringLiteral("New TIC Data Log"));
+    makeAction(QStringLiteral("actionOpen_TIC_Data_Log"), QStringLiteral("Open TIC Data Log"));
+    makeAction(QStringLiteral("actionClose_TIC_Data_Log"), QStringLiteral("Close TIC Data Log"))->setEnabled(false);
+    makeAction(QStringLiteral("actionExit"), QStringLiteral("Exit"));
+    // Edit
+    makeAction(QStringLiteral("actionCopy"), QStringLiteral("Copy"));
+    makeAction(QStringLiteral("actionSet_Serial_Port"), QStringLiteral("Set Serial Port"));
+    makeAction(QStringLiteral("actionSet_GPS_Receiver_Interface"), QStringLiteral("Set GPS Receiver Interface"));
+    makeAction(QStringLiteral("actionSatellite_Select"), QStringLiteral("Satellite Select"));
+    makeAction(QStringLiteral("actionTIC_Serial_Ports"), QStringLiteral("TIC Serial Ports"));
+    makeAction(QStringLiteral("actionTiming_Delays"), QStringLiteral("Timing Delays"));
+    makeAction(QStringLiteral("actionAveraging_Parameters"), QStringLiteral("Averaging Parameters"));
+    makeAction(QStringLiteral("actionSet_Reference_Location"), QStringLiteral("Set Reference Location"));
+    makeAction(QStringLiteral("actionSet_Reference_to_Average"), QStringLiteral("Set Reference to Average"));
+    makeAction(QStringLiteral("actionSet_Reference_to_Current"), QStringLiteral("Set Reference to Current"));
+    makeAction(QStringLiteral("actionSet_PC_Clock"), QStringLiteral("Set PC Clock"));
+    makeAction(QStringLiteral("actionRemote_Control_Link"), QStringLiteral("Remote Control Link\tCtrl+T"));
+    // View
+    makeAction(QStringLiteral("actionToolbar"), QStringLiteral("Toolbar"), true);
+    makeAction(QStringLiteral("actionGps_Raw_Data"), QStringLiteral("Gps Raw Data"));
+    makeAction(QStringLiteral("actionReceiver_ID_Message"), QStringLiteral("Receiver ID Message"));
+    makeAction(QStringLiteral("actionView_Satellite_Az_El_Chart"), QStringLiteral("View Satellite Az/El Chart"));
+    makeAction(QStringLiteral("actionTIC_Raw_Data"), QStringLiteral("TIC Raw Data"));
+    makeAction(QStringLiteral("actionTIC_Processed_Data"), QStringLiteral("TIC Processed Data"));
+
+    m_clockGroup = new QActionGroup(this);
+    m_clockGroup->setExclusive(true);
+    const QList<QPair<QString, QString>> clockModes = {
+        { QStringLiteral("actionUTC"), QStringLiteral("UTC") },
+        { QStringLiteral("actionPC"), QStringLiteral("PC") },
+        { QStringLiteral("actionLMST"), QStringLiteral("LMST") },
+        { QStringLiteral("actionGMST"), QStringLiteral("GMST") },
+        { QStringLiteral("actionMJD"), QStringLiteral("MJD") },
+        { QStringLiteral("actionPC_U"), QStringLiteral("PC - UTC") },
+        { QStringLiteral("actionTIC"), QStringLiteral("TIC") },
+        { QStringLiteral("actionTIC_Raw"), QStringLiteral("TIC Raw") },
+    };
+    for (int i = 0; i < clockModes.size(); ++i) {
+        QAction *a = makeAction(clockModes[i].first, clockModes[i].second, true);
+        a->setData(i);
+        m_clockGroup->addAction(a);
+    }
+
+    m_navFormatGroup = new QActionGroup(this);
+    m_navFormatGroup->setExclusive(true);
+    const QList<QPair<QString, QString>> navFormats = {
+        { QStringLiteral("actiondegrees_dd_ddd"), QStringLiteral("degrees dd.ddd") },
+        { QStringLiteral("actiondegrees_minutes_dd_mm_mmm"), QStringLiteral("degrees minutes dd mm.mmm") },
+        { QStringLiteral("actiondegrees_minutes_seconds_dd_mm_ss_sss"),
+          QStringLiteral("degrees minutes seconds dd mm ss.sss") },
+    };
+    for (int i = 0; i < navFormats.size(); ++i) {
+        QAction *a = makeAction(navFormats[i].first, navFormats[i].second, true);
+        a->setData(i);
+        m_navFormatGroup->addAction(a);
+    }
+
+    m_soundGroup = new QActionGroup(this);
+    m_soundGroup->setExclusive(true);
+    const QList<QPair<QString, SoundMode>> soundModes = {
+        { QStringLiteral("actionSoundAll"), SoundMode::All },
+        { QStringLiteral("actionSoundOutOfLockOnly"), SoundMode::OutOfLockOnly },
+        { QStringLiteral("actionSoundClockTicksOnly"), SoundMode::ClockTicksOnly },
+        { QStringLiteral("actionSoundNone"), SoundMode::None },
+    };
+    const QStringList soundTexts = { QStringLiteral("All"), QStringLiteral("Out Of Lock Only"),
+                                     QStringLiteral("Clock Ticks Only"), QStringLiteral("None") };
+    for (int i = 0; i < soundModes.size(); ++i) {
+        QAction *a = makeAction(soundModes[i].first, soundTexts[i], true);
+        a->setData(int(soundModes[i].second));
+        m_soundGroup->addAction(a);
+    }
+
+    // Tools
+    makeAction(QStringLiteral("actionManual_Commands"), QStringLiteral("Manual Commands"));
+    makeAction(QStringLiteral("actionRequest_Receiver_ID"), QStringLiteral("Request Receiver ID"));
+    makeAction(QStringLiteral("actionReceiver_Self_Test"), QStringLiteral("Receiver Self Test"));
+    makeAction(QStringLiteral("actionReceiver_Self_Survey"), QStringLiteral("Receiver Self Survey"));
+    makeAction(QStringLiteral("actionCoax_Delay_Calculator"), QStringLiteral("Coax Delay Calculator"));
+    makeAction(QStringLiteral("actionSend_new_firmware_to_GPS_Rx"), QStringLiteral("Send new firmware to GPS Rx"));
+    makeAction(QStringLiteral("actionDisable"), QStringLiteral("Disable"));
+    makeAction(QStringLiteral("actionSNTP_Server_RFC_2030"), QStringLiteral("SNTP Server (RFC 2030)"));
+    makeAction(QStringLiteral("actionUDP_IP_Server_RFC_868"), QStringLiteral("UDP/IP Server (RFC 868)"));
+    // Help
+    makeAction(QStringLiteral("actionHelp_Contents"), QStringLiteral("Help Contents"))->setShortcut(QKeySequence::HelpContents);
+    makeAction(QStringLiteral("actionCheck_for_Updates"), QStringLiteral("Check for Updates"));
+    makeAction(QStringLiteral("actionAbout"), QStringLiteral("About Chronode"));
+
+    // Behaviour of this window's own actions; the subsystems connect the rest.
+    connect(action(QStringLiteral("actionExit")), &QAction::triggered, this, &MainWindow::actionExit_triggered);
+    connect(action(QStringLiteral("actionCopy")), &QAction::triggered, this, &MainWindow::actionCopy_triggered);
+    connect(action(QStringLiteral("actionSend_new_firmware_to_GPS_Rx")), &QAction::triggered, this,
+            &MainWindow::actionSend_new_firmware_to_GPS_Rx_triggered);
+    connect(action(QStringLiteral("actionDisable")), &QAction::triggered, this, &MainWindow::actionDisable_triggered);
+    connect(action(QStringLiteral("actionSNTP_Server_RFC_2030")), &QAction::triggered, this,
+            &MainWindow::actionSNTP_Server_RFC_2030_triggered);
+    connect(action(QStringLiteral("actionUDP_IP_Server_RFC_868")), &QAction::triggered, this,
+            &MainWindow::actionUDP_IP_Server_RFC_868_triggered);
+    connect(action(QStringLiteral("actionGps_Raw_Data")), &QAction::triggered, this,
+            &MainWindow::actionGps_Raw_Data_triggered);
+    connect(action(QStringLiteral("actionToolbar")), &QAction::triggered, this, &MainWindow::actionToolbar_triggered);
+    connect(action(QStringLiteral("actionRemote_Control_Link")), &QAction::triggered, this,
+            &MainWindow::TelnetLinkInterface);
+    connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,
+            [this] { StartUpdateCheck(true); });
+
+    connect(m_clockGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        m_clockDisplayMode = a->data().toInt();
+        QSettings settings;
+        MainWindowSettings::storeClockDisplay(settings, m_clockDisplayMode);
+        m_station.updateClockPanel();
+    });
+    connect(m_navFormatGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        m_navDataFormat = a->data().toInt();
+        QSettings settings;
+        MainWindowSettings::storeNavDataFormat(settings, m_navDataFormat);
+    });
+    connect(m_soundGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        const auto mode = SoundMode(a->data().toInt());
+        bool ticks = false, ool = false;
+        soundFlagsOf(mode, ticks, ool);
+        m_station.setSoundFlags(ticks, ool);
+        QSettings settings;
+        MainWindowSettings::storeSoundMode(settings, mode);
+    });
+}
+
+void MainWindow::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    QMenu *gpsLog = file->addMenu(QStringLiteral("GPS Data Log"));
+    gpsLog->setObjectName(QStringLiteral("menuGPS_Data_Log"));
+    gpsLog->addAction(action(QStringLiteral("actionNew_GPS_Data_Log")));
+    gpsLog->addAction(action(QStringLiteral("actionOpen_GPS_Data_Log")));
+    gpsLog->addAction(action(QStringLiteral("actionClose_GPS_Data_Log")));
+    QMenu *ticLog = file->addMenu(QStringLiteral("TIC Data Log"));
+    ticLog->setObjectName(QStringLiteral("menuTIC_Data_Log"));
+    ticLog->addAction(action(QStringLiteral("actionNew_TIC_Data_Log")));
+    ticLog->addAction(action(QStringLiteral("actionOpen_TIC_Data_Log")));
+    ticLog->addAction(action(QStringLiteral("actionClose_TIC_Data_Log")));
+    file->addSeparator();
+    file->addAction(action(QStringLiteral("actionExit")));
+
+    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    for (const char *name : std::initializer_list<const char *> { "actionCopy", nullptr, "actionSet_Serial_Port", "actionSet_GPS_Receiver_Interface",
+                              "actionSatellite_Select", "actionTIC_Serial_Ports", "actionTiming_Delays",
+                              "actionAveraging_Parameters", nullptr, "actionSet_Reference_Location",
+                              "actionSet_Reference_to_Average", "actionSet_Reference_to_Current", nullptr,
+                              "actionSet_PC_Clock", "actionRemote_Control_Link" }) {
+        if (name)
+            edit->addAction(action(QString::fromLatin1(name)));
+        else
+            edit->addSeparator();
+    }
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("menuView"));
+    view->addAction(action(QStringLiteral("actionToolbar")));
+    view->addSeparator();
+    for (const char *name : { "actionGps_Raw_Data", "actionReceiver_ID_Message", "actionView_Satellite_Az_El_Chart",
+                              "actionTIC_Raw_Data", "actionTIC_Processed_Data" })
+        view->addAction(action(QString::fromLatin1(name)));
+    view->addSeparator();
+    QMenu *clock = view->addMenu(QStringLiteral("Clock Display"));
+    clock->setObjectName(QStringLiteral("menuClock_Display"));
+    clock->addActions(m_clockGroup->actions());
+    QMenu *nav = view->addMenu(QStringLiteral("Navigation Data Format"));
+    nav->setObjectName(QStringLiteral("menuNavigation_Data_Format"));
+    nav->addActions(m_navFormatGroup->actions());
+    QMenu *sound = view->addMenu(QStringLiteral("Sound"));
+    sound->setObjectName(QStringLiteral("menuSound"));
+    sound->addActions(m_soundGroup->actions());
+
+    QMenu *tools = bar->addMenu(QStringLiteral("&Tools"));
+    tools->setObjectName(QStringLiteral("menuTools"));
+    for (const char *name : { "actionManual_Commands", "actionRequest_Receiver_ID", "actionReceiver_Self_Test",
+                              "actionReceiver_Self_Survey", "actionCoax_Delay_Calculator",
+                              "actionSend_new_firmware_to_GPS_Rx" })
+        tools->addAction(action(QString::fromLatin1(name)));
+    QMenu *nts = tools->addMenu(QStringLiteral("Network Time Server"));
+    nts->setObjectName(QStringLiteral("menuNetwork_Time_Server"));
+    nts->addAction(action(QStringLiteral("actionDisable")));
+    nts->addAction(action(QStringLiteral("actionSNTP_Server_RFC_2030")));
+    nts->addAction(action(QStringLiteral("actionUDP_IP_Server_RFC_868")));
+
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    help->addAction(action(QStringLiteral("actionHelp_Contents")));
+    help->addAction(action(QStringLiteral("actionCheck_for_Updates")));
+    help->addSeparator();
+    help->addAction(action(QStringLiteral("actionAbout")));
+
+    m_toolBar = addToolBar(QStringLiteral("Main"));
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    m_toolBar->addAction(action(QStringLiteral("actionGps_Raw_Data")));
+    m_toolBar->addAction(action(QStringLiteral("actionView_Satellite_Az_El_Chart")));
+    m_toolBar->addAction(action(QStringLiteral("actionSet_PC_Clock")));
+}
+
+void MainWindow::createCentralWidgets()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+
+    m_clockLabel = new QLabel(QStringLiteral("--:--.--.---"), central);
+    m_clockLabel->setObjectName(QStringLiteral("ClockLabel"));
+    QFont clockFont = m_clockLabel->font();
+    clockFont.setPointSize(28);
+    clockFont.setBold(true);
+    m_clockLabel->setFont(clockFont);
+    m_timeInfoLabel = new QLabel(central);
+    m_timeInfoLabel->setObjectName(QStringLiteral("TimeInfoLabel"));
+    m_localTimeLabel = new QLabel(central);
+    m_localTimeLabel->setObjectName(QStringLiteral("LocalTimeLabel"));
+    m_siderealLabel = new QLabel(central);
+    m_siderealLabel->setObjectName(QStringLiteral("SiderealLabel"));
+
+    m_positionTable = new QTableWidget(4, 5, central);
+    m_positionTable->setObjectName(QStringLiteral("PositionTable"));
+    m_positionTable->horizontalHeader()->hide();
+    m_positionTable->verticalHeader()->hide();
+    m_positionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const QStringList columns = { QStringLiteral("Latitude"), QStringLiteral("Longitude"), QStringLiteral("Alt(GPS)"),
+                                  QStringLiteral("Alt(MSL)") };
+    const QStringList rows = { QStringLiteral("Cur:"), QStringLiteral("Avg:"), QStringLiteral("Ref:") };
+    for (int c = 0; c < columns.size(); ++c)
+        m_positionTable->setItem(0, c + 1, new QTableWidgetItem(columns[c]));
+    for (int r = 0; r < rows.size(); ++r)
+        m_positionTable->setItem(r + 1, 0, new QTableWidgetItem(rows[r]));
+    m_positionTable->resizeColumnsToContents();
+
+    m_satelliteTable = new QTableWidget(kSatelliteRows + 1, 5, central);
+    m_satelliteTable->setObjectName(QStringLiteral("SatelliteTable"));
+    m_satelliteTable->horizontalHeader()->hide();
+    m_satelliteTable->verticalHeader()->hide();
+    m_satelliteTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_satelliteTable->setItem(0, 4, new QTableWidgetItem(QStringLiteral("  20  |  30  |  40  |  50")));
+    for (int r = 1; r <= kSatelliteRows; ++r) {
+        auto *bar = new QProgressBar(m_satelliteTable);
+        bar->setRange(16, 55);
+        bar->setValue(16);
+        bar->setFormat(QString());
+        m_satelliteTable->setCellWidget(r, 4, bar);
+    }
+    m_satelliteTable->horizontalHeader()->setStretchLastSection(true);
+
+    auto *sortRow = new QHBoxLayout;
+    const QList<QPair<QString, QString>> sortButtons = {
+        { QStringLiteral("SatSortBtn_PRN"), QStringLiteral("PRN") },
+        { QStringLiteral("SatSortBtn_El"), QStringLiteral("El") },
+        { QStringLiteral("SatSortBtn_Azm"), QStringLiteral("Azm") },
+        { QStringLiteral("SatSortBtn_CNo"), QStringLiteral("C/No") },
+    };
+    for (int i = 0; i < sortButtons.size(); ++i) {
+        auto *b = new QPushButton(sortButtons[i].second, central);
+        b->setObjectName(sortButtons[i].first);
+        connect(b, &QPushButton::pressed, this, [this, i] {
+            m_satelliteSortMode = i;
+            QSettings settings;
+            MainWindowSettings::storeSatelliteSortMode(settings, i);
+            updateSatelliteTable();
+        });
+        sortRow->addWidget(b);
+    }
+
+    auto *layout = new QGridLayout(central);
+    layout->addWidget(m_clockLabel, 0, 0);
+    layout->addWidget(m_timeInfoLabel, 1, 0);
+    layout->addWidget(m_localTimeLabel, 2, 0);
+    layout->addWidget(m_siderealLabel, 3, 0);
+    layout->addWidget(m_positionTable, 4, 0);
+    layout->addLayout(sortRow, 0, 1);
+    layout->addWidget(m_satelliteTable, 1, 1, 4, 1);
+    setCentralWidget(central);
+}
+
+void MainWindow::createStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->showMessage(kDefaultStatusText);
+
+    m_heartbeatLabel = new QLabel(bar);
+    m_heartbeatLabel->setObjectName(QStringLiteral("HeartbeatLabel"));
+    m_heartbeatLabel->setPixmap(m_iconOff);
+    m_ntpLabel = new QLabel(bar);
+    m_ntpLabel->setObjectName(QStringLiteral("NtpLabel"));
+    m_ntpLabel->setPixmap(m_ntpOff);
+
+    m_antennaLabel = new QLabel(QStringLiteral("Ant Unkown"), bar);
+    m_antennaLabel->setObjectName(QStringLiteral("AntennaLabel"));
+    m_antennaLabel->setStyleSheet(kWhiteIndicatorStyle);
+    m_navigationLabel = new QLabel(QStringLiteral("Nav Unknown"), bar);
+    m_navigationLabel->setObjectName(QStringLiteral("NavigationLabel"));
+    m_navigationLabel->setStyleSheet(kWhiteIndicatorStyle);
+
+    m_visibleLabel = new QLabel(bar);
+    m_visibleLabel->setObjectName(QStringLiteral("VisibleLabel"));
+    m_trackedLabel = new QLabel(bar);
+    m_trackedLabel->setObjectName(QStringLiteral("TrackedLabel"));
+    m_usedLabel = new QLabel(bar);
+    m_usedLabel->setObjectName(QStringLiteral("UsedLabel"));
+
+    m_receiverLabel = new QLabel(QStringLiteral("Initializing"), bar);
+    m_receiverLabel->setObjectName(QStringLiteral("ReceiverLabel"));
+    m_progressBar = new QProgressBar(bar);
+    m_progressBar->setObjectName(QStringLiteral("StatusProgressBar"));
+    m_progressBar->setMaximumWidth(120);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+
+    bar->addPermanentWidget(m_receiverLabel);
+    bar->addPermanentWidget(m_visibleLabel);
+    bar->addPermanentWidget(m_trackedLabel);
+    bar->addPermanentWidget(m_usedLabel);
+    bar->addPermanentWidget(m_antennaLabel);
+    bar->addPermanentWidget(m_navigationLabel);
+    bar->addPermanentWidget(m_progressBar);
+    bar->addPermanentWidget(m_ntpLabel);
+    bar->addPermanentWidget(m_heartbeatLabel);
+}
+
+void MainWindow::restoreSettings()
+{
+    QSettings settings;
+    const MainWindowSettings s = MainWindowSettings::loaded(settings);
+    if (!s.geometry.isEmpty())
+        restoreGeometry(s.geometry);
+    if (!s.windowState.isEmpty())
+        restoreState(s.windowState);
+
+    m_clockDisplayMode = s.clockDisplay;
+    if (QAction *a = m_clockGroup->actions().value(m_clockDisplayMode))
+        a->setChecked(true);
+    m_navDataFormat = s.navDataFormat;
+    // Formats above 2 are shown as dd.ddd.
+    m_navFormatGroup->actions().value(m_navDataFormat >= 0 && m_navDataFormat <= 2 ? m_navDataFormat : 0)->setChecked(true);
+    m_satelliteSortMode = s.satelliteSortMode;
+
+    m_toolBar->setVisible(s.toolbarVisible);
+    action(QStringLiteral("actionToolbar"))->setChecked(s.toolbarVisible);
+
+    m_station.setSoundFlags(s.soundTicks, s.soundOutOfLock);
+    m_soundGroup->actions().value(int(soundModeOf(s.soundTicks, s.soundOutOfLock)))->setChecked(true);
+}
+
+void MainWindow::startDeferredUpdateCheck()
+{
+    m_updateCheckTimer.setSingleShot(true);
+    m_updateCheckTimer.setTimerType(Qt::CoarseTimer);
+    m_updateCheckTimer.setInterval(UpdateCheckDelayMs);
+    connect(&m_updateCheckTimer, &QTimer::timeout, this, [this] {
+        if (QSettings().value(QStringLiteral("Updates/AutoCheck"), true).toBool())
+            StartUpdateCheck(false);
+    });
+    m_updateCheckTimer.start();
+}
+
+void MainWindow::connectReceiver()
+{
+    if (m_station.closing())
+        return;
+    if (m_receiverConnector)
+        m_receiverConnector();
+}
+
+QSoundEffect *MainWindow::soundEffect(Station::TickSound sound) const
+{
+    const int i = int(sound);
+    return (i >= 0 && i < int(m_sounds.size())) ? m_sounds[i] : nullptr;
+}
+
+void MainWindow::playTickSound(Station::TickSound sound)
+{
+    // Without an audio device the effect reports an error status and play() returns at once.
+    if (QSoundEffect *effect = soundEffect(sound); effect && effect->status() != QSoundEffect::Error)
+        effect->play();
+}
+
+void MainWindow::lightHeartbeat()
+{
+    m_heartbeatLabel->setPixmap(m_iconOn);
+    m_heartbeatTimer.start();
+}
+
+void MainWindow::ResetHeartbeat()
+{
+    m_heartbeatLabel->setPixmap(m_iconOff);
+}
+
+void MainWindow::ResetNtpIndicator()
+{
+    m_ntpLabel->setPixmap(m_ntpOff);
+}
+
+void MainWindow::showErrorMessageBox(const QString &errmsg)
+{
+    MessageBoxes::warning(this, QCoreApplication::applicationName(), errmsg);
+}
+
+void MainWindow::setDefaultStatusTipText(const QString &message)
+{
+    if (message.isEmpty())
+        statusBar()->showMessage(kDefaultStatusText);
+}
+
+void MainWindow::TelnetLinkInterface()
+{
+    if (m_telnetLinkHandler)
+        m_telnetLinkHandler();
+}
+
+void MainWindow::StartUpdateCheck(bool bManual)
+{
+    emit updateCheckRequested(bManual);
+}
+
+void MainWindow::appendPlainText_to_RawDataDialog_and_Log(const QString &text)
+{
+    m_station.appendPlainText_to_RawDataDialog_and_Log(text);
+}
+
+void MainWindow::actionExit_triggered()
+{
+    close();
+    QCoreApplication::quit();
+}
+
+void MainWindow::actionGps_Raw_Data_triggered()
+{
+    m_rawData->show();
+    m_rawData->raise();
+    m_station.state().rawWindowOpened = true;
+}
+
+void MainWindow::actionToolbar_triggered(bool checked)
+{
+    m_toolBar->setVisible(checked);
+    QSettings settings;
+    MainWindowSettings::storeToolbarVisible(settings, checked);
+}
+
+// --- StationDisplay --------------------------------------------------------------------------
+
+QString MainWindow::antennaText(int value)
+{
+    switch (value) {
+    case 0: return QStringLiteral("Ant OK");
+    case 1: return QStringLiteral("Ant OC Short");
+    case 2: return QStringLiteral("Ant Open");
+    case 3: return QStringLiteral("Ant No Pwr");
+    default: return QStringLiteral("Ant Unknown");
+    }
+}
+
+QString MainWindow::antennaStyle(int value)
+{
+    switch (value) {
+    case 0: return kGreenIndicatorStyle;
+    case 1: return kRedIndicatorStyle;
+    case 2:
+    case 3: return kYellowIndicatorStyle;
+    default: return kWhiteIndicatorStyle;
+    }
+}
+
+QString MainWindow::navigationText(int value)
+{
+    switch (value) {
+    case 0: return QStringLiteral("Navigating");
+    case 1: return QStringLiteral("Position Hold");
+    case 2: return QStringLiteral("Surveying");
+    default: return QStringLiteral("Nav Unknown");
+    }
+}
+
+QString MainWindow::navigationStyle(int value)
+{
+    switch (value) {
+    case 0:
+    case 1: return kGreenIndicatorStyle;
+    case 2: return kYellowIndicatorStyle;
+    default: return kWhiteIndicatorStyle;
+    }
+}
+
+void MainWindow::setAntennaIndicator(int value)
+{
+    m_station.state().antennaState = value;
+    m_antennaLabel->setText(antennaText(value));
+    m_antennaLabel->setStyleSheet(antennaStyle(value));
+}
+
+void MainWindow::setNavigationIndicator(int value)
+{
+    m_station.state().navigationState = value;
+    m_navigationLabel->setText(navigationText(value));
+    m_navigationLabel->setStyleSheet(navigationStyle(value));
+}
+
+void MainWindow::updateSatelliteCount()
+{
+    ShownCount &visible = m_station.state().visibleCount;
+    if (!visible.changed)
+        return;
+    visible.changed = false;
+    const QString text = QStringLiteral("%1 Visible").arg(visible.value);
+    if (text != m_lastVisibleText) {
+        m_lastVisibleText = text;
+        m_visibleLabel->setText(text);
+    }
+}
+
+void MainWindow::setTrackedText(const QString &text)
+{
+    m_trackedLabel->setText(text);
+}
+
+void MainWindow::setUsedText(const QString &text)
+{
+    m_usedLabel->setText(text);
+}
+
+void MainWindow::refreshClockPanel()
+{
+    m_station.updateClockPanel();
+}
+
+// --- shutdown --------------------------------------------------------------------------------
+
+void MainWindow::saveWindowLayout()
+{
+    QSettings settings;
+    MainWindowSettings::storeWindowLayout(settings, saveGeometry(), saveState());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_station.setClosing();
+    saveWindowLayout();
+    m_station.link().stopGpsSerialPort();
+    const QList<QWidget *> children = findChildren<QWidget *>();
+    for (QWidget *w : children) {
+        if (w->isWindow() && w->isVisible())
+            w->close();
+    }
+    event->accept();
+}

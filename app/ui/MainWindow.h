@@ -1,0 +1,167 @@
+#pragma once
+
+#include "app/MainWindowSettings.h"
+#include "app/Station.h"
+#include "receiver/DecoderContext.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QProgressBar;
+class QSoundEffect;
+class QTableWidget;
+class QPushButton;
+class QToolBar;
+class GpsRawDataDialog;
+
+// The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
+// sounds, the status-bar indicators and the menus. Behaviour lives in the station and the
+// subsystems' headless classes; this class shows what they report.
+class MainWindow : public QMainWindow, public StationDisplay
+{
+    Q_OBJECT
+public:
+    static constexpr int HeartbeatMs = 300;
+    static constexpr int UpdateCheckDelayMs = 20000;
+
+    explicit MainWindow(QWidget *parent = nullptr, const StationLaunchOptions &options = {});
+    ~MainWindow() override;
+
+    Station &station() { return m_station; }
+    const QDateTime &appStartTime() const { return m_appStartTime; }
+    bool closing() const { return m_station.closing(); }
+
+    // Menu actions by object name ("actionUTC", "actionSet_PC_Clock", ...), for the subsystems
+    // that connect behaviour to them.
+    QAction *action(const QString &objectName) const { return m_actions.value(objectName); }
+    QSoundEffect *soundEffect(Station::TickSound sound) const;
+    GpsRawDataDialog *rawDataDialog() const { return m_rawData; }
+    QTimer &updateCheckTimer() { return m_updateCheckTimer; }
+
+    int clockDisplayMode() const { return m_clockDisplayMode; }
+    int navDataFormat() const { return m_navDataFormat; }
+    int satelliteSortMode() const { return m_satelliteSortMode; }
+
+    // Receiver detection at start-up and after port changes; installed by the receiver
+    // management. Without it the stored receiver mode is used as it is.
+    void setReceiverConnector(std::function<void()> connect) { m_receiverConnector = std::move(connect); }
+    void connectReceiver();
+    // The remote-control link dialog (Ctrl+T); installed by the remote-control subsystem.
+    void setTelnetLinkHandler(std::function<void()> handler) { m_telnetLinkHandler = std::move(handler); }
+
+    // StationDisplay
+    void setAntennaIndicator(int value) override;
+    void setNavigationIndicator(int value) override;
+    void updateSatelliteCount() override;
+    void setTrackedText(const QString &text) override;
+    void setUsedText(const QString &text) override;
+    void refreshClockPanel() override;
+
+    // Text and style sheet of the antenna and navigation indicators for a state value.
+    static QString antennaText(int value);
+    static QString antennaStyle(int value);
+    static QString navigationText(int value);
+    static QString navigationStyle(int value);
+
+Q_SIGNALS:
+    void window_loaded();
+    void sendGpsMessage(QByteArray message);
+    void startGpsSerialPort(bool bLoadFirmwareMode);
+    void startTicSerialPort1(int port);
+    void startTicSerialPort2(int port);
+    void startTicSerialPort3(int port);
+    void startTicSerialPort4(int port);
+    void startTicSerialPort5(int port);
+    void startTicSerialPort6(int port);
+    void startTicSerialPort7(int port);
+    void startTicSerialPort8(int port);
+    // An update check is asked for (bManual false: the automatic check after start).
+    void updateCheckRequested(bool bManual);
+
+public Q_SLOTS:
+    void OnNewGpsText(const QByteArray &message) { m_station.OnNewGpsText(message); }
+    void OnClockTick() { m_station.OnClockTick(); }
+    void ResetHeartbeat();
+    void ResetNtpIndicator();
+    void showErrorMessageBox(const QString &errmsg);
+    void setDefaultStatusTipText(const QString &message);
+    void TelnetLinkInterface();
+    void StartUpdateCheck(bool bManual);
+    void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
+    void playTickSound(Station::TickSound sound);
+
+    void actionExit_triggered();
+    void actionCopy_triggered() {}
+    void actionSend_new_firmware_to_GPS_Rx_triggered() {}
+    void actionDisable_triggered() {}
+    void actionSNTP_Server_RFC_2030_triggered() {}
+    void actionUDP_IP_Server_RFC_868_triggered() {}
+    void actionGps_Raw_Data_triggered();
+    void actionToolbar_triggered(bool checked);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createCentralWidgets();
+    void createStatusBar();
+    void restoreSettings();
+    void startDeferredUpdateCheck();
+    void lightHeartbeat();
+    void saveWindowLayout();
+    QAction *makeAction(const QString &objectName, const QString &text, bool checkable = false);
+
+    // Members in construction order; destroyed in reverse.
+    Station m_station;
+    std::array<QSoundEffect *, 3> m_sounds {};
+    QPixmap m_iconOff;
+    QPixmap m_iconOn;
+    QPixmap m_ntpOff;
+    QPixmap m_ntpOn;
+
+    QHash<QString, QAction *> m_actions;
+    QActionGroup *m_clockGroup = nullptr;
+    QActionGroup *m_navFormatGroup = nullptr;
+    QActionGroup *m_soundGroup = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    GpsRawDataDialog *m_rawData = nullptr;
+
+    QLabel *m_clockLabel = nullptr;
+    QLabel *m_timeInfoLabel = nullptr;
+    QLabel *m_localTimeLabel = nullptr;
+    QLabel *m_siderealLabel = nullptr;
+    QTableWidget *m_positionTable = nullptr;
+    QTableWidget *m_satelliteTable = nullptr;
+
+    QLabel *m_heartbeatLabel = nullptr;
+    QLabel *m_ntpLabel = nullptr;
+    QLabel *m_antennaLabel = nullptr;
+    QLabel *m_navigationLabel = nullptr;
+    QLabel *m_visibleLabel = nullptr;
+    QLabel *m_trackedLabel = nullptr;
+    QLabel *m_usedLabel = nullptr;
+    QLabel *m_receiverLabel = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+
+    QTimer m_heartbeatTimer;
+    QTimer m_updateCheckTimer;
+    QString m_lastVisibleText;
+
+    int m_clockDisplayMode = 0;
+    int m_navDataFormat = 0;
+    int m_satelliteSortMode = 4;
+    QDateTime m_appStartTime;
+
+    std::function<void()> m_receiverConnector;
+    std::function<void()> m_telnetLinkHandler;
+};
