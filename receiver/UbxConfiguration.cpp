@@ -1,5 +1,6 @@
 #include "receiver/UbxConfiguration.h"
 
+#include "receiver/Checksums.h"
 #include "receiver/ReceiverMode.h"
 
 namespace Ubx {
@@ -16,22 +17,6 @@ void appendU32(QByteArray &out, uint32_t v)
 {
     appendU16(out, uint16_t(v & 0xFFFF));
     appendU16(out, uint16_t(v >> 16));
-}
-
-struct Fletcher
-{
-    uint8_t a = 0;
-    uint8_t b = 0;
-};
-
-Fletcher fletcher(QByteArrayView bytes)
-{
-    Fletcher f;
-    for (const char c : bytes) {
-        f.a = uint8_t(f.a + uint8_t(c));
-        f.b = uint8_t(f.b + f.a);
-    }
-    return f;
 }
 
 // Survey-in payload shared by CFG-TMODE and CFG-TMODE2: both put the mode in the first byte
@@ -67,10 +52,10 @@ QByteArray frame(uint8_t cls, uint8_t id, QByteArrayView payload)
 QByteArray withChecksum(QByteArrayView frameWithoutChecksum)
 {
     QByteArray out(frameWithoutChecksum.data(), frameWithoutChecksum.size());
-    const Fletcher f = fletcher(frameWithoutChecksum.size() > 2 ? frameWithoutChecksum.sliced(2)
-                                                                : QByteArrayView());
-    appendU8(out, f.a);
-    appendU8(out, f.b);
+    const Checksums::UbxChecksum ck = Checksums::ubxFletcher(
+        frameWithoutChecksum.size() > 2 ? frameWithoutChecksum.sliced(2) : QByteArrayView());
+    appendU8(out, ck.ckA);
+    appendU8(out, ck.ckB);
     return out;
 }
 
@@ -79,10 +64,7 @@ bool isCompleteFrame(QByteArrayView frame)
     if (frame.size() < 8 || uint8_t(frame[0]) != 0xB5 || uint8_t(frame[1]) != 0x62)
         return false;
     const qsizetype length = uint8_t(frame[4]) | (qsizetype(uint8_t(frame[5])) << 8);
-    if (frame.size() != length + 8)
-        return false;
-    const Fletcher f = fletcher(frame.sliced(2, length + 4));
-    return uint8_t(frame[frame.size() - 2]) == f.a && uint8_t(frame[frame.size() - 1]) == f.b;
+    return frame.size() == length + 8 && Checksums::ubxFrameValid(frame);
 }
 
 QByteArray cfgPrt(uint32_t baudRate)

@@ -3,6 +3,7 @@
 #include "app/ReceiverState.h"
 #include "averaging/AveragingInput.h"
 #include "receiver/DecoderContext.h"
+#include "receiver/StreamFramer.h"
 #include "receiver/UbxConfiguration.h"
 #include "receiver/UbxDecoder.h"
 
@@ -143,27 +144,12 @@ QByteArray huiPayload(int ls, int wnf, int dn, int lsf, quint32 flags)
     return Le().u32(0).zeros(16).i32(0).u16(0).u16(ls).u16(wnf).u16(dn).u16(lsf).u16(0).zeros(32).u32(flags);
 }
 
-// Splits a capture into UBX frames the way the link does: resynchronise on 0xB5 0x62, refuse
-// lengths of 1025 or more, keep only frames whose check bytes are right.
-QList<QByteArray> ubxFrames(const QByteArray &bytes)
+// Cuts a capture into messages exactly as the link does in the u-blox UBX mode.
+QList<QByteArray> linkFrames(const QByteArray &bytes)
 {
     QList<QByteArray> frames;
-    qsizetype i = 0;
-    while (true) {
-        const qsizetype s = bytes.indexOf("\xB5\x62", i);
-        if (s < 0 || s + 8 > bytes.size())
-            break;
-        const int len = quint8(bytes[s + 4]) | (quint8(bytes[s + 5]) << 8);
-        if (len < 1025 && s + 8 + len <= bytes.size()) {
-            const QByteArray f = bytes.mid(s, 8 + len);
-            if (testFrame(quint8(f[2]), quint8(f[3]), f.mid(6, len)) == f) {
-                frames.append(f);
-                i = s + f.size();
-                continue;
-            }
-        }
-        i = s + 1;
-    }
+    StreamFramer framer(9);
+    framer.feed(bytes, [&](const QByteArray &m) { frames.append(m); });
     return frames;
 }
 
@@ -699,7 +685,7 @@ void TestUbxDecoder::aidHuiSetsPendingLeapSecond()
 void TestUbxDecoder::realCaptureAgreesWithReference()
 {
     CHRONODE_REQUIRE_CAPTURE(bytes, "ublox-lea-4t.log");
-    const QList<QByteArray> frames = ubxFrames(bytes);
+    const QList<QByteArray> frames = linkFrames(bytes);
     QCOMPARE(frames.size(), 31);
 
     Bench b;
