@@ -1,7 +1,11 @@
 #include "receiver/UbxConfiguration.h"
 
 #include "receiver/Checksums.h"
+#include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverMode.h"
+
+#include <QEventLoop>
+#include <QTimer>
 
 namespace Ubx {
 
@@ -179,4 +183,56 @@ bool sendUbxConfiguration(UbxSetupHost &host, int receiverMode, int portRate)
     // 7. Keep it across power cycles.
     host.sendGpsRxCommand(Ubx::cfgCfgSave());
     return true;
+}
+
+UbxChannelSetupHost::UbxChannelSetupHost(ReceiverCommandChannel &channel, ReceiverState &state)
+    : m_channel(channel)
+    , m_state(state)
+{
+}
+
+void UbxChannelSetupHost::sendGpsRxCommand(const QByteArray &command)
+{
+    m_channel.sendGpsRxCommand(command);
+}
+
+bool UbxChannelSetupHost::sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs)
+{
+    return m_channel.sendAndAwaitAnswer(command, family, timeoutMs);
+}
+
+void UbxChannelSetupHost::pause(int ms)
+{
+    if (m_state.closing)
+        return;
+    const bool busy = m_state.receiverBusy;
+    m_state.receiverBusy = false;
+    QEventLoop loop;
+    QTimer::singleShot(qMax(0, ms), &loop, &QEventLoop::quit);
+    loop.exec();
+    m_state.receiverBusy = busy;
+}
+
+void UbxChannelSetupHost::setStatusText(const QString &text)
+{
+    if (statusText)
+        statusText(text);
+}
+
+void UbxChannelSetupHost::setNavigationIndicator(int value)
+{
+    if (navigationIndicator)
+        navigationIndicator(value);
+}
+
+void UbxChannelSetupHost::applyReceiverSettings()
+{
+    if (receiverSettings)
+        receiverSettings();
+}
+
+void UbxChannelSetupHost::portCommandSent(int baudRate)
+{
+    if (portRateSent)
+        portRateSent(baudRate);
 }

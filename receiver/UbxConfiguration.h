@@ -7,6 +7,9 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
+
+class ReceiverCommandChannel;
 
 // u-blox UBX commands and the initialisation sequence for the "u-blox UBX" and "u-blox NMEA"
 // modes.
@@ -85,6 +88,32 @@ public:
     // Called right after CFG-PRT went out, for a caller that sends it at the receiver's old
     // rate and moves the local port to the new one here.
     virtual void portCommandSent(int baudRate) { Q_UNUSED(baudRate); }
+};
+
+// UbxSetupHost over the program's command channel. The display and settings steps belong to
+// receiver detection, which hands them in; unset hooks do nothing.
+class UbxChannelSetupHost : public UbxSetupHost
+{
+public:
+    UbxChannelSetupHost(ReceiverCommandChannel &channel, ReceiverState &state);
+
+    std::function<void(const QString &)> statusText;
+    std::function<void(int)> navigationIndicator;
+    std::function<void()> receiverSettings;
+    std::function<void(int)> portRateSent;
+
+    void sendGpsRxCommand(const QByteArray &command) override;
+    bool sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs) override;
+    // Runs the event loop for `ms` with receiverBusy lowered, so frames go on being decoded.
+    void pause(int ms) override;
+    void setStatusText(const QString &text) override;
+    void setNavigationIndicator(int value) override;
+    void applyReceiverSettings() override;
+    void portCommandSent(int baudRate) override;
+
+private:
+    ReceiverCommandChannel &m_channel;
+    ReceiverState &m_state;
 };
 
 namespace Ubx {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/ReceiverState.h"
+#include "receiver/ReceiverCommandChannel.h"
 #include "receiver/UbxConfiguration.h"
 #include "receiver/UbxDecoder.h"
 
@@ -65,6 +66,7 @@ private Q_SLOTS:
     void sequenceInNmeaMode();
     void noMonVerAnswerStopsTheSequence();
     void monVerWaitSucceedsThroughTheDecoder();
+    void sequenceOverTheCommandChannel();
 };
 
 void TestUbxConfiguration::cfgPrtRateBytes_data()
@@ -204,6 +206,43 @@ void TestUbxConfiguration::monVerWaitSucceedsThroughTheDecoder()
 
     reply = Ubx::withChecksum(Ubx::frame(Ubx::Tim, 0x01, QByteArray(16, '\0')));
     QVERIFY(!sendUbxConfiguration(host, 9, 9600));
+}
+
+void TestUbxConfiguration::sequenceOverTheCommandChannel()
+{
+    ReceiverState state;
+    state.receiverBusy = true;
+    UbxDecoder decoder(DecoderContext { &state, nullptr, nullptr, nullptr, {} });
+    ReceiverCommandChannel channel(state);
+    channel.setPauseMs(0);
+    channel.setSliceMs(20);
+
+    // A receiver that answers the MON-VER poll a moment later, through the decoder.
+    QList<QByteArray> wire;
+    QObject::connect(&channel, &ReceiverCommandChannel::sendGpsMessage, [&](const QByteArray &m) {
+        wire.append(m);
+        if (m == hex("b5620a0400000e34")) {
+            QTimer::singleShot(5, [&] {
+                QVERIFY(!state.receiverBusy);   // the wait lets frames through
+                decoder.decodeUbxFrame(Ubx::withChecksum(Ubx::frame(Ubx::Mon, 0x04, QByteArray(40, '1'))));
+            });
+        }
+    });
+
+    UbxChannelSetupHost host(channel, state);
+    QStringList hooks;
+    host.statusText = [&](const QString &t) { hooks.append(t); };
+    host.navigationIndicator = [&](int v) { hooks.append(QString::number(v)); };
+    host.receiverSettings = [&] { hooks.append("settings"); };
+    host.portRateSent = [&](int r) { hooks.append(QString::number(r)); };
+
+    QVERIFY(sendUbxConfiguration(host, 10, 19200));
+    QCOMPARE(wire.size(), 2 + 24 + 1 + 5 + 1);
+    for (const QByteArray &m : wire)
+        QVERIFY2(Ubx::isCompleteFrame(m), m.toHex().constData());
+    QCOMPARE(wire.first(), Ubx::withChecksum(Ubx::cfgPrt(19200)));
+    QCOMPARE(hooks, QStringList({ "19200", "u-blox NMEA Mode", "0", "settings" }));
+    QVERIFY(state.receiverBusy);
 }
 
 QTEST_GUILESS_MAIN(TestUbxConfiguration)
