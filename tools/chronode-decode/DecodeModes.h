@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+struct ReceiverState;
+
+// One decoding run of chronode-decode: takes every framed message and returns the JSON object
+// to print for it (an empty object prints nothing).
+class DecodeSession
+{
+public:
+    virtual ~DecodeSession() = default;
+    virtual QJsonObject decode(const QByteArray &message) = 0;
+};
+
+// A --mode of the tool: its name, the receiver mode the stream is framed in and the decoder
+// for that mode. Adding a protocol family means adding one entry to decodeModes().
+struct DecodeMode
+{
+    QString name;
+    int receiverMode = 0;
+    // Null while the mode has no decoder in this build.
+    std::function<std::unique_ptr<DecodeSession>(ReceiverState &)> makeSession;
+};
+
+const QList<DecodeMode> &decodeModes();
+const DecodeMode *findDecodeMode(const QString &name);
+
+// JSON pieces shared by the modes.
+namespace DecodeJson {
+QString utc(const ReceiverState &state);             // "2000-08-25T04:50:00.000Z"
+QJsonArray satellites(const ReceiverState &state);   // [{id, el, az, cno}, ...] of the table
+} // namespace DecodeJson

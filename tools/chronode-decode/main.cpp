@@ -1,0 +1,145 @@
+// chronode-decode: frames and decodes a receiver byte stream with the program's own framers and
+// decoders and prints one JSON object per decoded message.
+//
+//   chronode-decode [--mode motorola|motorola-rx|motorola-nmea|generic-nmea|ubx|ublox-nmea]
+//                   [--model NAME] [FILE|-]
+
+#include "DecodeModes.h"
+
+#include "app/ReceiverState.h"
+#include "receiver/MotorolaModels.h"
+#include "receiver/StreamFramer.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+constexpr int UsageError = 2;
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "chronode-decode: %s\n", qPrintable(message));
+    return UsageError;
+}
+
+void printUsage(FILE *to)
+{
+    QStringList names;
+    for (const DecodeMode &m : decodeModes())
+        names << m.name;
+    std::fprintf(to,
+                 "usage: chronode-decode [--mode %s] [--model NAME] [FILE|-]\n"
+                 "Frames and decodes a receiver byte stream (leading '#' lines are skipped) and\n"
+                 "prints one JSON object per decoded message.\n",
+                 qPrintable(names.join(QLatin1Char('|'))));
+}
+
+// Drops the leading comment lines of a capture.
+QByteArray stripCommentHeader(const QByteArray &all)
+{
+    qsizetype pos = 0;
+    while (pos < all.size() && all.at(pos) == '#') {
+        const qsizetype nl = all.indexOf('\n', pos);
+        if (nl < 0)
+            return {};
+        pos = nl + 1;
+    }
+    return all.mid(pos);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString modeName = QStringLiteral("motorola");
+    QString modelName;
+    QString file;
+    bool haveFile = false;
+
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        auto value = [&](const QString &option, QString &into) -> bool {
+            if (a == option) {
+                if (i + 1 >= args.size())
+                    return false;
+                into = args.at(++i);
+                return true;
+            }
+            into = a.mid(option.size() + 1);
+            return true;
+        };
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            printUsage(stdout);
+            return 0;
+        } else if (a == QLatin1String("--mode") || a.startsWith(QLatin1String("--mode="))) {
+            if (!value(QStringLiteral("--mode"), modeName))
+                return fail(QStringLiteral("option --mode needs a value"));
+        } else if (a == QLatin1String("--model") || a.startsWith(QLatin1String("--model="))) {
+            if (!value(QStringLiteral("--model"), modelName))
+                return fail(QStringLiteral("option --model needs a value"));
+        } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
+            printUsage(stderr);
+            return fail(QStringLiteral("unknown option '%1'").arg(a));
+        } else if (haveFile) {
+            return fail(QStringLiteral("more than one input file given"));
+        } else {
+            file = a;
+            haveFile = true;
+        }
+    }
+
+    const DecodeMode *mode = findDecodeMode(modeName);
+    if (!mode)
+        return fail(QStringLiteral("unknown mode '%1'").arg(modeName));
+    if (!mode->makeSession)
+        return fail(QStringLiteral("mode '%1' has no decoder in this build").arg(modeName));
+
+    ReceiverState state;
+    state.receiverMode = mode->receiverMode;
+    if (!modelName.isEmpty()) {
+        const int code = MotorolaModels::codeOfName(modelName);
+        if (code < 0)
+            return fail(QStringLiteral("unknown receiver model '%1'").arg(modelName));
+        state.receiverModel = code;
+    }
+
+    QFile input;
+    bool opened;
+    if (!haveFile || file == QLatin1String("-"))
+        opened = input.open(stdin, QIODevice::ReadOnly);
+    else {
+        input.setFileName(file);
+        opened = input.open(QIODevice::ReadOnly);
+    }
+    if (!opened)
+        return fail(QStringLiteral("cannot read '%1': %2").arg(haveFile ? file : QStringLiteral("-"), input.errorString()));
+    const QByteArray bytes = stripCommentHeader(input.readAll());
+
+    std::unique_ptr<DecodeSession> session = mode->makeSession(state);
+    StreamFramer framer(mode->receiverMode);
+    QByteArray out;
+    const auto sink = [&](const QByteArray &message) {
+        const QJsonObject o = session->decode(message);
+        if (o.isEmpty())
+            return;
+        out += QJsonDocument(o).toJson(QJsonDocument::Compact);
+        out += '\n';
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+            out.clear();
+        }
+    };
+    // Fed in port-sized chunks, as the link sees the stream.
+    constexpr qsizetype Chunk = 4096;
+    for (qsizetype pos = 0; pos < bytes.size(); pos += Chunk)
+        framer.feed(QByteArrayView(bytes).sliced(pos, qMin(Chunk, bytes.size() - pos)), sink);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
