@@ -595,8 +595,10 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
         // The message ends at the first CR LF whose preceding byte is the checksum of
         // everything between "@@" and it (parameter bytes may themselves be CR or LF).
         qsizetype end = -1;
+        constexpr qsizetype MaxCommand = 600;
+        const qsizetype limit = std::min(m_input.size(), MaxCommand);
         uint8_t x = uint8_t(m_input[2]) ^ uint8_t(m_input[3]);
-        for (qsizetype p = 5; p + 1 < m_input.size(); ++p) {
+        for (qsizetype p = 5; p + 1 < limit; ++p) {
             // x is the exclusive-or of bytes 2 .. p-2 here.
             if (m_input[p] == '\r' && m_input[p + 1] == '\n' && uint8_t(m_input[p - 1]) == x) {
                 end = p;
@@ -605,10 +607,10 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
             x ^= uint8_t(m_input[p - 1]);
         }
         if (end < 0) {
-            // Unfinished, unless a later start is already followed by a line end: then this
-            // start was noise.
+            // Unfinished, unless it is already longer than any command or a later start is
+            // followed by a line end: then this start was noise.
             const qsizetype next = m_input.indexOf("@@", 2);
-            if (m_input.size() > 600 || (next > 0 && m_input.indexOf("\r\n", next) > 0)) {
+            if (m_input.size() >= MaxCommand || (next > 0 && m_input.indexOf("\r\n", next) > 0)) {
                 m_input.remove(0, next > 0 ? next : 2);
                 continue;
             }
