@@ -3,6 +3,7 @@
 #include "receiver/DecoderContext.h"
 #include "receiver/NmeaDecoder.h"
 #include "receiver/ReceiverMode.h"
+#include "RecordingAveraging.h"
 
 #include <QtTest>
 
@@ -20,59 +21,30 @@ QByteArray sentence(const QByteArray &body)
     return '$' + body + '*' + QByteArray::number(x, 16).rightJustified(2, '0').toUpper();
 }
 
-struct Position
-{
-    double lat, lon, altGps, altMsl;
-};
-
-class FakeAveraging : public AveragingInput
+// The shared recording fakes, with what the NMEA decoder needs besides: a position-hold
+// switch on the engine and the clock-panel refreshes that follow each stored time.
+class FakeAveraging : public RecordingAveraging
 {
 public:
-    QList<Position> positions;
-    QList<QList<double>> dops;
-    QList<int> fixTypes;
-    QList<int> timingSatellites;
-    QList<double> speeds;
-    QList<double> headings;
-    QList<int> fixQualities;
     bool hold = false;
-
-    void updatePosition(double lat, double lon, double altGps, double altMsl) override
-    {
-        positions.append({ lat, lon, altGps, altMsl });
-    }
-    void setDops(double g, double p, double h, double v, double t) override
-    {
-        dops.append({ g, p, h, v, t });
-    }
-    void setFixType(int f) override { fixTypes.append(f); }
-    void setTimingSatellites(int c) override { timingSatellites.append(c); }
-    void setSpeedKnots(double k) override { speeds.append(k); }
-    void setHeadingDegrees(double d) override { headings.append(d); }
-    void setFixQuality(int q) override { fixQualities.append(q); }
-    QString dopText() const override { return QString(); }
     bool positionHold() const override { return hold; }
+
+    QList<QList<double>> dopLists() const
+    {
+        QList<QList<double>> out;
+        for (const Dops &d : dops)
+            out.append({ d.gdop, d.pdop, d.hdop, d.vdop, d.tdop });
+        return out;
+    }
 };
 
-class FakeDisplay : public StationDisplay
+class FakeDisplay : public RecordingDisplay
 {
 public:
-    QList<int> antenna;
-    int tableRefreshes = 0;
-    int countRefreshes = 0;
-    int clockRefreshes = 0;
-    QStringList usedTexts;
     const ReceiverState *state = nullptr;
     QList<QDateTime> storedTimes;
+    int clockRefreshes = 0;
 
-    void setAntennaIndicator(int v) override { antenna.append(v); }
-    void updateSatelliteTable() override { ++tableRefreshes; }
-    void updateSatelliteCount() override { ++countRefreshes; }
-    void setUsedText(const QString &t) override { usedTexts.append(t); }
-    QStringList fixTexts;
-    QStringList dopTexts;
-    void setFixStatusText(const QString &t) override { fixTexts.append(t); }
-    void setDopStatusText(const QString &t) override { dopTexts.append(t); }
     void refreshClockPanel() override
     {
         ++clockRefreshes;
@@ -526,10 +498,10 @@ void TestNmeaDecoder::gsa()
     QVERIFY(rig.feed(body));
     QCOMPARE(rig.decoder.fixStatusText(), status);
     QCOMPARE(rig.averaging.fixTypes, fixType < 0 ? QList<int>() : QList<int> { fixType });
-    QCOMPARE(rig.averaging.dops, QList<QList<double>> { dops });
+    QCOMPARE(rig.averaging.dopLists(), QList<QList<double>> { dops });
     QCOMPARE(rig.decoder.dopText(), dopText);
-    QCOMPARE(rig.display.fixTexts, status.isEmpty() ? QStringList() : QStringList { status });
-    QCOMPARE(rig.display.dopTexts, QStringList { dopText });
+    QCOMPARE(rig.display.fixStatusTexts, status.isEmpty() ? QStringList() : QStringList { status });
+    QCOMPARE(rig.display.dopStatusTexts, QStringList { dopText });
 }
 
 void TestNmeaDecoder::gsaInPositionHold()
@@ -538,7 +510,7 @@ void TestNmeaDecoder::gsaInPositionHold()
     rig.averaging.hold = true;
     QVERIFY(rig.feed("GPGSA,A,1,02,05,11,,,,,,,,,,3.4,2.1,2.9"));
     QCOMPARE(rig.decoder.dopText(), QStringLiteral("DOP not available (position hold)"));
-    QCOMPARE(rig.averaging.dops, (QList<QList<double>> { { -1, 0.0, 0.0, 0.0, -1 } }));
+    QCOMPARE(rig.averaging.dopLists(), (QList<QList<double>> { { -1, 0.0, 0.0, 0.0, -1 } }));
     QCOMPARE(rig.decoder.fixStatusText(), QStringLiteral("No Fix"));
 }
 
@@ -560,8 +532,8 @@ void TestNmeaDecoder::gsvTwoSatellites()
     QCOMPARE(b.cNo, 0);   // in view, not tracked
     QCOMPARE(rig.state.visibleCount.value, 2);
     QCOMPARE(rig.decoder.visibleText(), QStringLiteral("2 Visible"));
-    QCOMPARE(rig.display.tableRefreshes, 1);
-    QCOMPARE(rig.display.countRefreshes, 1);
+    QCOMPARE(rig.display.satelliteTableUpdates, 1);
+    QCOMPARE(rig.display.satelliteCountUpdates, 1);
 }
 
 void TestNmeaDecoder::gsvEmptyFieldsAndUnfilledGroups()
@@ -569,11 +541,11 @@ void TestNmeaDecoder::gsvEmptyFieldsAndUnfilledGroups()
     // The GT+ set: empty SNRs on untracked satellites, three empty groups in the last sentence.
     Rig rig(ReceiverMode::MotorolaNmea);
     QVERIFY(rig.feed("GPGSV,3,1,09,02,33,299,27,04,43,242,26,08,12,202,,13,85,356,"));
-    QCOMPARE(rig.display.tableRefreshes, 0);
+    QCOMPARE(rig.display.satelliteTableUpdates, 0);
     QVERIFY(rig.feed("GPGSV,3,2,09,16,22,059,,20,21,131,,23,54,074,,24,23,195,"));
-    QCOMPARE(rig.display.tableRefreshes, 0);
+    QCOMPARE(rig.display.satelliteTableUpdates, 0);
     QVERIFY(rig.feed("GPGSV,3,3,09,27,39,195,15,,,,,,,,,,,,"));
-    QCOMPARE(rig.display.tableRefreshes, 1);
+    QCOMPARE(rig.display.satelliteTableUpdates, 1);
 
     QCOMPARE(rig.filledRecords(), 9);
     QCOMPARE(rig.state.satellites[0], SatelliteRecord {});
@@ -591,7 +563,7 @@ void TestNmeaDecoder::gsvTruncatedGroupDropped()
     Rig rig;
     QVERIFY(rig.feed("GPGSV,1,1,02,07,45,123,40,30,05"));
     QCOMPARE(rig.filledRecords(), 0);
-    QCOMPARE(rig.display.tableRefreshes, 0);
+    QCOMPARE(rig.display.satelliteTableUpdates, 0);
     // A trailing NMEA 4.10 signal ID is no broken group.
     QVERIFY(rig.feed("GPGSV,1,1,01,07,45,123,40,1"));
     QCOMPARE(rig.filledRecords(), 1);
@@ -675,7 +647,7 @@ void TestNmeaDecoder::gsvVisibleAcrossTalkers()
     // Galileo E07 and GPS G07 live side by side.
     QCOMPARE(rig.state.satellites[7].cNo, 40);
     QCOMPARE(rig.state.satellites[217].cNo, 30);
-    QCOMPARE(rig.display.tableRefreshes, 3);
+    QCOMPARE(rig.display.satelliteTableUpdates, 3);
 }
 
 void TestNmeaDecoder::rmcDates_data()
