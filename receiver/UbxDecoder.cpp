@@ -169,6 +169,7 @@ int UbxDecoder::leapSecondPending(int utcLs, int utcLsf, int wnf, int dn, int64_
 
 QString UbxDecoder::decodeUbxFrame(const QByteArray &frame)
 {
+    m_lastWarning.clear();
     if (!Ubx::isCompleteFrame(frame))
         return {};
     const uint8_t cls = uint8_t(frame[2]);
@@ -355,7 +356,8 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
 
     if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)
         || nano < -1000000000 || nano > 1000000000) {
-        qWarning("WARNING: Illegal date or time decoding NAV-TIMEUTC.");
+        m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding NAV-TIMEUTC.");
+        qWarning("%s", qPrintable(m_lastWarning));
     } else {
         // nano is the signed fraction of the second, rounded here to the millisecond.
         const int64_t ms = nano >= 0 ? (int64_t(nano) + 500000) / 1000000 : -((-int64_t(nano) + 500000) / 1000000);

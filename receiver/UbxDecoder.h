@@ -36,6 +36,8 @@ public:
 
     QString decodeUbxFrame(const QByteArray &frame) override;
 
+    // The warning the last frame wrote to the debug log, empty when none.
+    QString lastWarning() const { return m_lastWarning; }
     // True after a NAV-STATUS with a time-only fix (gpsFix 5) until the next other NAV-STATUS.
     bool timeOnlyFix() const { return m_timeOnlyFix; }
 
@@ -76,5 +78,6 @@ private:
     void markAnswered();
 
     DecoderContext m_context;
+    QString m_lastWarning;
     bool m_timeOnlyFix = false;
 };

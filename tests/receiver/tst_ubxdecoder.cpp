@@ -470,6 +470,9 @@ void TestUbxDecoder::invalidTimeUtcWarnsAndStoresNothing()
     QVERIFY(b.state.receiverUtcDateTime == before);
     QVERIFY(b.state.timeMessageMissing);
     QCOMPARE(b.display.clockRefreshes, 0);
+    QCOMPARE(b.decoder.lastWarning(), QString("WARNING: Illegal date or time decoding NAV-TIMEUTC."));
+    b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 43));
+    QVERIFY(b.decoder.lastWarning().isEmpty());
 }
 
 void TestUbxDecoder::timeGpsLeapSeconds()
