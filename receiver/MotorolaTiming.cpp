@@ -198,7 +198,8 @@ QString MotorolaDecoder::decodeSelfTest(QByteArrayView f)
 // --- command echoes -------------------------------------------------------------------
 
 // Field layouts follow the receiver maker's command descriptions: each echo repeats the
-// parameters of its command, big-endian, from offset 4.
+// parameters of its command, big-endian, from offset 4. "@@Ap": 4 datum ID, 5-8 semi-major axis
+// (cm), 9-12 inverse flattening (1e-7), 13-18 delta X, Y, Z (0.1 m).
 QString MotorolaDecoder::decodeEcho(QByteArrayView f)
 {
     ReceiverState &s = *m_ctx.state;
@@ -234,7 +235,7 @@ QString MotorolaDecoder::decodeEcho(QByteArrayView f)
         case 'p':
             t = QLatin1String("Datum Parameters: ")
                 + motorolaFormat("ID %i: semi-major axis %5.3f, inverse flattening %11.9f, delta X %3.1f, delta Y %3.1f, delta Z %3.1f",
-                                 u8(f, 4), u32(f, 5) / 1000.0, u32(f, 9) / 1e7, i16(f, 13) / 10.0,
+                                 u8(f, 4), u32(f, 5) / 100.0, u32(f, 9) / 1e7, i16(f, 13) / 10.0,
                                  i16(f, 15) / 10.0, i16(f, 17) / 10.0);
             break;
         case 'q':
