@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <cmath>
 
 namespace Ubx {
 
@@ -117,6 +118,59 @@ QByteArray aidHuiPoll() { return frame(Aid, 0x02); }
 
 QByteArray cfgTmodeSurveyIn() { return frame(Cfg, 0x1D, surveyInPayload()); }
 QByteArray cfgTmode2SurveyIn() { return frame(Cfg, 0x3D, surveyInPayload()); }
+
+QByteArray cfgTmodeFixed(int32_t xCm, int32_t yCm, int32_t zCm)
+{
+    QByteArray p;
+    appendU32(p, 2);   // timeMode 2 = fixed position
+    appendU32(p, uint32_t(xCm));
+    appendU32(p, uint32_t(yCm));
+    appendU32(p, uint32_t(zCm));
+    p.append(QByteArray(12, '\0'));   // fixedPosVar, svinMinDur, svinVarLimit
+    return frame(Cfg, 0x1D, p);
+}
+
+QByteArray cfgTmode2Fixed(int32_t xCm, int32_t yCm, int32_t zCm)
+{
+    QByteArray p;
+    appendU8(p, 2);      // timeMode 2 = fixed position
+    appendU8(p, 0);      // reserved
+    appendU16(p, 0);     // flags: position given as ECEF
+    appendU32(p, uint32_t(xCm));
+    appendU32(p, uint32_t(yCm));
+    appendU32(p, uint32_t(zCm));
+    p.append(QByteArray(12, '\0'));   // fixedPosAcc, svinMinDur, svinAccLimit
+    return frame(Cfg, 0x3D, p);
+}
+
+QByteArray cfgNav5(uint8_t dynModel, int minElevationDeg)
+{
+    QByteArray p;
+    appendU16(p, 0x0007);   // mask: dynModel, minElev, fixMode
+    appendU8(p, dynModel);
+    appendU8(p, 3);         // fixMode: auto 2-D/3-D
+    appendU32(p, 0);        // fixedAlt
+    appendU32(p, 0);        // fixedAltVar
+    appendU8(p, uint8_t(minElevationDeg < 1 ? 0 : qMin(minElevationDeg, 127)));
+    p.append(QByteArray(36 - p.size(), '\0'));
+    return frame(Cfg, 0x24, p);
+}
+
+EcefCm ecefCentimetres(double latDeg, double lonDeg, double heightM)
+{
+    constexpr double a = 6378137.0;               // WGS-84 semi-major axis
+    constexpr double f = 1.0 / 298.257223563;     // flattening
+    constexpr double e2 = f * (2.0 - f);
+    constexpr double degree = 3.14159265358979323846 / 180.0;
+    const double phi = latDeg * degree;
+    const double lambda = lonDeg * degree;
+    const double sinPhi = std::sin(phi);
+    const double n = a / std::sqrt(1.0 - e2 * sinPhi * sinPhi);
+    const double x = (n + heightM) * std::cos(phi) * std::cos(lambda);
+    const double y = (n + heightM) * std::cos(phi) * std::sin(lambda);
+    const double z = (n * (1.0 - e2) + heightM) * sinPhi;
+    return { int32_t(std::llround(x * 100.0)), int32_t(std::llround(y * 100.0)), int32_t(std::llround(z * 100.0)) };
+}
 
 QList<MessageId> messagesSwitchedOff()
 {

@@ -52,6 +52,23 @@ QByteArray aidHuiPoll();   // B5 62 0B 02 00 00
 // 0, accuracy/variance 4000, minimum duration 5008 s, limit 2000.
 QByteArray cfgTmodeSurveyIn();
 QByteArray cfgTmode2SurveyIn();
+// Position hold at a fixed position: CFG-TMODE and CFG-TMODE2 with time mode 2 and the
+// position as ECEF centimetres (every other field 0).
+QByteArray cfgTmodeFixed(int32_t xCm, int32_t yCm, int32_t zCm);
+QByteArray cfgTmode2Fixed(int32_t xCm, int32_t yCm, int32_t zCm);
+// CFG-NAV5: mask 0x0007 (dynamic model, fix mode, elevation mask), the dynamic model, fix
+// mode 3 (auto 2-D/3-D), the elevation mask in degrees (values below 1 send 0), rest 0.
+QByteArray cfgNav5(uint8_t dynModel, int minElevationDeg);
+
+// WGS-84 geodetic position (degrees, metres above the ellipsoid) to ECEF, rounded to whole
+// centimetres as CFG-TMODE wants them.
+struct EcefCm
+{
+    int32_t x;
+    int32_t y;
+    int32_t z;
+};
+EcefCm ecefCentimetres(double latDeg, double lonDeg, double heightM);
 
 // One CFG-MSG target.
 struct MessageId

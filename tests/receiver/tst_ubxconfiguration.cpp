@@ -60,6 +60,8 @@ private Q_SLOTS:
     void cfgPrtRateBytes();
     void builders_data();
     void builders();
+    void ecefOfRealFix_data();
+    void ecefOfRealFix();
     void checksumAndCompleteness_data();
     void checksumAndCompleteness();
     void sequenceInUbxMode();
@@ -102,6 +104,16 @@ void TestUbxConfiguration::builders_data()
         << Ubx::cfgTmodeSurveyIn() << hex("b562061d1c00" "01000000" "00000000" "00000000" "00000000" "a00f0000" "90130000" "d0070000");
     QTest::newRow("CFG-TMODE2 survey-in")
         << Ubx::cfgTmode2SurveyIn() << hex("b562063d1c00" "01000000" "00000000" "00000000" "00000000" "a00f0000" "90130000" "d0070000");
+    QTest::newRow("CFG-TMODE fixed")
+        << Ubx::cfgTmodeFixed(-151029952, -348349794, 510853323)
+        << hex("b562061d1c00" "02000000" "4077fff6" "9e9a3ceb" "cb00731e" "00000000" "00000000" "00000000");
+    QTest::newRow("CFG-TMODE2 fixed")
+        << Ubx::cfgTmode2Fixed(-151029952, -348349794, 510853323)
+        << hex("b562063d1c00" "02000000" "4077fff6" "9e9a3ceb" "cb00731e" "00000000" "00000000" "00000000");
+    QTest::newRow("CFG-NAV5 marine, mask 10")
+        << Ubx::cfgNav5(5, 10) << hex("b562062424000700050300000000000000000a") + QByteArray(23, '\0');
+    QTest::newRow("CFG-NAV5 negative mask sends 0")
+        << Ubx::cfgNav5(0, -3) << hex("b5620624240007000003000000000000000000") + QByteArray(23, '\0');
     QTest::newRow("with checksum: CFG-PRT 9600")
         << Ubx::withChecksum(Ubx::cfgPrt(9600)) << hex("b5620600140001000000c00800008025000003000300000000008e95");
     QTest::newRow("with checksum: CFG-PRT 115000")
@@ -116,6 +128,36 @@ void TestUbxConfiguration::builders()
     QFETCH(QByteArray, built);
     QFETCH(QByteArray, expected);
     QCOMPARE(built.toHex(), expected.toHex());
+}
+
+void TestUbxConfiguration::ecefOfRealFix_data()
+{
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<int>("z");
+    // The LEA-4T fixes of the u-blox capture, with the receiver's own ECEF (gpsd's reference).
+    QTest::newRow("20:35:40") << 53.563256267 << -113.439544853 << 635.4587 << -151029952 << -348349794 << 510853323;
+    QTest::newRow("20:35:44") << 53.563254092 << -113.439545157 << 635.4758 << -151029962 << -348349812 << 510853310;
+    QTest::newRow("equator, prime meridian") << 0.0 << 0.0 << 0.0 << 637813700 << 0 << 0;
+    QTest::newRow("north pole") << 90.0 << 0.0 << 0.0 << 0 << 0 << 635675231;
+}
+
+void TestUbxConfiguration::ecefOfRealFix()
+{
+    QFETCH(double, lat);
+    QFETCH(double, lon);
+    QFETCH(double, height);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(int, z);
+    const Ubx::EcefCm e = Ubx::ecefCentimetres(lat, lon, height);
+    // Within 2 cm of the receiver's own conversion.
+    QVERIFY2(qAbs(e.x - x) <= 2, qPrintable(QString::number(e.x)));
+    QVERIFY2(qAbs(e.y - y) <= 2, qPrintable(QString::number(e.y)));
+    QVERIFY2(qAbs(e.z - z) <= 2, qPrintable(QString::number(e.z)));
 }
 
 void TestUbxConfiguration::checksumAndCompleteness_data()
