@@ -3,6 +3,9 @@
 #include "receiver/ReceiverMode.h"
 #include "timescale/ReceiverTime.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -107,6 +110,20 @@ struct ReceiverState
 
     bool answered(AnswerFamily f) const { return commandAnswered[static_cast<int>(f)]; }
     void setAnswered(AnswerFamily f, bool v = true) { commandAnswered[static_cast<int>(f)] = v; }
+
+    // Finer than the family flag: while this list is not empty, only a message that begins with
+    // one of these heads answers the command being waited for (receiver detection sets it for
+    // one wait, e.g. {"@@Cj"} or {"$GPZDA", "$PMOTG"}). Decoders report every message they
+    // decoded through noteAnswer() with the message (or its header field).
+    QList<QByteArray> awaitedAnswerHeads;
+    void noteAnswer(AnswerFamily f, QByteArrayView message)
+    {
+        bool matches = awaitedAnswerHeads.isEmpty();
+        for (const QByteArray &head : awaitedAnswerHeads)
+            matches = matches || message.startsWith(head);
+        if (matches)
+            setAnswered(f);
+    }
 
     // --- satellites -------------------------------------------------------------------
     static constexpr int SatelliteSlots = 256;

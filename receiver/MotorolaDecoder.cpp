@@ -176,7 +176,7 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
         break;
     }
     if (known)
-        m_ctx.state->setAnswered(AnswerFamily::MotorolaBinary);
+        m_ctx.state->noteAnswer(AnswerFamily::MotorolaBinary, f);
     return text;
 }
 

@@ -304,7 +304,7 @@ bool NmeaDecoder::decodeNmeaSentence(const QByteArray &sentence)
         decodePgrmo(f);
     } else if (header == "$PMOTG") {
         if (m_ctx.state)
-            m_ctx.state->setAnswered(AnswerFamily::MotorolaNmea);
+            m_ctx.state->noteAnswer(AnswerFamily::MotorolaNmea, header);
     } else if (header == "$GPALM") {
         if (m_ctx.state)
             m_ctx.state->setAnswered(AnswerFamily::GpAlm);
@@ -376,7 +376,7 @@ void NmeaDecoder::decodeZda(const Fields &f)
 {
     // $GPZDA,hhmmss.ss,dd,mm,yyyy,zone hours,zone minutes
     if (m_ctx.state)
-        m_ctx.state->setAnswered(AnswerFamily::MotorolaNmea);
+        m_ctx.state->noteAnswer(AnswerFamily::MotorolaNmea, f.at(0));
 
     int h = 0, m = 0;
     double sec = 0.0;
