@@ -41,6 +41,15 @@ public:
     virtual void sendGpsRxCommand(const QByteArray &command) = 0;
 };
 
+// The GPS data log as the decoders feed it: the binary and RINEX log types record every received
+// receiver message (without checksum and line end). Implemented by the GPS log; may be absent.
+class GpsLogRecorder
+{
+public:
+    virtual ~GpsLogRecorder() = default;
+    virtual void writeBinaryRecord(const QByteArray &message) = 0;
+};
+
 // Options of the receiver settings that change how messages are decoded.
 struct DecoderOptions
 {
@@ -59,4 +68,5 @@ struct DecoderContext
     StationDisplay *display = nullptr;
     ReceiverCommandSink *commands = nullptr;
     DecoderOptions options;
+    GpsLogRecorder *gpsLog = nullptr;
 };

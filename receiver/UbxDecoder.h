@@ -28,6 +28,8 @@
 //   inTrack   = 1 when the block names a channel (chn below 255);
 //   riseSet   = the elevation trend kept per satellite (a change of 2 degrees or more).
 //
+// Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
+//
 // Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI set AnswerFamily::Ublox.
 class UbxDecoder : public UbxMessageDecoder
 {

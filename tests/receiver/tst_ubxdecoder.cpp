@@ -94,6 +94,12 @@ struct RecordingSink : ReceiverCommandSink
     void sendGpsRxCommand(const QByteArray &c) override { sent.append(c); }
 };
 
+struct RecordingLog : GpsLogRecorder
+{
+    QList<QByteArray> records;
+    void writeBinaryRecord(const QByteArray &m) override { records.append(m); }
+};
+
 // A decoder wired to recording fakes.
 struct Bench
 {
@@ -101,10 +107,11 @@ struct Bench
     RecordingAveraging averaging;
     RecordingDisplay display;
     RecordingSink sink;
+    RecordingLog log;
     UbxDecoder decoder;
 
     Bench()
-        : decoder(DecoderContext { &state, &averaging, &display, &sink, {} })
+        : decoder(DecoderContext { &state, &averaging, &display, &sink, {}, &log })
     {
         state.receiverMode = 9;
     }
@@ -279,6 +286,8 @@ void TestUbxDecoder::messageTexts()
     QFETCH(QString, expected);
     Bench b;
     QCOMPARE(b.decode(cls, id, payload), expected);
+    // Every message, known or not, goes to the binary log without its check bytes.
+    QCOMPARE(b.log.records, QList<QByteArray> { testFrame(cls, id, payload).chopped(2) });
 }
 
 void TestUbxDecoder::incompleteFramesGiveNoText_data()
@@ -304,6 +313,7 @@ void TestUbxDecoder::incompleteFramesGiveNoText()
     Bench b;
     QVERIFY(b.decoder.decodeUbxFrame(frame).isEmpty());
     QVERIFY(!b.state.ppsQuantizationErrorValid);
+    QVERIFY(b.log.records.isEmpty());
 }
 
 void TestUbxDecoder::positionAndVelocityGoToTheEngine()
