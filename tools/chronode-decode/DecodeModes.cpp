@@ -131,8 +131,8 @@ const QList<DecodeMode> &decodeModes()
         { QStringLiteral("motorola-rx"), ReceiverMode::MotorolaBinaryRxOnly, makeMotorola },
         { QStringLiteral("motorola-nmea"), ReceiverMode::MotorolaNmea, nullptr },
         { QStringLiteral("generic-nmea"), ReceiverMode::GenericNmea, nullptr },
-        { QStringLiteral("ubx"), ReceiverMode::UbloxUbx, nullptr },
-        { QStringLiteral("ublox-nmea"), ReceiverMode::UbloxNmea, nullptr },
+        { QStringLiteral("ubx"), ReceiverMode::UbloxUbx, makeUbxDecodeSession },
+        { QStringLiteral("ublox-nmea"), ReceiverMode::UbloxNmea, makeUbxDecodeSession },
     };
     return modes;
 }
