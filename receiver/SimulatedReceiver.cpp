@@ -545,6 +545,11 @@ QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
     return out;
 }
 
+QByteArray SimulatedReceiver::streamHeader() const
+{
+    return onTheLine(identificationFrame(), 0) + onTheLine(MotorolaEncoder::bo(uint8_t(m_config.leapSeconds)), 1);
+}
+
 QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
 {
     if (!rateMatches()) {

@@ -124,6 +124,9 @@ public:
     QByteArray receive(QByteArrayView bytes, qint64 nowMs);
     // The continuous output that follows the 1PPS edge starting `utcSecond`, as the link sees it.
     QByteArray secondOutput(qint64 utcSecond);
+    // What a continuous-mode recording starts with: the identification and the UTC offset, as
+    // the receiver answers them when asked.
+    QByteArray streamHeader() const;
     // Messages the receiver sends each second without being asked, e.g. {"Ha", "Hn", "Bb"}.
     QStringList continuousMessages() const;
     void setContinuousRate(const QByteArray &id, int rate);

@@ -84,9 +84,7 @@ int main(int argc, char *argv[])
     }
 
     SimulatedReceiver rx(config);
-    QByteArray buffer = rx.identificationFrame();
-    // "@@Bo" poll answer, as the receiver sends it when asked.
-    buffer += rx.receive(QByteArrayLiteral("@@Bo\x01\x2c\r\n"), first * 1000);
+    QByteArray buffer = rx.streamHeader();
     for (qint64 s = first; s < first + seconds; ++s) {
         buffer += rx.secondOutput(s);
         if (buffer.size() > (1 << 20)) {
