@@ -181,6 +181,7 @@ QString UbxDecoder::decodeUbxFrame(const QByteArray &frame)
     if (!group)
         return QString::asprintf("UBX-%X ?\077\077-Unknown Message Class-?\077\077 ", cls) + bytesText(frame);
 
+    m_frame = frame;
     const Payload p { QByteArrayView(frame).sliced(6, frame.size() - 8) };
     Result r;
     switch (cls) {
@@ -752,5 +753,5 @@ void UbxDecoder::setAntenna(int value)
 
 void UbxDecoder::markAnswered()
 {
-    m_context.state->setAnswered(AnswerFamily::Ublox);
+    m_context.state->noteAnswer(AnswerFamily::Ublox, m_frame);
 }

@@ -30,7 +30,9 @@
 //
 // Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
 //
-// Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI set AnswerFamily::Ublox.
+// Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI answer for
+// AnswerFamily::Ublox through ReceiverState::noteAnswer with the whole frame, so a wait that
+// names the heads it takes (B5 62 0A 04 for the MON-VER poll) is ended only by those.
 class UbxDecoder : public UbxMessageDecoder
 {
 public:
@@ -80,6 +82,7 @@ private:
     void markAnswered();
 
     DecoderContext m_context;
+    QByteArrayView m_frame;   // the frame being decoded, for the answer check
     QString m_lastWarning;
     bool m_timeOnlyFix = false;
 };

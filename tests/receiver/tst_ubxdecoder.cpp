@@ -193,6 +193,7 @@ private Q_SLOTS:
     void monHwAntenna();
     void answerFlagForAwaitedAnswers_data();
     void answerFlagForAwaitedAnswers();
+    void onlyTheAwaitedFrameAnswers();
     void leapSecondPendingArithmetic_data();
     void leapSecondPendingArithmetic();
     void aidHuiSetsPendingLeapSecond();
@@ -638,6 +639,17 @@ void TestUbxDecoder::answerFlagForAwaitedAnswers()
     b.decode(cls, id, payload);
     QCOMPARE(b.state.answered(AnswerFamily::Ublox), answered);
     QVERIFY(!b.state.answered(AnswerFamily::MotorolaBinary));
+}
+
+void TestUbxDecoder::onlyTheAwaitedFrameAnswers()
+{
+    Bench b;
+    b.state.awaitedAnswerHeads = { QByteArray::fromHex("b5620a04") };   // the MON-VER poll's wait
+    b.decode(0x05, 0x01, QByteArray("\x06\x00", 2));                   // a late CFG-PRT ACK
+    b.decode(0x06, 0x00, Ubx::cfgPrt(9600).mid(6));
+    QVERIFY(!b.state.answered(AnswerFamily::Ublox));
+    b.decode(0x0A, 0x04, QByteArray(40, ' '));
+    QVERIFY(b.state.answered(AnswerFamily::Ublox));
 }
 
 void TestUbxDecoder::leapSecondPendingArithmetic_data()
