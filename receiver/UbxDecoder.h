@@ -27,6 +27,9 @@
 //               "Available"; anything else -> 9 "Not Locked";
 //   inTrack   = 1 when the block names a channel (chn below 255);
 //   riseSet   = the elevation trend kept per satellite (a change of 2 degrees or more).
+// Counts: visible = blocks naming a satellite (svid not 0; receivers pad with empty blocks),
+// tracked = blocks with cno of 1 or more, used = blocks flagged used. The used count is the
+// engine's number of satellites in the timing solution, which its lock test needs.
 //
 // Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
 //
