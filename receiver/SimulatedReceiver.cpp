@@ -518,6 +518,15 @@ QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
     }
     const SimulatedEpoch e = epochAt(utcSecond);
     QByteArray out;
+    if (m_nmeaMode) {
+        static const char *const order[] = { "GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA" };
+        for (const char *type : order) {
+            const int r = m_nmeaRates.value(QByteArray(type), 0);
+            if (r > 0 && utcSecond % r == 0)
+                out += nmeaSentence(e, type);
+        }
+        return out;
+    }
     if (m_config.channels >= 12) {
         if (due("Ha"))
             out += positionFrame(e, 'H');
@@ -591,7 +600,9 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
                 }
                 break;
             }
+            const QByteArray line = m_input.left(nl + 1);
             m_input.remove(0, nl + 1);
+            handleNmea(line, nowMs, out);
             continue;
         }
         m_input.remove(0, at);
@@ -625,7 +636,10 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
         c.id = m_input.mid(2, 2);
         c.params = m_input.mid(4, end - 1 - 4);
         m_input.remove(0, end + 2);
-        handleCommand(c, nowMs, out);
+        // In NMEA mode binary commands go unheard, except the SSR units' rate change.
+        if (!m_nmeaMode
+            || (c.id == "Wb" && m_config.identification.maker == MotorolaEncoder::Identification::Synergy))
+            handleCommand(c, nowMs, out);
     }
     return out;
 }
@@ -725,7 +739,19 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
     } else if (id == "Bo") {
         answer(id, MotorolaEncoder::bo(uint8_t(m_config.leapSeconds)), out);
     } else if (id == "Ci") {
-        // Switching to NMEA or LORAN output: this unit only speaks binary, so it stays.
+        // 01 switches the output to NMEA (no answer); LORAN output (02) is not simulated.
+        if (p0 == 1) {
+            m_nmeaMode = true;
+            m_nmeaRates.clear();
+        }
+    } else if (id == "Ia" || id == "Fa" || id == "Ca") {
+        // Self test of the family's own letter: every test passes.
+        const bool own = (id == "Ia" && m_config.channels >= 12) || (id == "Fa" && m_config.channels == 8)
+            || (id == "Ca" && m_config.channels == 6);
+        if (own) {
+            const char sid[2] = { id.at(0), id.at(1) };
+            answer(id, MotorolaEncoder::frame(sid, QByteArray(id == "Ia" ? 3 : 2, '\0')), out);
+        }
     } else if (id == "Wb") {
         // The answer still goes out at the old rate; then the port follows.
         echo(c, out);
@@ -755,4 +781,135 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
         echo(c, out);
     }
     // Anything else ("@@Bg", "@@Eg", "@@Bl", self tests, ...) goes unanswered.
+}
+
+// --- NMEA output ----------------------------------------------------------------------------
+
+namespace {
+
+QByteArray nmeaLine(const QByteArray &body)
+{
+    uint8_t x = 0;
+    for (char c : body)
+        x ^= uint8_t(c);
+    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+
+QByteArray angle(double degrees, int degreeDigits, char positive, char negative)
+{
+    const char hemisphere = degrees < 0 ? negative : positive;
+    const double a = std::abs(degrees);
+    int d = int(a);
+    double minutes = (a - d) * 60.0;
+    if (std::lround(minutes * 10000.0) >= 600000) {   // 59.99995 rounds up to the next degree
+        ++d;
+        minutes = 0.0;
+    }
+    return QByteArray::number(d).rightJustified(degreeDigits, '0')
+        + QByteArray::number(minutes, 'f', 4).rightJustified(7, '0') + ',' + hemisphere;
+}
+
+} // namespace
+
+QByteArray SimulatedReceiver::nmeaSentence(const SimulatedEpoch &e, const QByteArray &type) const
+{
+    const QDateTime &u = e.utc;
+    const QByteArray hms = u.toString(QStringLiteral("HHmmss")).toLatin1() + ".00";
+    const QByteArray lat = angle(e.latitude, 2, 'N', 'S');
+    const QByteArray lon = angle(e.longitude, 3, 'E', 'W');
+    const QByteArray dop = QByteArray::number(e.dopTenths / 10.0, 'f', 1);
+    const bool fix = e.trackedCount >= 3;
+    if (type == "GGA") {
+        return nmeaLine("GPGGA," + hms + ',' + lat + ',' + lon + ',' + (fix ? "1" : "0") + ','
+                        + QByteArray::number(e.trackedCount).rightJustified(2, '0') + ',' + dop + ','
+                        + QByteArray::number(e.mslHeight, 'f', 1) + ",M,"
+                        + QByteArray::number(e.height - e.mslHeight, 'f', 1) + ",M,,");
+    }
+    if (type == "RMC") {
+        return nmeaLine("GPRMC," + hms + ',' + (fix ? "A" : "V") + ',' + lat + ',' + lon + ",0.0,0.0,"
+                        + u.toString(QStringLiteral("ddMMyy")).toLatin1() + ",,");
+    }
+    if (type == "GLL")
+        return nmeaLine("GPGLL," + lat + ',' + lon + ',' + hms + ',' + (fix ? "A" : "V"));
+    if (type == "VTG")
+        return nmeaLine("GPVTG,0.0,T,,M,0.00,N,0.00,K");
+    if (type == "ZDA") {
+        return nmeaLine("GPZDA," + hms + ',' + u.toString(QStringLiteral("dd,MM,yyyy")).toLatin1() + ",00,00");
+    }
+    if (type == "GSA") {
+        QByteArray b = QByteArray("GPGSA,A,") + (fix ? "3" : "1");
+        for (int i = 0; i < 12; ++i) {
+            const int sv = i < int(e.channelSvIds.size()) ? e.channelSvIds[size_t(i)] : 0;
+            b += ',' + (sv ? QByteArray::number(sv).rightJustified(2, '0') : QByteArray());
+        }
+        b += ',' + dop + ',' + QByteArray::number(e.dopTenths * 0.06, 'f', 1) + ','
+            + QByteArray::number(e.dopTenths * 0.08, 'f', 1);
+        return nmeaLine(b);
+    }
+    if (type == "GSV") {
+        const int n = int(e.satellites.size());
+        const int total = std::max(1, (n + 3) / 4);
+        QByteArray out;
+        for (int m = 0; m < total; ++m) {
+            QByteArray b = "GPGSV," + QByteArray::number(total) + ',' + QByteArray::number(m + 1) + ','
+                + QByteArray::number(n).rightJustified(2, '0');
+            for (int i = 4 * m; i < std::min(n, 4 * m + 4); ++i) {
+                const SimulatedSatellite &s = e.satellites[size_t(i)];
+                b += ',' + QByteArray::number(s.svId).rightJustified(2, '0') + ','
+                    + QByteArray::number(s.elevation).rightJustified(2, '0') + ','
+                    + QByteArray::number(s.azimuth).rightJustified(3, '0') + ','
+                    + (s.channel >= 0 ? QByteArray::number(s.cNo) : QByteArray());
+            }
+            out += nmeaLine(b);
+        }
+        return out;
+    }
+    return {};
+}
+
+void SimulatedReceiver::handleNmea(const QByteArray &line, qint64 nowMs, QByteArray &out)
+{
+    // "$PMOTG,XXX,rrrr" sets the rate of sentence XXX (0000 = once, now); "$PMOTG,FOR,0"
+    // returns to binary output. A checksum, when present, must be right.
+    QByteArray body = line.trimmed();
+    if (!body.startsWith("$PMOTG,"))
+        return;
+    body = body.mid(1);
+    const qsizetype star = body.indexOf('*');
+    if (star >= 0) {
+        uint8_t x = 0;
+        for (qsizetype i = 0; i < star; ++i)
+            x ^= uint8_t(body.at(i));
+        if (body.mid(star + 1).toUpper() != QByteArray::number(x, 16).rightJustified(2, '0').toUpper())
+            return;
+        body.truncate(star);
+    }
+    const QList<QByteArray> f = body.split(',');
+    if (f.size() < 3)
+        return;
+    if (m_received.size() >= 4096)
+        m_received.remove(0, 1024);
+    m_received.append("PMOTG," + f.at(1));
+    if (!m_nmeaMode)
+        return;   // a unit in binary mode hears nothing in NMEA
+    if (f.at(1) == "FOR") {
+        if (f.at(2).toInt() == 0) {
+            m_nmeaMode = false;
+            m_nmeaRates.clear();
+        }
+        return;
+    }
+    static const QByteArray known[] = { "GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA" };
+    if (std::find(std::begin(known), std::end(known), f.at(1)) == std::end(known))
+        return;
+    bool ok = false;
+    const int rate = f.at(2).toInt(&ok);
+    if (!ok || rate < 0)
+        return;
+    if (rate == 0) {
+        m_nmeaRates.remove(f.at(1));
+        answer(f.at(1), nmeaSentence(epochAt(floorDiv(nowMs, 1000)), f.at(1)), out);
+    } else {
+        m_nmeaRates.insert(f.at(1), rate);
+    }
 }

@@ -131,6 +131,12 @@ public:
     QStringList continuousMessages() const;
     void setContinuousRate(const QByteArray &id, int rate);
 
+    // NMEA output ("@@Ci" 01 switches to it, "$PMOTG,FOR,0" back to binary).
+    bool nmeaMode() const { return m_nmeaMode; }
+    // The sentence of one type ("GGA", "RMC", "GSA", "GSV", "GLL", "VTG", "ZDA") for an epoch,
+    // with checksum and CR LF; GSV gives all its sentences.
+    QByteArray nmeaSentence(const SimulatedEpoch &e, const QByteArray &type) const;
+
     // --- misbehaviour --------------------------------------------------------------------
     // The next `count` answers are not sent (continuous output is unaffected).
     void dropNextAnswers(int count) { m_dropAnswers = count; }
@@ -167,6 +173,7 @@ private:
         QByteArray params;   // bytes between the identifier and the checksum
     };
     void handleCommand(const Command &c, qint64 nowMs, QByteArray &out);
+    void handleNmea(const QByteArray &line, qint64 nowMs, QByteArray &out);
     void answer(const QByteArray &id, const QByteArray &frame, QByteArray &out);
     void echo(const Command &c, QByteArray &out);
     bool familyAccepts(const QByteArray &id) const;
@@ -187,4 +194,6 @@ private:
     int m_elevationMask;
     QByteArray m_idTag = QByteArray(6, ' ');
     MotorolaEncoder::TraimMessage m_traimSettings;
+    bool m_nmeaMode = false;
+    QHash<QByteArray, int> m_nmeaRates;   // sentence type -> interval (s)
 };

@@ -91,6 +91,10 @@ private Q_SLOTS:
     void positionHoldFreezesPosition();
     void modelSettingIsRepaired_data();
     void modelSettingIsRepaired();
+    void selfTestPassesInOwnFamily_data();
+    void selfTestPassesInOwnFamily();
+    void nmeaModeSwitchAndPolls();
+    void nmeaSentencesCarryTheEpoch();
 };
 
 void TestSimulator::smallFramesAreByteExact_data()
@@ -750,6 +754,96 @@ void TestSimulator::modelSettingIsRepaired()
     if (!stored.isValid() || expected == "M12+")
         QCOMPARE(s.value(SimulatedReceiverConfig::keyModel()).toString(), expected);
     QCOMPARE(SimulatedReceiverConfig::keyModel(), QStringLiteral("GpsPortDialog/Simulator Model"));
+}
+
+void TestSimulator::selfTestPassesInOwnFamily_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("answerHex");   // empty for none
+    QTest::newRow("M12+ Ia") << "M12+" << QByteArray("Ia") << QByteArray("4040496100000028" "0d0a");
+    QTest::newRow("M12+ Fa") << "M12+" << QByteArray("Fa") << QByteArray();
+    QTest::newRow("VP Fa") << "VP" << QByteArray("Fa") << QByteArray("40404661000027" "0d0a");
+    QTest::newRow("XT Ca") << "XT" << QByteArray("Ca") << QByteArray("40404361000022" "0d0a");
+}
+
+void TestSimulator::selfTestPassesInOwnFamily()
+{
+    QFETCH(QString, model);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, answerHex);
+    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(model));
+    const QByteArray got = rx.receive(cmd(command), T0 * 1000);
+    QCOMPARE(got.toHex(), answerHex);
+    if (!got.isEmpty())
+        QCOMPARE(frames(got).size(), 1);
+}
+
+namespace {
+QByteArray nmeaCmd(const QByteArray &body)
+{
+    uint8_t x = 0;
+    for (char c : body)
+        x ^= uint8_t(c);
+    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+} // namespace
+
+void TestSimulator::nmeaModeSwitchAndPolls()
+{
+    SimulatedReceiver rx;   // M12+
+    // In binary mode NMEA commands go unheard.
+    QVERIFY(rx.receive(nmeaCmd("PMOTG,ZDA,0000"), T0 * 1000).isEmpty());
+    QVERIFY(rx.receive(cmd(QByteArray("Ci\x01")), T0 * 1000).isEmpty());
+    QVERIFY(rx.nmeaMode());
+    QVERIFY(rx.secondOutput(T0 + 1).isEmpty());   // no sentence enabled yet
+    // A poll answers at once; a rate of 1 gives one sentence a second.
+    QCOMPARE(rx.receive(nmeaCmd("PMOTG,ZDA,0000"), (T0 + 1) * 1000 + 300),
+             nmeaCmd("GPZDA,000001.00,01,01,2026,00,00"));
+    QVERIFY(rx.receive(nmeaCmd("PMOTG,ZDA,0001"), (T0 + 1) * 1000 + 400).isEmpty());
+    rx.receive(nmeaCmd("PMOTG,GGA,0002"), (T0 + 1) * 1000 + 500);
+    QCOMPARE(rx.secondOutput(T0 + 2).count("$GP"), 2);   // GGA and ZDA
+    QCOMPARE(rx.secondOutput(T0 + 3), nmeaCmd("GPZDA,000003.00,01,01,2026,00,00"));
+    // A wrong checksum is ignored; binary commands go unheard.
+    QVERIFY(rx.receive("$PMOTG,GGA,0000*5A\r\n", T0 * 1000).isEmpty());
+    QVERIFY(rx.receive(cmd("Cj"), T0 * 1000).isEmpty());
+    // Back to binary.
+    QVERIFY(rx.receive(nmeaCmd("PMOTG,FOR,0"), T0 * 1000).isEmpty());
+    QVERIFY(!rx.nmeaMode());
+    QCOMPARE(ids(frames(rx.receive(cmd("Cj"), T0 * 1000))), QList<QByteArray> { "Cj" });
+    QCOMPARE(ids(frames(rx.secondOutput(T0 + 4))).first(), QByteArray("Ha"));
+}
+
+void TestSimulator::nmeaSentencesCarryTheEpoch()
+{
+    SimulatedReceiverConfig c = SimulatedReceiverConfig::forModel("UT+");
+    c.latitude = -33.856784;    // southern and western hemispheres
+    c.longitude = -151.215297;
+    SimulatedReceiver rx(c);
+    const qint64 t = T0 + 13 * 3600 + 4 * 60 + 5;
+    const SimulatedEpoch e = rx.epochAt(t);
+    const QByteArray gga = rx.nmeaSentence(e, "GGA");
+    QVERIFY(gga.startsWith("$GPGGA,130405.00,"));
+    QVERIFY(gga.endsWith("\r\n"));
+    const QList<QByteArray> f = gga.left(gga.indexOf('*')).split(',');
+    QCOMPARE(f.size(), 15);
+    const double lat = f[2].left(2).toDouble() + f[2].mid(2).toDouble() / 60.0;
+    const double lon = f[4].left(3).toDouble() + f[4].mid(3).toDouble() / 60.0;
+    QCOMPARE(f[3], QByteArray("S"));
+    QCOMPARE(f[5], QByteArray("W"));
+    QVERIFY(std::abs(-lat - e.latitude) < 0.00006 / 60.0);
+    QVERIFY(std::abs(-lon - e.longitude) < 0.00006 / 60.0);
+    QCOMPARE(f[7].toInt(), e.trackedCount);
+    QVERIFY(std::abs(f[9].toDouble() - e.mslHeight) <= 0.05 + 1e-9);
+    QCOMPARE(gga, nmeaCmd(gga.mid(1, gga.indexOf('*') - 1)));   // checksum right
+    const QByteArray gsv = rx.nmeaSentence(e, "GSV");
+    QCOMPARE(gsv.count("$GPGSV"), (e.visibleCount + 3) / 4);
+    for (const SimulatedSatellite &s : e.satellites)
+        QVERIFY(gsv.contains("," + QByteArray::number(s.svId).rightJustified(2, '0') + ","
+                             + QByteArray::number(s.elevation).rightJustified(2, '0') + ","
+                             + QByteArray::number(s.azimuth).rightJustified(3, '0') + ","));
+    QVERIFY(rx.nmeaSentence(e, "RMC").startsWith("$GPRMC,130405.00,A,"));
+    QVERIFY(rx.nmeaSentence(e, "RMC").contains(",010126,"));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

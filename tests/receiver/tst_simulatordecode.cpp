@@ -6,6 +6,7 @@
 
 #include "app/ReceiverState.h"
 #include "receiver/MotorolaDecoder.h"
+#include "receiver/NmeaDecoder.h"
 #include "receiver/SimulatedReceiver.h"
 #include "receiver/StreamFramer.h"
 
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void decodesToTheSimulatedTruth();
     void toolOutputDecodesWithTheDecodeTool_data();
     void toolOutputDecodesWithTheDecodeTool();
+    void nmeaOutputDecodesToTheTruth();
 };
 
 void TestSimulatorDecode::decodesToTheSimulatedTruth_data()
@@ -202,6 +204,42 @@ void TestSimulatorDecode::toolOutputDecodesWithTheDecodeTool()
                 QCOMPARE(cno.value(s.svId, -1), s.cNo);
     }
     QCOMPARE(positions, 20);
+}
+
+void TestSimulatorDecode::nmeaOutputDecodesToTheTruth()
+{
+    SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel("UT+");
+    config.latitude = -41.2865;
+    config.longitude = -174.7762;
+    SimulatedReceiver rx(config);
+    // Switched to NMEA the way set-up does it, GGA once a second.
+    rx.receive(QByteArray("@@Ci\x01\x2b\r\n"), T0 * 1000);
+    QVERIFY(rx.nmeaMode());
+    rx.receive(QByteArray("$PMOTG,GGA,0001*01\r\n"), T0 * 1000);
+    ReceiverState state;
+    DecoderContext ctx;
+    ctx.state = &state;
+    NmeaDecoder decoder(ctx);
+    StreamFramer framer(1);
+    int fixes = 0;
+    for (qint64 t = T0; t < T0 + 30; ++t) {
+        const SimulatedEpoch truth = rx.epochAt(t);
+        framer.feed(rx.secondOutput(t), [&](const QByteArray &sentence) {
+            QVERIFY(decoder.decodeNmeaSentence(sentence));
+            if (!sentence.startsWith("$GPGGA"))
+                return;
+            ++fixes;
+            const NmeaGgaFix &fix = decoder.lastFix();
+            QVERIFY(fix.present);
+            QCOMPARE(fix.hours * 3600 + fix.minutes * 60 + int(fix.seconds), int(t % 86400));
+            // Four decimals of a minute: within 0.000051 minute.
+            QVERIFY(std::abs(fix.latitude - truth.latitude) <= 0.000051 / 60.0);
+            QVERIFY(std::abs(fix.longitude - truth.longitude) <= 0.000051 / 60.0);
+            QVERIFY(std::abs(fix.mslHeight - truth.mslHeight) <= 0.05 + 1e-9);
+            QCOMPARE(fix.satellitesUsed, truth.trackedCount);
+        });
+    }
+    QCOMPARE(fixes, 30);
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorDecode)
