@@ -4,6 +4,8 @@
 #include "receiver/GpsSerialPortThread.h"
 #include "receiver/MessageDecoders.h"
 #include "receiver/ReceiverCommandChannel.h"
+#include "receiver/ReceiverDetection.h"
+#include "receiver/ReceiverDetectionPort.h"
 #include "receiver/ReceiverMode.h"
 
 #include <QDateTime>
@@ -52,6 +54,16 @@ Station::Station(QObject *parent)
     connect(m_channel.get(), &ReceiverCommandChannel::sendGpsMessage, m_link.get(),
             &GpsSerialPortThread::OnSendGpsMessage);
     connect(m_channel.get(), &ReceiverCommandChannel::echo, this,
+            &Station::appendPlainText_to_RawDataDialog_and_Log);
+
+    // Detection re-opens the port after each rate change; a replayed capture keeps playing.
+    m_port = std::make_unique<StoredReceiverPort>([this] {
+        if (m_launch.replayFile.isEmpty())
+            m_link->startGpsSerialPort(false);
+    });
+    m_detection = std::make_unique<ReceiverDetection>(m_state, *m_channel, *m_port);
+    m_detection->hooks().visibleSatellitesPolled = [this](qint64 ms) { m_lastBbPoll = ms; };
+    connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
 }
 
@@ -255,6 +267,7 @@ void Station::dispatchLoran(const QByteArray &message)
         return;
     }
     m_state.loranSeen = true;
+    m_state.noteAnswer(AnswerFamily::Loran, message);
     appendPlainText_to_RawDataDialog(QStringLiteral("->  ") + QString::fromLatin1(message));
 }
 

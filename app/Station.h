@@ -13,6 +13,8 @@
 
 class GpsSerialPortThread;
 class ReceiverCommandChannel;
+class ReceiverDetection;
+class StoredReceiverPort;
 class MotorolaMessageDecoder;
 class NmeaMessageDecoder;
 class UbxMessageDecoder;
@@ -52,6 +54,8 @@ public:
 
     GpsSerialPortThread &link() { return *m_link; }
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
+    // Receiver detection and set-up over this station's link and the stored port settings.
+    ReceiverDetection &detection() { return *m_detection; }
 
     // Time source of the cycle (the "@@Bb" re-poll); the system clock unless replaced.
     void setClock(Clock clock);
@@ -160,6 +164,8 @@ private:
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
     std::unique_ptr<ReceiverCommandChannel> m_channel;
+    std::unique_ptr<StoredReceiverPort> m_port;
+    std::unique_ptr<ReceiverDetection> m_detection;
     ReceiverCommandSink *m_commands = nullptr;
     Clock m_clock;
 

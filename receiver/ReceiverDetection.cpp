@@ -45,6 +45,20 @@ const char *const NmeaSearchOffCommands[] = {
 
 const char *const NmeaTimeProbe = "$PMOTG,ZDA,0001";
 
+// A command for the debug output: printable bytes as they are, the others as "<%2.2X>".
+QString shown(const QByteArray &command)
+{
+    QString out;
+    for (char c : command) {
+        const auto b = uint8_t(c);
+        if (b >= 0x20 && b < 0x7F)
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
 } // namespace
 
 // --- the u-blox sequence's view of this object ---------------------------------------------
@@ -287,7 +301,7 @@ bool ReceiverDetection::awaitAnswer(const QByteArray &command, AnswerFamily fami
     const bool ok = waitUntil([this, family] { return m_state.answered(family); }, timeoutMs);
     m_state.awaitedAnswerHeads.clear();
     if (!ok && !closing())
-        qDebug().noquote() << ReceiverCommandChannel::timeoutText(family, command);
+        qDebug().noquote() << ReceiverCommandChannel::timeoutText(family, QByteArray()) + shown(command);
     return ok;
 }
 

@@ -1,0 +1,752 @@
+#include "TestSupport.h"
+
+#include "app/Station.h"
+#include "receiver/GpsPortSettings.h"
+#include "receiver/GpsSerialPortThread.h"
+#include "receiver/MotorolaDecoder.h"
+#include "receiver/MotorolaEncoder.h"
+#include "receiver/NmeaDecoder.h"
+#include "receiver/ReceiverCommandChannel.h"
+#include "receiver/ReceiverDetection.h"
+#include "receiver/ReceiverDetectionPort.h"
+#include "receiver/SimulatedReceiverTransport.h"
+#include "receiver/UbxConfiguration.h"
+#include "receiver/UbxDecoder.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// The simulated receiver runs this many times faster than real time, so its answers come
+// quickly; the detection's waits are shortened to match.
+constexpr double SimSpeed = 10.0;
+constexpr int AnswerMs = 400;
+constexpr int DelayPercent = 5;
+
+struct Written
+{
+    QByteArray bytes;
+    int rate;   // the port rate the bytes went out at
+};
+
+// Stands between the link and one receiver that outlives the port's re-openings (a real unit
+// keeps its rate and settings while the port is closed). Records what the link wrote.
+class SharedReceiverPort : public GpsTransport
+{
+public:
+    SharedReceiverPort(SimulatedReceiverTransport &rx, QList<Written> &log,
+                       std::function<void(const QByteArray &)> onWrite)
+        : m_rx(rx), m_log(log), m_onWrite(std::move(onWrite))
+    {
+        connect(&m_rx, &GpsTransport::readyRead, this, &GpsTransport::readyRead);
+    }
+    bool open(const GpsPortSettings &settings) override { return m_rx.open(settings); }
+    void close() override { m_rx.close(); }
+    bool isOpen() const override { return m_rx.isOpen(); }
+    QByteArray readAll() override { return m_rx.readAll(); }
+    qint64 write(const QByteArray &bytes) override
+    {
+        m_log.append({ bytes, m_rx.receiver().linkRate() });
+        if (m_onWrite)
+            m_onWrite(bytes);
+        return m_rx.write(bytes);
+    }
+    void clear() override { m_rx.clear(); }
+    int modemSignals() override { return m_rx.modemSignals(); }
+    QString name() const override { return GpsPortSettings::simulatorPortName(); }
+
+private:
+    SimulatedReceiverTransport &m_rx;
+    QList<Written> &m_log;
+    std::function<void(const QByteArray &)> m_onWrite;
+};
+
+// A receiver played by a script: each write may be answered with bytes.
+class ScriptedTransport : public GpsTransport
+{
+public:
+    using Script = std::function<QByteArray(const QByteArray &)>;
+    ScriptedTransport(Script script, QList<Written> &log)
+        : m_script(std::move(script)), m_log(log)
+    {
+    }
+    bool open(const GpsPortSettings &settings) override
+    {
+        m_rate = settings.dataRate;
+        m_open = true;
+        return true;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    QByteArray readAll() override { return std::exchange(m_buffer, {}); }
+    qint64 write(const QByteArray &bytes) override
+    {
+        m_log.append({ bytes, m_rate });
+        const QByteArray answer = m_script ? m_script(bytes) : QByteArray();
+        if (!answer.isEmpty())
+            QTimer::singleShot(20, this, [this, answer] {
+                m_buffer += answer;
+                emit readyRead();
+            });
+        return bytes.size();
+    }
+    QString name() const override { return GpsPortSettings::simulatorPortName(); }
+
+private:
+    Script m_script;
+    QList<Written> &m_log;
+    QByteArray m_buffer;
+    int m_rate = 0;
+    bool m_open = false;
+};
+
+QByteArray nmea(const QByteArray &body)
+{
+    uint8_t x = 0;
+    for (char c : body)
+        x ^= uint8_t(c);
+    return '$' + body + '*' + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+
+// A station with its decoders, a receiver behind the port name "SIMULATOR" and recorders of
+// everything the detection reports.
+struct Rig
+{
+    TestSupport::TemporarySettings settings;
+    SimulatedReceiverTransport rx;
+    QList<Written> written;
+    std::function<void(const QByteArray &)> onWrite;
+    Station station;
+    std::unique_ptr<MotorolaDecoder> motorola;
+    std::unique_ptr<NmeaDecoder> nmeaDecoder;
+    std::unique_ptr<UbxDecoder> ubx;
+    QStringList raw, status, descriptions;
+    QStringList warnings, informations;   // "title|text"
+    QList<bool> actionStates;
+    QList<QPair<double, double>> terms;
+
+    Rig(const SimulatedReceiverConfig &config, int portRate, const QString &modeText,
+        ScriptedTransport::Script script = {})
+        : rx(config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), SimSpeed))
+    {
+        QSettings s;
+        s.setValue(GpsPortSettings::keyPort(), GpsPortSettings::simulatorPortName());
+        s.setValue(GpsPortSettings::keyDataRate(), portRate);
+        s.setValue(GpsPortSettings::keyMode(), modeText);
+        s.setValue(GpsPortSettings::keyPpsInterface(), 0);
+        if (script) {
+            station.link().transportFactory().registerTransport(
+                GpsPortSettings::simulatorPortName(),
+                [this, script] { return std::make_unique<ScriptedTransport>(script, written); });
+        } else {
+            station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
+                return std::make_unique<SharedReceiverPort>(rx, written, [this](const QByteArray &b) {
+                    if (onWrite)
+                        onWrite(b);
+                });
+            });
+        }
+        const DecoderContext context = station.decoderContext(nullptr);
+        motorola = std::make_unique<MotorolaDecoder>(context);
+        nmeaDecoder = std::make_unique<NmeaDecoder>(context);
+        ubx = std::make_unique<UbxDecoder>(context);
+        station.setMotorolaDecoder(motorola.get());
+        station.setNmeaDecoder(nmeaDecoder.get());
+        station.setUbxDecoder(ubx.get());
+        station.commandChannel().setPauseMs(0);
+
+        ReceiverDetection &d = detection();
+        d.setTiming({ AnswerMs, AnswerMs, DelayPercent });
+        d.hooks().setTimingErrorTerms = [this](double a, double b) { terms.append({ a, b }); };
+        QObject::connect(&d, &ReceiverDetection::rawDataText, [this](const QString &t) { raw << t; });
+        QObject::connect(&d, &ReceiverDetection::statusText, [this](const QString &t) { status << t; });
+        QObject::connect(&d, &ReceiverDetection::receiverDescription,
+                         [this](const QString &t) { descriptions << t; });
+        QObject::connect(&d, &ReceiverDetection::warningBox,
+                         [this](const QString &title, const QString &text) { warnings << title + '|' + text; });
+        QObject::connect(&d, &ReceiverDetection::informationBox,
+                         [this](const QString &title, const QString &text) { informations << title + '|' + text; });
+        QObject::connect(&d, &ReceiverDetection::portSettingsActionEnabled,
+                         [this](bool on) { actionStates << on; });
+
+        station.readPortSettings(s);
+        station.link().startGpsSerialPort(false);
+    }
+
+    ReceiverDetection &detection() { return station.detection(); }
+    ReceiverState &state() { return station.state(); }
+
+    // The writes that start with `head`, as "head@rate".
+    QStringList sent(const QByteArray &head) const
+    {
+        QStringList out;
+        for (const Written &w : written)
+            if (w.bytes.startsWith(head))
+                out << QString::fromLatin1(head) + '@' + QString::number(w.rate);
+        return out;
+    }
+    int count(const QByteArray &head) const { return int(sent(head).size()); }
+    QVariant stored(const QString &key) const { return QSettings().value(key); }
+};
+
+SimulatedReceiverConfig model(const QString &name)
+{
+    bool ok = false;
+    SimulatedReceiverConfig c = SimulatedReceiverConfig::forModel(name, &ok);
+    Q_ASSERT(ok);
+    return c;
+}
+
+} // namespace
+
+class TestDetection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void makeRateCommand_data();
+    void makeRateCommand();
+    void portRateCommand_data();
+    void portRateCommand();
+    void modelTiming_data();
+    void modelTiming();
+    void describe_data();
+    void describe();
+    void portSetters();
+    void answerFilter_data();
+    void answerFilter();
+
+    void searchFindsBinaryAtItsRate();
+    void identifiesModels_data();
+    void identifiesModels();
+    void vpWithoutTwelveChannelsHasEight();
+    void oldSsrFirmwareStaysInBinary();
+    void nmeaProbeIgnoresOtherSentences_data();
+    void nmeaProbeIgnoresOtherSentences();
+    void ubloxSetUp_data();
+    void ubloxSetUp();
+    void genericNmeaNeedsNoReceiver();
+    void threeFailuresWarnOnce();
+    void pendingRateChangeIsUndone();
+    void returnWithoutPendingRatesDoesNothing();
+    void rateChangeWhileRunning();
+    void shutdownDuringRetryEndsAtOnce();
+};
+
+// --- tables and texts ------------------------------------------------------------------------
+
+void TestDetection::makeRateCommand_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QByteArray>("hex");
+    QTest::newRow("4800") << 4800 << QByteArray("404057624048");
+    QTest::newRow("9600") << 9600 << QByteArray("404057620000");
+    QTest::newRow("14400") << 14400 << QByteArray("404057624144");
+    QTest::newRow("19200") << 19200 << QByteArray("404057624192");
+    QTest::newRow("38400") << 38400 << QByteArray("404057624384");
+    QTest::newRow("57600") << 57600 << QByteArray("404057624576");
+    QTest::newRow("2400 none") << 2400 << QByteArray();
+    QTest::newRow("115000 none") << 115000 << QByteArray();
+    QTest::newRow("0 none") << 0 << QByteArray();
+}
+
+void TestDetection::makeRateCommand()
+{
+    QFETCH(int, rate);
+    QFETCH(QByteArray, hex);
+    QCOMPARE(ReceiverDetection::makeRateCommand(rate).toHex(), hex);
+}
+
+void TestDetection::portRateCommand_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("300") << 300 << QByteArray("4003");
+    QTest::newRow("1200") << 1200 << QByteArray("4012");
+    QTest::newRow("2400") << 2400 << QByteArray("4024");
+    QTest::newRow("4800") << 4800 << QByteArray("4048");
+    QTest::newRow("9600") << 9600 << QByteArray("0000");
+    QTest::newRow("14400") << 14400 << QByteArray("4144");
+    QTest::newRow("19200") << 19200 << QByteArray("4192");
+    QTest::newRow("38400") << 38400 << QByteArray("4384");
+    QTest::newRow("57600") << 57600 << QByteArray("4576");
+    QTest::newRow("115000") << 115000 << QByteArray("5150");
+    QTest::newRow("unknown") << 115200 << QByteArray("0000");
+}
+
+void TestDetection::portRateCommand()
+{
+    QFETCH(int, rate);
+    QFETCH(QByteArray, code);
+    QCOMPARE(ReceiverDetection::portRateCommand(rate).toHex(), "40405762" + code);
+}
+
+void TestDetection::modelTiming_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("channels");   // -1: not in the table
+    QTest::addColumn<double>("term");
+    QTest::newRow("GT") << 1 << 8 << 500.0;
+    QTest::newRow("GT+") << 2 << 8 << 500.0;
+    QTest::newRow("M12") << 3 << 12 << 100.0;
+    QTest::newRow("M12+") << 4 << 12 << 100.0;
+    QTest::newRow("M12M") << 5 << 12 << 100.0;
+    QTest::newRow("PVT6") << 6 << 6 << 100.0;
+    QTest::newRow("SL") << 7 << 8 << 500.0;
+    QTest::newRow("UT") << 8 << 8 << 100.0;
+    QTest::newRow("UT+") << 9 << 8 << 100.0;
+    QTest::newRow("VP") << 10 << 8 << 100.0;
+    QTest::newRow("XT") << 11 << 6 << 100.0;
+    QTest::newRow("VP6") << 12 << 6 << 100.0;
+    QTest::newRow("CNXT/NVMN") << 18 << 8 << 100.0;
+    QTest::newRow("SIGNAV") << 19 << 12 << 100.0;
+    QTest::newRow("TX Oncore") << 21 << 8 << 100.0;
+    QTest::newRow("SSR-6Tf") << 22 << 12 << 100.0;
+    QTest::newRow("SSR-M8T") << 25 << 12 << 100.0;
+    QTest::newRow("unknown") << 0 << -1 << 0.0;
+    QTest::newRow("13") << 13 << -1 << 0.0;
+    QTest::newRow("generic NMEA") << 15 << -1 << 0.0;
+    QTest::newRow("u-blox") << 20 << -1 << 0.0;
+    QTest::newRow("26") << 26 << -1 << 0.0;
+}
+
+void TestDetection::modelTiming()
+{
+    QFETCH(int, model);
+    QFETCH(int, channels);
+    QFETCH(double, term);
+    const auto t = ReceiverDetection::modelTiming(model);
+    QCOMPARE(t.has_value(), channels > 0);
+    if (t) {
+        QCOMPARE(t->channels, channels);
+        QCOMPARE(t->term, term);
+    }
+}
+
+void TestDetection::describe_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("flags");   // 1 ssrPlus, 2 ssrPlusPlus, 4 DGPS, 8 T-RAIM, 16 PVT6, 32 local time
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("M12+ bin") << 4 << 2 << 12 << 8 << "Motorola M12+, Bin, 12 ch, V2.0, TRAIM";
+    QTest::newRow("VP bin") << 10 << 2 << 8 << 0 << "Motorola VP, Bin, 8 ch, V2.0";
+    QTest::newRow("no channels") << 8 << 2 << -1 << 0 << "Motorola UT, Bin, 0 ch, V2.0";
+    QTest::newRow("all suffixes") << 9 << 2 << 8 << (4 | 8 | 16 | 32)
+                                  << "Motorola UT+, Bin, 8 ch, V2.0, has DGPS, TRAIM, PVT6 Mode, Local Time Mode";
+    QTest::newRow("SSR+") << 23 << 2 << 12 << 1 << "SSR-6Tr+, Bin, 12 ch, V2.0";
+    QTest::newRow("SSR++ rx only") << 22 << 3 << 12 << 2 << "SSR-6Tf++, Rx Only, Bin, 12 ch, V2.0";
+    QTest::newRow("M12 rx only") << 3 << 3 << 12 << 0 << "Motorola M12, Rx Only, Bin, 12 ch, V2.0";
+    QTest::newRow("i-Lotus bin") << 21 << 2 << 8 << 8 << "i-Lotus TX Oncore, Bin, 8 ch, V2.0, TRAIM";
+    QTest::newRow("M12M nmea") << 5 << 1 << 12 << 4 << "Motorola M12M, NMEA Mode, 12 ch, V2.0, has DGPS";
+    QTest::newRow("i-Lotus nmea") << 21 << 1 << 8 << 0 << "i-Lotus TX Oncore, NMEA Mode, 8 ch, V2.0";
+    QTest::newRow("SSR-6Tr nmea") << 23 << 1 << 12 << 1 << "Motorola SSR-6TrNMEA Mode, 12 ch, V2.0";
+    QTest::newRow("SSR-M8F nmea") << 24 << 1 << 12 << 0 << "Motorola SSR-M8F, NMEA Mode, 12 ch, V2.0";
+    QTest::newRow("nmea keeps -1") << 5 << 1 << -1 << 0 << "Motorola M12M, NMEA Mode, -1 ch, V2.0";
+    QTest::newRow("generic nmea") << 15 << 6 << -1 << 0 << "";
+    QTest::newRow("u-blox") << 20 << 9 << 16 << 0 << "";
+}
+
+void TestDetection::describe()
+{
+    QFETCH(int, model);
+    QFETCH(int, mode);
+    QFETCH(int, channels);
+    QFETCH(int, flags);
+    QFETCH(QString, expected);
+    ReceiverState s;
+    s.receiverModel = model;
+    s.channelCount = channels;
+    s.firmwareVersionText = QStringLiteral("2.0");
+    s.ssrPlus = flags & 1;
+    s.ssrPlusPlus = flags & 2;
+    s.hasDgps = flags & 4;
+    s.hasTraim = flags & 8;
+    QCOMPARE(ReceiverDetection::describe(s, mode, flags & 16, flags & 32), expected);
+}
+
+void TestDetection::portSetters()
+{
+    TestSupport::TemporarySettings temp;
+    int restarts = 0;
+    StoredReceiverPort port([&] { ++restarts; });
+    QCOMPARE(port.dataRate(), 9600);   // default, written back
+    QCOMPARE(QSettings().value(GpsPortSettings::keyDataRate()).toInt(), 9600);
+
+    port.setDataRate(19200);
+    QCOMPARE(QSettings().value(GpsPortSettings::keyDataRate()).toInt(), 19200);
+    QCOMPARE(restarts, 1);
+
+    QTest::ignoreMessage(QtWarningMsg, "GpsPortDialog::SetBaud bad argument == 115200");
+    port.setDataRate(115200);
+    QCOMPARE(port.dataRate(), 19200);
+    QCOMPARE(restarts, 1);
+
+    port.setMode(10);
+    QCOMPARE(QSettings().value(GpsPortSettings::keyMode()).toString(), QStringLiteral("u-blox NMEA"));
+    QTest::ignoreMessage(QtWarningMsg, "GpsPortDialog::Set Mode bad argument == 0");
+    port.setMode(0);
+    QTest::ignoreMessage(QtWarningMsg, "GpsPortDialog::Set Mode bad argument == 11");
+    port.setMode(11);
+    QCOMPARE(QSettings().value(GpsPortSettings::keyMode()).toString(), QStringLiteral("u-blox NMEA"));
+
+    QVERIFY(!port.minimizeInitialization());
+    QSettings().setValue(GpsPortSettings::keyDoNotInitialize(), true);
+    QVERIFY(port.minimizeInitialization());
+}
+
+void TestDetection::answerFilter_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("family");
+    QTest::addColumn<bool>("answers");
+    const QByteArray ha = MotorolaEncoder::ha({}).chopped(3);
+    MotorolaEncoder::Identification id;
+    id.modelNumber = "P283T12NR5";
+    id.softwareVersion = "2";
+    id.softwareRevision = "0";
+    const QByteArray cj = MotorolaEncoder::cj(id).chopped(3);
+    const int nmeaFamily = int(AnswerFamily::MotorolaNmea);
+    const int binary = int(AnswerFamily::MotorolaBinary);
+    QTest::newRow("GGA") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,").chopped(2)
+                         << nmeaFamily << false;
+    QTest::newRow("RMC") << nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W").chopped(2)
+                         << nmeaFamily << false;
+    QTest::newRow("GNZDA") << nmea("GNZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << false;
+    QTest::newRow("GPZDA") << nmea("GPZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << true;
+    QTest::newRow("PMOTG") << nmea("PMOTG,ZDA,0001").chopped(2) << nmeaFamily << true;
+    QTest::newRow("@@Ha for @@Cj") << ha << binary << false;
+    QTest::newRow("@@Cj") << cj << binary << true;
+}
+
+void TestDetection::answerFilter()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(int, family);
+    QFETCH(bool, answers);
+    ReceiverState s;
+    DecoderContext ctx;
+    ctx.state = &s;
+    MotorolaDecoder motorola(ctx);
+    NmeaDecoder nmeaDecoder(ctx);
+    const auto f = AnswerFamily(family);
+    s.awaitedAnswerHeads = f == AnswerFamily::MotorolaNmea ? QList<QByteArray> { "$GPZDA", "$PMOTG" }
+                                                           : QList<QByteArray> { "@@Cj" };
+    if (message.startsWith('$'))
+        nmeaDecoder.decodeNmeaSentence(message);
+    else
+        motorola.decodeMotorolaFrame(message);
+    QCOMPARE(s.answered(f), answers);
+    // Without a filter any message of the family answers.
+    s.awaitedAnswerHeads.clear();
+    s.setAnswered(f, false);
+    if (message.startsWith('$'))
+        nmeaDecoder.decodeNmeaSentence(message);
+    else
+        motorola.decodeMotorolaFrame(message);
+    QCOMPARE(s.answered(f), message.contains("ZDA") || message.contains("PMOTG") || message.startsWith("@@"));
+}
+
+// --- against the simulated receiver ----------------------------------------------------------
+
+void TestDetection::searchFindsBinaryAtItsRate()
+{
+    SimulatedReceiverConfig config = model(QStringLiteral("M12+"));
+    config.dataRate = 9600;
+    Rig rig(config, 4800, QStringLiteral("Search"));
+    QCOMPARE(rig.state().receiverMode, 11);
+    rig.detection().setLastGoodRate(9600);
+
+    QVERIFY(rig.detection().initialiseReceiver());
+
+    QStringList probes;
+    for (const Written &w : rig.written) {
+        if (w.bytes.startsWith("$PMOTG,ZDA"))
+            probes << QStringLiteral("ZDA@%1").arg(w.rate);
+        else if (w.bytes.startsWith("@@Cj"))
+            probes << QStringLiteral("Cj@%1").arg(w.rate);
+    }
+    QCOMPARE(probes, QStringList({ "ZDA@4800", "ZDA@9600", "Cj@4800", "Cj@9600", "Cj@9600" }));
+    QCOMPARE(rig.raw.count(QStringLiteral("@@Cj Timeout - no valid version number!")), 1);
+    QVERIFY(rig.status.contains(QStringLiteral("Initialization: Searching for GPS Receiver...")));
+    QCOMPARE(rig.state().receiverMode, 2);
+    QCOMPARE(rig.stored(GpsPortSettings::keyMode()).toString(), QStringLiteral("Motorola Binary"));
+    QCOMPARE(rig.stored(QStringLiteral("MainWindow/Mode")).toInt(), 2);
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 9600);
+    QCOMPARE(rig.detection().description(), QStringLiteral("Motorola M12+, Bin, 12 ch, V2.0, TRAIM"));
+    QVERIFY(!rig.state().receiverBusy);
+}
+
+void TestDetection::identifiesModels_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("dgps");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<double>("term");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("M12+") << "M12+" << false << 4 << 12 << 100.0 << "Motorola M12+, Bin, 12 ch, V2.0, TRAIM";
+    QTest::newRow("UT+") << "UT+" << false << 9 << 8 << 100.0 << "Motorola UT+, Bin, 8 ch, V3.1, TRAIM";
+    QTest::newRow("VP") << "VP" << false << 10 << 8 << 100.0 << "Motorola VP, Bin, 8 ch, V10.2";
+    QTest::newRow("GT") << "GT" << false << 1 << 8 << 500.0 << "Motorola GT, Bin, 8 ch, V2.1";
+    QTest::newRow("XT") << "XT" << false << 11 << 6 << 100.0 << "Motorola XT, Bin, 6 ch, V5.1";
+    QTest::newRow("SSR-6Tf++") << "SSR-6Tf++" << false << 22 << 12 << 100.0 << "SSR-6Tf++, Bin, 12 ch, V4.21, TRAIM";
+}
+
+void TestDetection::identifiesModels()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, dgps);
+    QFETCH(int, code);
+    QFETCH(int, channels);
+    QFETCH(double, term);
+    QFETCH(QString, description);
+    SimulatedReceiverConfig config = model(name);
+    config.hasDgps = dgps;
+    Rig rig(config, 9600, QStringLiteral("Motorola Binary"));
+
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.state().receiverModel, code);
+    QCOMPARE(rig.state().channelCount, channels);
+    QCOMPARE(rig.state().channelCountUsed, channels);
+    QCOMPARE(rig.state().hasDgps, dgps);
+    QVERIFY(!rig.terms.isEmpty());
+    QCOMPARE(rig.terms.last(), qMakePair(10.0, term));
+    QCOMPARE(rig.detection().description(), description);
+    QCOMPARE(rig.descriptions.last(), description);
+    QCOMPARE(rig.state().receiverMode, 2);
+    // Left sending its visible satellites every second.
+    QVERIFY(rig.rx.receiver().continuousMessages().contains(QStringLiteral("Bb")));
+    QCOMPARE(rig.written.last().bytes.left(4), code >= 22 || code == 4 ? QByteArray("@@Gk") : QByteArray("@@Bb"));
+}
+
+void TestDetection::vpWithoutTwelveChannelsHasEight()
+{
+    Rig rig(model(QStringLiteral("VP")), 9600, QStringLiteral("Motorola Binary"));
+    QVERIFY(rig.detection().initialiseReceiver());
+    QVERIFY(rig.raw.contains(QStringLiteral("@@Ha Timeout - not a 12-channel Rcvr")));
+    QVERIFY(rig.raw.contains(QStringLiteral("@@Ea OK - must be a 8-channel Rcvr")));
+    QVERIFY(rig.raw.contains(QStringLiteral("@@Bh Timeout - must be a non-DGPS Rcvr")));
+    QVERIFY(rig.raw.contains(QStringLiteral("@@En Timeout - must not have T-RAIM")));
+    // The 6-channel probe is not needed once the 8-channel one answered.
+    QCOMPARE(rig.count("@@Ba"), 1);   // the stop command of step c only
+    QCOMPARE(rig.state().channelCount, 8);
+    QVERIFY(!rig.state().hasTraim);
+}
+
+void TestDetection::oldSsrFirmwareStaysInBinary()
+{
+    SimulatedReceiverConfig config = model(QStringLiteral("SSR-6Tr"));
+    config.identification.softwareRevision = "20";
+    Rig rig(config, 9600, QStringLiteral("Motorola NMEA"));
+    QCOMPARE(rig.state().receiverMode, 1);
+
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.state().firmwareVersionText, QStringLiteral("4.20"));
+    QVERIFY(!rig.state().nmeaCapable);
+    QCOMPARE(rig.informations,
+             QStringList({ "GPS Receiver|This receiver has no NMEA mode - staying in Motorola Binary.\n\nMotorola NMEA "
+                           "needs Synergy SSR firmware V4.21 or later; this receiver reports V4.20." }));
+    QVERIFY(rig.raw.contains(QStringLiteral("Receiver does not support NMEA mode - staying in Motorola Bin")));
+    QVERIFY(rig.status.contains(QStringLiteral("Receiver has no NMEA mode - Motorola Bin")));
+    QCOMPARE(rig.state().receiverMode, 2);
+    QCOMPARE(rig.stored(GpsPortSettings::keyMode()).toString(), QStringLiteral("Motorola Binary"));
+    QCOMPARE(rig.stored(QStringLiteral("MainWindow/Mode")).toInt(), 2);
+    QCOMPARE(rig.count("@@Ci"), 0);          // never told to switch to NMEA
+    QCOMPARE(rig.count("$PMOTG,FOR,0"), 3);  // twice to leave NMEA, once more when staying
+    QCOMPARE(rig.written.last().bytes.toHex(), QByteArray("4040426201210d0a"));   // "@@Bb" 01
+    QVERIFY(rig.state().lastBbTime > 0);
+    QCOMPARE(rig.detection().description(), QStringLiteral("SSR-6Tr, Bin, 12 ch, V4.20, TRAIM"));
+}
+
+void TestDetection::nmeaProbeIgnoresOtherSentences_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("default output") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
+            + nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
+            + nmea("GPGSV,1,1,01,12,45,123,40")
+                                    << false;
+    QTest::newRow("another talker's ZDA") << nmea("GNZDA,123519.00,23,03,2024,00,00") << false;
+    QTest::newRow("GPZDA") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
+            + nmea("GPZDA,123519.00,23,03,2024,00,00")
+                           << true;
+    QTest::newRow("PMOTG") << nmea("PMOTG,ZDA,0001") << true;
+}
+
+void TestDetection::nmeaProbeIgnoresOtherSentences()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, answered);
+    Rig rig(SimulatedReceiverConfig(), 4800, QStringLiteral("Motorola NMEA"),
+            [reply](const QByteArray &w) { return w.startsWith("$PMOTG,ZDA") ? reply : QByteArray(); });
+    QCOMPARE(rig.detection().probeMode(1), answered);
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.sent("$PMOTG,ZDA,0001"), QStringList({ "$PMOTG,ZDA,0001@4800" }));
+    QCOMPARE(rig.written.first().bytes, nmea("PMOTG,ZDA,0001"));
+}
+
+void TestDetection::ubloxSetUp_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("answers MON-VER") << true;
+    QTest::newRow("silent") << false;
+}
+
+void TestDetection::ubloxSetUp()
+{
+    QFETCH(bool, answers);
+    QByteArray payload = QByteArray("ROM CORE 1.00 (59842)").leftJustified(30, '\0') + QByteArray("00070000").leftJustified(10, '\0');
+    const QByteArray monVer = Ubx::withChecksum(Ubx::frame(Ubx::Mon, 0x04, payload));
+    Rig rig(SimulatedReceiverConfig(), 9600, QStringLiteral("u-blox UBX"), [&](const QByteArray &w) {
+        return answers && w.startsWith(Ubx::monVerPoll()) ? monVer : QByteArray();
+    });
+    QCOMPARE(rig.detection().initialiseReceiver(), answers);
+    QCOMPARE(rig.state().receiverModel, 20);
+    QCOMPARE(rig.state().channelCount, 16);
+    QCOMPARE(rig.terms.last(), qMakePair(10.0, 100.0));
+    QVERIFY(rig.status.contains(QStringLiteral("Initialization: Set up u-blox GPS Receiver...")));
+    // The port set-up goes first, at the configured rate (9600 = 80 25 00 00).
+    QVERIFY(rig.written.first().bytes.startsWith(QByteArray::fromHex("b5620600140001000000c0080000802500000300030000000000")));
+    if (answers) {
+        QCOMPARE(rig.detection().description(), QStringLiteral("u-blox UBX Mode"));
+        QCOMPARE(rig.state().navigationState, 0);
+        QCOMPARE(rig.state().firmwareVersionText, QStringLiteral("ROM CORE 1.00 (59842)"));
+    } else {
+        QCOMPARE(rig.status.last(), QStringLiteral("UBX ERROR: COM port setup failure"));
+        QVERIFY(rig.raw.contains(QStringLiteral(" Timeout - no response to MON-VER request")));
+        QCOMPARE(rig.written.size(), 2);   // nothing after the unanswered check
+    }
+}
+
+void TestDetection::genericNmeaNeedsNoReceiver()
+{
+    Rig rig(SimulatedReceiverConfig(), 4800, QStringLiteral("Generic NMEA"), [](const QByteArray &) { return QByteArray(); });
+    rig.state().receiverModel = 4;
+    rig.state().hasTraim = true;
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.state().receiverModel, 15);
+    QCOMPARE(rig.state().channelCount, -1);
+    QCOMPARE(rig.state().channelCountUsed, -1);
+    QVERIFY(!rig.state().hasTraim);
+    QCOMPARE(rig.descriptions, QStringList({ "Generic NMEA GPS Receiver" }));
+    QVERIFY(rig.written.isEmpty());
+    QCOMPARE(rig.stored(QStringLiteral("MainWindow/Mode")).toInt(), 6);
+}
+
+void TestDetection::threeFailuresWarnOnce()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola Binary"));
+    rig.rx.receiver().setIgnoredCommands({ "Cj" });
+
+    rig.detection().connectReceiver();
+
+    QCOMPARE(rig.warnings,
+             QStringList({ "GPS Receiver not found|Go to the menu and select Edit/Set Serial Port. There you can select "
+                           "a different serial port, and/or select a different receiver type." }));
+    QCOMPARE(rig.status.count(QStringLiteral("GPS receiver not found - retrying (attempt 2 of 3)...")), 1);
+    QCOMPARE(rig.status.count(QStringLiteral("GPS receiver not found - retrying (attempt 3 of 3)...")), 1);
+    QCOMPARE(rig.status.count(QStringLiteral("ERROR: Motorola GPS Receiver Not Found")), 3);
+    // Each attempt: the probe and its retry, then the identification of the set-up.
+    QCOMPARE(rig.count("@@Cj"), 9);
+    QCOMPARE(rig.raw.count(QStringLiteral("<- @@Cj (retry)")), 3);
+    QCOMPARE(rig.actionStates, QList<bool>({ false, true }));
+    QCOMPARE(rig.state().receiverMode, 2);
+    QVERIFY(!rig.state().receiverBusy);
+    QVERIFY(rig.descriptions.isEmpty());
+}
+
+void TestDetection::pendingRateChangeIsUndone()
+{
+    // The receiver was told to go to 19200 and has not been heard since; once told to go back
+    // to 9600 it answers again.
+    SimulatedReceiverConfig config = model(QStringLiteral("M12+"));
+    config.dataRate = 19200;
+    Rig rig(config, 19200, QStringLiteral("Motorola Binary"));
+    rig.rx.receiver().setIgnoredCommands({ "Cj" });
+    rig.onWrite = [&rig](const QByteArray &bytes) {
+        if (bytes.startsWith("@@Wb"))
+            rig.rx.receiver().setIgnoredCommands({});
+    };
+    rig.detection().setPendingRates(9600, 19200);
+
+    rig.detection().connectReceiver();
+
+    QVERIFY(rig.warnings.isEmpty());
+    QCOMPARE(rig.sent("@@Wb"), QStringList({ "@@Wb@19200" }));
+    const auto wb = std::find_if(rig.written.begin(), rig.written.end(),
+                                 [](const Written &w) { return w.bytes.startsWith("@@Wb"); });
+    QCOMPARE(wb->bytes.toHex(), QByteArray("404057620000350d0a"));
+    QVERIFY(rig.status.contains(QStringLiteral("GPS receiver not found - returning it to the previous rate...")));
+    QVERIFY(rig.status.contains(QStringLiteral("GPS receiver returned to its previous rate")));
+    QCOMPARE(rig.rx.receiver().dataRate(), 9600);
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 9600);
+    QCOMPARE(rig.detection().pendingNewRate(), 0);
+    QCOMPARE(rig.detection().pendingOldRate(), 0);
+    QCOMPARE(rig.state().receiverMode, 2);
+    QCOMPARE(rig.detection().description(), QStringLiteral("Motorola M12+, Bin, 12 ch, V2.0, TRAIM"));
+}
+
+void TestDetection::returnWithoutPendingRatesDoesNothing()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola Binary"));
+    QVERIFY(!rig.detection().returnToPreviousRate());
+    rig.detection().setPendingRates(2400, 9600);   // no rate command for 2400
+    QVERIFY(!rig.detection().returnToPreviousRate());
+    QVERIFY(rig.written.isEmpty());
+    QVERIFY(rig.status.isEmpty());
+}
+
+void TestDetection::rateChangeWhileRunning()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola Binary"));
+    QVERIFY(rig.detection().initialiseReceiver());
+    rig.written.clear();
+
+    rig.detection().changePortRate(9600, 19200);
+
+    QCOMPARE(rig.written.first().bytes.toHex(), QByteArray("404057624192e60d0a"));
+    QCOMPARE(rig.written.first().rate, 9600);
+    QCOMPARE(rig.rx.receiver().dataRate(), 19200);
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 19200);
+    QCOMPARE(rig.sent("@@Cj"), QStringList({ "@@Cj@19200" }));
+    QCOMPARE(rig.detection().pendingNewRate(), 0);
+    QCOMPARE(rig.count("$PMOTG"), 0);   // answered: no new search
+    QVERIFY(rig.warnings.isEmpty());
+}
+
+void TestDetection::shutdownDuringRetryEndsAtOnce()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola Binary"));
+    rig.rx.receiver().setIgnoredCommands({ "Cj" });
+    // The first attempt fails quickly; the second waits as long as a real one would, and the
+    // program starts to close while it waits.
+    rig.detection().setTiming({ 200, 200, 5 });
+    QElapsedTimer sinceClosing;
+    qsizetype writesAtClosing = -1;
+    QObject::connect(&rig.detection(), &ReceiverDetection::statusText, [&](const QString &text) {
+        if (text != ReceiverDetection::retryText(2))
+            return;
+        rig.detection().setTiming({ 5000, 5000, 100 });
+        QTimer::singleShot(100, [&] {
+            rig.station.setClosing();
+            writesAtClosing = rig.written.size();
+            sinceClosing.start();
+        });
+    });
+
+    rig.detection().connectReceiver();
+
+    QVERIFY(sinceClosing.isValid());
+    QVERIFY2(sinceClosing.elapsed() < 2500, qPrintable(QString::number(sinceClosing.elapsed())));
+    QCOMPARE(rig.written.size(), writesAtClosing);
+    QVERIFY(!rig.status.contains(ReceiverDetection::retryText(3)));
+    QVERIFY(rig.warnings.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestDetection)
+#include "tst_detection.moc"
