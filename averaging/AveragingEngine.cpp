@@ -103,6 +103,37 @@ void degreesMinutesSeconds(double v, qint64 scale, qint64 &deg, int &minutes, do
     seconds = double(rem % (60 * scale)) / double(scale);
 }
 
+inline double weightOf(bool useWeighting, double weightingValue, double dop)
+{
+    if (!useWeighting || !(dop > 0.0) || !std::isfinite(dop))
+        return 1.0;
+    const double r = weightingValue / dop;
+    return r * r;
+}
+
+// The weighted running update: the sample takes all the weight when its weight exceeds the
+// counter (and always when the counter is not positive, so nothing ever divides by zero).
+inline double update(double value, double x, double n, double w)
+{
+    if (w <= n && n > 0.0)
+        return ((n - w) * value + w * x) / n;
+    return x;
+}
+
+// The same with the counter's reciprocal computed once for all averages of that counter.
+inline double update(double value, double x, double n, double invN, double w)
+{
+    if (w <= n && n > 0.0)
+        return ((n - w) * value + w * x) * invN;
+    return x;
+}
+
+inline double advance(double n, double limit)
+{
+    n = (n < limit) ? n + 1.0 : limit;
+    return std::min(n, AveragingEngine::CounterCeiling);
+}
+
 } // namespace
 
 AveragingEngine::AveragingEngine(QObject *parent)
@@ -116,23 +147,17 @@ AveragingEngine::AveragingEngine(QObject *parent)
 
 double AveragingEngine::dopWeight(bool useWeighting, double weightingValue, double dop)
 {
-    if (!useWeighting || !(dop > 0.0) || !std::isfinite(dop))
-        return 1.0;
-    const double r = weightingValue / dop;
-    return r * r;
+    return weightOf(useWeighting, weightingValue, dop);
 }
 
 double AveragingEngine::weightedUpdate(double value, double x, double n, double w)
 {
-    if (w <= n && n > 0.0)
-        return ((n - w) * value + w * x) / n;
-    return x;
+    return update(value, x, n, w);
 }
 
 double AveragingEngine::advanceCounter(double n, double limit)
 {
-    n = (n < limit) ? n + 1.0 : limit;
-    return std::min(n, CounterCeiling);
+    return advance(n, limit);
 }
 
 double AveragingEngine::computeTsigma(double sumSquares, int satellites, int gpsMode)
@@ -242,14 +267,19 @@ void AveragingEngine::setTimingWeightLimit(double v)
 
 void AveragingEngine::updatePosition(double lat, double lon, double altGps, double altMsl)
 {
-    updatePosition(lat, lon, altGps, altMsl, m_gpsMode);
+    runPass(lat, lon, altGps, altMsl, m_gpsMode);
 }
 
 QString AveragingEngine::updatePosition(double lat, double lon, double altGps, double altMsl, int gpsMode)
 {
+    runPass(lat, lon, altGps, altMsl, gpsMode);
+    return gridLocator();
+}
+
+void AveragingEngine::runPass(double lat, double lon, double altGps, double altMsl, int gpsMode)
+{
     m_cur = { lat, lon, altGps, altMsl };
     averagingPass(gpsMode);
-    return gridLocator();
 }
 
 void AveragingEngine::averagingPass(int gpsMode)
@@ -262,7 +292,7 @@ void AveragingEngine::averagingPass(int gpsMode)
         m_unlockResetDue = false;
         if (!m_unlockedTextShown) {
             m_unlockedTextShown = true;
-            setTimingStatusText(QStringLiteral("No Timing Solution. Not enough satellites tracked."));
+            setTimingText(TimingText::NoSolution);
         }
         return;
     }
@@ -282,99 +312,133 @@ void AveragingEngine::averagingPass(int gpsMode)
         if (!fix)
             qDebug("Averaging just stopped with one pass after Nav set to 0D\n");
         m_positionPassActive = fix;
-        Q_EMIT averagesChanged();
     }
+    Q_EMIT averagesChanged();
 }
 
 void AveragingEngine::timingPart(int gpsMode)
 {
-    m_timingCount = advanceCounter(m_timingCount, m_timingWeightLimit);
-    Q_EMIT countersChanged();
+    m_timingCount = advance(m_timingCount, m_timingWeightLimit);
 
     if (m_timingSatellites < 1) {
-        setTimingStatusText(QString());
+        setTimingText(TimingText::Empty);
         return;
     }
     m_tsigma = computeTsigma(m_timingErrorSumSquares, m_timingSatellites, gpsMode);
-    m_tsigmaAvg = weightedUpdate(m_tsigmaAvg, m_tsigma, m_timingCount,
-                                 dopWeight(m_useDopWeighting, m_tdopWeight, m_tdop));
+    m_tsigmaAvg = update(m_tsigmaAvg, m_tsigma, m_timingCount,
+                                 weightOf(m_useDopWeighting, m_tdopWeight, m_tdop));
     m_tsigmaMax = m_tsigmaMax <= 0.0 ? m_tsigma : std::max(m_tsigmaMax, m_tsigma);
     if (!(m_tsigmaMin > 0.0 && m_tsigmaMin <= m_tsigma))
         m_tsigmaMin = m_tsigma;
-    setTimingStatusText(QString::asprintf("Tsigma %03.0f nsec (max %3.0f, average %3.0f, min %3.0f)",
-                                          m_tsigma, m_tsigmaMax, m_tsigmaAvg, m_tsigmaMin));
+    m_timingTextValues = { m_tsigma, m_tsigmaMax, m_tsigmaAvg, m_tsigmaMin };
+    setTimingText(TimingText::Tsigma);
+}
+
+inline void AveragingEngine::setHorizontalTerms(double avgLat, double avgLon)
+{
+    m_terms[RefAvg][Lat] = MetresPerDegLat * (m_ref.lat - avgLat);
+    m_terms[AvgCur][Lat] = MetresPerDegLat * (avgLat - m_cur.lat);
+    m_terms[RefCur][Lat] = MetresPerDegLat * (m_ref.lat - m_cur.lat);
+    m_terms[RefAvg][Lon] = m_metresPerDegLon * (m_ref.lon - avgLon);
+    m_terms[AvgCur][Lon] = m_metresPerDegLon * (avgLon - m_cur.lon);
+    m_terms[RefCur][Lon] = m_metresPerDegLon * (m_ref.lon - m_cur.lon);
+}
+
+inline void AveragingEngine::setAltitudeTerms(double avgAltGps, double avgAltMsl)
+{
+    m_terms[RefAvg][AltGps] = m_ref.altGps - avgAltGps;
+    m_terms[AvgCur][AltGps] = avgAltGps - m_cur.altGps;
+    m_terms[RefCur][AltGps] = m_ref.altGps - m_cur.altGps;
+    m_terms[RefAvg][AltMsl] = m_ref.altMsl - avgAltMsl;
+    m_terms[AvgCur][AltMsl] = avgAltMsl - m_cur.altMsl;
+    m_terms[RefCur][AltMsl] = m_ref.altMsl - m_cur.altMsl;
 }
 
 void AveragingEngine::positionPart()
 {
+    // Per pass: one reciprocal per counter instead of a division per average, and no square
+    // roots at all (the RMS values and the 2-D terms are taken when they are read).
     const bool threeD = m_fixType == 3;
-    m_positionCount = advanceCounter(m_positionCount, m_positionWeightLimit);
+    m_positionCount = advance(m_positionCount, m_positionWeightLimit);
     if (threeD)
-        m_altitudeCount = advanceCounter(m_altitudeCount, m_positionWeightLimit);
-    m_rmsCount = advanceCounter(m_rmsCount, m_rmsWeightLimit);
-    Q_EMIT countersChanged();
+        m_altitudeCount = advance(m_altitudeCount, m_positionWeightLimit);
+    m_rmsCount = advance(m_rmsCount, m_rmsWeightLimit);
+    const double nRms = m_rmsCount;
+    const double invRms = 1.0 / nRms;
 
-    const double wH = dopWeight(m_useDopWeighting, m_hdopWeight, m_hdop);
-    m_avg.lat = weightedUpdate(m_avg.lat, m_cur.lat, m_positionCount, wH);
-    m_avg.lon = weightedUpdate(m_avg.lon, m_cur.lon, m_positionCount, wH);
-    computeHorizontalTerms();
+    const double wH = weightOf(m_useDopWeighting, m_hdopWeight, m_hdop);
+    const double nPos = m_positionCount;
+    const double invPos = 1.0 / nPos;
+    const double avgLat = update(m_avg.lat, m_cur.lat, nPos, invPos, wH);
+    const double avgLon = update(m_avg.lon, m_cur.lon, nPos, invPos, wH);
+    m_avg.lat = avgLat;
+    m_avg.lon = avgLon;
+    setHorizontalTerms(avgLat, avgLon);
 
-    const double wLatLon = std::min(wH, m_positionCount);
+    const double wLatLon = std::min(wH, nPos);
     for (int k = 0; k < KindCount; ++k) {
-        for (int q : { Lat, Lon }) {
-            m_meanSquares[k][q] = weightedUpdate(m_meanSquares[k][q], m_terms[k][q] * m_terms[k][q],
-                                                 m_rmsCount, wLatLon);
-            m_rms[k][q] = std::sqrt(m_meanSquares[k][q]);
-        }
-        m_meanSquares[k][TwoD] = weightedUpdate(m_meanSquares[k][TwoD], m_terms[k][TwoD] * m_terms[k][TwoD],
-                                                m_rmsCount, 1.0);
-        m_rms[k][TwoD] = std::sqrt(m_meanSquares[k][TwoD]);
+        const double lat2 = m_terms[k][Lat] * m_terms[k][Lat];
+        const double lon2 = m_terms[k][Lon] * m_terms[k][Lon];
+        m_meanSquares[k][Lat] = update(m_meanSquares[k][Lat], lat2, nRms, invRms, wLatLon);
+        m_meanSquares[k][Lon] = update(m_meanSquares[k][Lon], lon2, nRms, invRms, wLatLon);
+        m_meanSquares[k][TwoD] = update(m_meanSquares[k][TwoD], lat2 + lon2, nRms, invRms, 1.0);
     }
 
     if (threeD) {
-        const double wV = dopWeight(m_useDopWeighting, m_vdopWeight, m_vdop);
-        m_avg.altGps = weightedUpdate(m_avg.altGps, m_cur.altGps, m_altitudeCount, wV);
-        m_avg.altMsl = weightedUpdate(m_avg.altMsl, m_cur.altMsl, m_altitudeCount, wV);
-        computeAltitudeTerms();
-        const double wAlt = std::min(wV, m_altitudeCount);
+        const double wV = weightOf(m_useDopWeighting, m_vdopWeight, m_vdop);
+        const double nAlt = m_altitudeCount;
+        const double invAlt = 1.0 / nAlt;
+        const double avgAltGps = update(m_avg.altGps, m_cur.altGps, nAlt, invAlt, wV);
+        const double avgAltMsl = update(m_avg.altMsl, m_cur.altMsl, nAlt, invAlt, wV);
+        m_avg.altGps = avgAltGps;
+        m_avg.altMsl = avgAltMsl;
+        setAltitudeTerms(avgAltGps, avgAltMsl);
+        const double wAlt = std::min(wV, nAlt);
         for (int k = 0; k < KindCount; ++k) {
-            for (int q : { AltGps, AltMsl }) {
-                m_meanSquares[k][q] = weightedUpdate(m_meanSquares[k][q], m_terms[k][q] * m_terms[k][q],
-                                                     m_rmsCount, wAlt);
-                m_rms[k][q] = std::sqrt(m_meanSquares[k][q]);
-            }
+            for (int q : { AltGps, AltMsl })
+                m_meanSquares[k][q] = update(m_meanSquares[k][q], m_terms[k][q] * m_terms[k][q], nRms, invRms, wAlt);
         }
     }
 }
 
-void AveragingEngine::computeHorizontalTerms()
+double AveragingEngine::term(DifferenceKind k, Quantity q) const
 {
-    m_terms[RefAvg][Lat] = MetresPerDegLat * (m_ref.lat - m_avg.lat);
-    m_terms[AvgCur][Lat] = MetresPerDegLat * (m_avg.lat - m_cur.lat);
-    m_terms[RefCur][Lat] = MetresPerDegLat * (m_ref.lat - m_cur.lat);
-    m_terms[RefAvg][Lon] = m_metresPerDegLon * (m_ref.lon - m_avg.lon);
-    m_terms[AvgCur][Lon] = m_metresPerDegLon * (m_avg.lon - m_cur.lon);
-    m_terms[RefCur][Lon] = m_metresPerDegLon * (m_ref.lon - m_cur.lon);
-    for (int k = 0; k < KindCount; ++k)
-        m_terms[k][TwoD] = std::sqrt(m_terms[k][Lat] * m_terms[k][Lat] + m_terms[k][Lon] * m_terms[k][Lon]);
+    if (q == TwoD)
+        return std::sqrt(m_terms[k][Lat] * m_terms[k][Lat] + m_terms[k][Lon] * m_terms[k][Lon]);
+    return m_terms[k][q];
 }
 
-void AveragingEngine::computeAltitudeTerms()
+double AveragingEngine::rmsValue(DifferenceKind k, Quantity q) const
 {
-    m_terms[RefAvg][AltGps] = m_ref.altGps - m_avg.altGps;
-    m_terms[AvgCur][AltGps] = m_avg.altGps - m_cur.altGps;
-    m_terms[RefCur][AltGps] = m_ref.altGps - m_cur.altGps;
-    m_terms[RefAvg][AltMsl] = m_ref.altMsl - m_avg.altMsl;
-    m_terms[AvgCur][AltMsl] = m_avg.altMsl - m_cur.altMsl;
-    m_terms[RefCur][AltMsl] = m_ref.altMsl - m_cur.altMsl;
+    return std::sqrt(m_meanSquares[k][q]);
 }
 
-void AveragingEngine::setTimingStatusText(const QString &text)
+void AveragingEngine::setTimingText(TimingText kind)
 {
-    if (text == m_timingStatusText)
-        return;
-    m_timingStatusText = text;
-    Q_EMIT timingStatusChanged(text);
+    m_timingText = kind;
+    m_timingTextStale = true;
+    // A locked pass announces itself with averagesChanged(); only the unlocked pass tells here.
+    if (kind == TimingText::NoSolution)
+        Q_EMIT timingStatusChanged();
+}
+
+QString AveragingEngine::timingStatusText() const
+{
+    if (m_timingTextStale) {
+        m_timingTextStale = false;
+        switch (m_timingText) {
+        case TimingText::Empty: m_timingStatusText.clear(); break;
+        case TimingText::NoSolution:
+            m_timingStatusText = QStringLiteral("No Timing Solution. Not enough satellites tracked.");
+            break;
+        case TimingText::Tsigma:
+            m_timingStatusText = QString::asprintf("Tsigma %03.0f nsec (max %3.0f, average %3.0f, min %3.0f)",
+                                                   m_timingTextValues[0], m_timingTextValues[1],
+                                                   m_timingTextValues[2], m_timingTextValues[3]);
+            break;
+        }
+    }
+    return m_timingStatusText;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -409,7 +473,6 @@ void AveragingEngine::resetAllAverages()
     m_avg = m_cur;
     m_terms = {};
     m_meanSquares = {};
-    m_rms = {};
     m_positionCount = m_altitudeCount = m_rmsCount = m_timingCount = 1.0;
     m_tsigma = m_tsigmaMax = m_tsigmaMin = -1.0;
     m_tsigmaAvg = 0.0;
@@ -591,7 +654,6 @@ void AveragingEngine::loadSavedAverages(QSettings &s)
                 repaired = true;
             }
             m_meanSquares[k][q] = x;
-            m_rms[k][q] = std::sqrt(x);
         }
         if (repaired && s.contains(key))
             s.setValue(key, QStringLiteral("%1 %2 %3").arg(fmtPrecise(m_meanSquares[RefAvg][q]),

@@ -173,19 +173,19 @@ public:
     double rmsCount() const { return m_rmsCount; }
     double timingCount() const { return m_timingCount; }
     bool seedPending() const { return m_seedPending; }
-    const TermTable &terms() const { return m_terms; }
-    const TermTable &meanSquares() const { return m_meanSquares; }
-    const TermTable &rms() const { return m_rms; }
-    double term(DifferenceKind k, Quantity q) const { return m_terms[k][q]; }
+    // Difference terms in metres (the 2-D term is the root of the lat/lon squares), their
+    // running mean squares and the RMS values (roots of the mean squares).
+    double term(DifferenceKind k, Quantity q) const;
     double meanSquare(DifferenceKind k, Quantity q) const { return m_meanSquares[k][q]; }
-    double rmsValue(DifferenceKind k, Quantity q) const { return m_rms[k][q]; }
+    double rmsValue(DifferenceKind k, Quantity q) const;
 
     // --- timing accuracy and lock ------------------------------------------------------------
     double tsigma() const { return m_tsigma; }
     double tsigmaAvg() const { return m_tsigmaAvg; }
     double tsigmaMax() const { return m_tsigmaMax; }
     double tsigmaMin() const { return m_tsigmaMin; }
-    QString timingStatusText() const { return m_timingStatusText; }
+    // Formatted when asked for: the pass runs every second, the text is read far less often.
+    QString timingStatusText() const;
     bool timingLocked() const { return m_timingLocked; }
     int unlockCount() const { return m_unlockCount; }
     QString lockedSinceText() const { return m_lockedSinceText; }
@@ -203,11 +203,13 @@ public:
     static bool takeNumber(QString &text, double &value);
 
 Q_SIGNALS:
-    // The counters or the unlock counter changed.
+    // A reset changed the counters, or the unlock counter was cleared.
     void countersChanged();
-    // A pass changed the averages and error terms.
+    // A locked pass ran: counters, averages, error terms and the timing status text may have
+    // changed. (One signal per pass keeps the per-second path cheap.)
     void averagesChanged();
-    void timingStatusChanged(const QString &text);
+    // The first unlocked pass replaced the timing status text; read it with timingStatusText().
+    void timingStatusChanged();
     void lockStatusChanged(bool locked, int unlockCount, const QString &lockedSince);
     void dopWeightingAvailabilityChanged(bool available);
 
@@ -215,11 +217,13 @@ private:
     void averagingPass(int gpsMode);
     void timingPart(int gpsMode);
     void positionPart();
-    void computeHorizontalTerms();
-    void computeAltitudeTerms();
+    void setHorizontalTerms(double avgLat, double avgLon);
+    void setAltitudeTerms(double avgAltGps, double avgAltMsl);
     void applyDopSwitchOff();
     void loadSavedAverages(QSettings &settings);
-    void setTimingStatusText(const QString &text);
+    enum class TimingText { Empty, NoSolution, Tsigma };
+    void setTimingText(TimingText kind);
+    void runPass(double lat, double lon, double altGps, double altMsl, int gpsMode);
 
     const ReceiverState *m_receiverState = nullptr;
     int m_gpsMode = 0;
@@ -259,16 +263,18 @@ private:
     double m_timingCount = 1.0;
     bool m_seedPending = true;
     bool m_positionPassActive = false;   // the previous locked pass averaged a 2-D/3-D fix
-    TermTable m_terms {};
+    TermTable m_terms {};         // the 2-D column is unused: term() computes it
     TermTable m_meanSquares {};
-    TermTable m_rms {};
 
     // timing
     double m_tsigma = -1.0;
     double m_tsigmaAvg = 0.0;
     double m_tsigmaMax = -1.0;
     double m_tsigmaMin = -1.0;
-    QString m_timingStatusText;
+    TimingText m_timingText = TimingText::Empty;
+    std::array<double, 4> m_timingTextValues {};   // tsigma, max, average, min when it was set
+    mutable QString m_timingStatusText;
+    mutable bool m_timingTextStale = false;
     bool m_timingLocked = false;
     bool m_unlockedTextShown = false;
     bool m_unlockResetDue = false;   // the lock was lost since the last pass

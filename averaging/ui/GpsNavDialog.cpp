@@ -58,9 +58,13 @@ GpsNavDialog::GpsNavDialog(QWidget *parent, const ReceiverState *state)
         if (isVisible()) {
             refreshCounters();
             refreshTable();
+            m_timeAccuracy->setText(m_engine.timingStatusText());
         }
     });
-    connect(&m_engine, &AveragingEngine::timingStatusChanged, m_timeAccuracy, &QLabel::setText);
+    connect(&m_engine, &AveragingEngine::timingStatusChanged, this, [this] {
+        if (isVisible())
+            m_timeAccuracy->setText(m_engine.timingStatusText());
+    });
     connect(&m_engine, &AveragingEngine::lockStatusChanged, this, [this] { refreshLockStatus(); });
     connect(&m_engine, &AveragingEngine::dopWeightingAvailabilityChanged, this,
             [this](bool available) { applyDopAvailability(available); });
