@@ -23,7 +23,6 @@ public:
         ChangedCounts = 0x08,        // visibleCount / trackedCount
         ChangedModel = 0x10,         // receiverModel and firmware
         ChangedSawtooth = 0x20,      // ppsQuantizationError
-        ChangedVisible = 0x40,       // visibleCount only (position messages set both counts)
     };
 
     struct Position
@@ -79,7 +78,6 @@ private:
     QString decodeSelfTest(QByteArrayView f);
     QString decodeEcho(QByteArrayView f);
     QString decodeSsr(QByteArrayView f);
-    bool isTimingFrame(char group) const;
 
     DecoderContext m_ctx;
     int m_changes = 0;
