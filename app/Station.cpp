@@ -7,6 +7,8 @@
 #include "receiver/ReceiverDetection.h"
 #include "receiver/ReceiverDetectionPort.h"
 #include "receiver/ReceiverMode.h"
+#include "receiver/ReplayTransport.h"
+#include "receiver/SimulatedReceiverTransport.h"
 
 #include <QDateTime>
 #include <QSettings>
@@ -55,6 +57,7 @@ Station::Station(QObject *parent)
             &GpsSerialPortThread::OnSendGpsMessage);
     connect(m_channel.get(), &ReceiverCommandChannel::echo, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
+    SimulatedReceiverTransport::registerIn(m_link->transportFactory());
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.
     m_port = std::make_unique<StoredReceiverPort>([this] {
@@ -120,6 +123,28 @@ int Station::modeFromOption(const QString &option)
             return mode;
     }
     return -1;
+}
+
+void Station::setLaunchOptions(const StationLaunchOptions &options)
+{
+    m_launch = options;
+    m_replayStarted = false;
+    SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel);
+}
+
+void Station::startGpsSerialPort(bool bLoadFirmwareMode)
+{
+    if (m_launch.replayFile.isEmpty() || m_replayStarted) {
+        m_link->startGpsSerialPort(bLoadFirmwareMode);
+        return;
+    }
+    m_replayStarted = true;
+    QSettings settings;
+    GpsPortSettings port = GpsPortSettings::load(settings);
+    const int forced = m_launch.mode.isEmpty() ? -1 : modeFromOption(m_launch.mode);
+    if (forced >= 0)
+        port.modeText = ReceiverMode::text(forced);
+    m_link->useTransport(std::make_unique<ReplayTransport>(m_launch.replayFile), port);
 }
 
 void Station::readPortSettings(QSettings &settings)

@@ -89,7 +89,8 @@ public:
     // Receiver port settings: receiverMode from the stored mode text (or the --mode option),
     // ppsInterface, and the link's PPS input. Run at start-up and after the port dialog.
     void readPortSettings(QSettings &settings);
-    void setLaunchOptions(const StationLaunchOptions &options) { m_launch = options; }
+    // Also puts the simulated receiver (of --sim-model) behind the port name "SIMULATOR".
+    void setLaunchOptions(const StationLaunchOptions &options);
     const StationLaunchOptions &launchOptions() const { return m_launch; }
     // A --mode value as a receiver mode: a number of a known mode or a port-dialog text;
     // -1 when it is neither.
@@ -125,6 +126,9 @@ public:
     void sendGpsRxCommand(const QByteArray &command);
 
 public Q_SLOTS:
+    // (Re)opens the receiver port from the stored settings; with --replay, plays the capture
+    // instead (once: later restarts open the stored port).
+    void startGpsSerialPort(bool bLoadFirmwareMode);
     // One message from the receiver link (or the "-- PPS --" marker).
     void OnNewGpsText(const QByteArray &message);
     // One rising 1PPS edge.
@@ -183,6 +187,7 @@ private:
     ClockPanelHooks *m_clockPanel = &m_copyOnlyPanel;
 
     StationLaunchOptions m_launch;
+    bool m_replayStarted = false;
     bool m_soundTicks = false;        // false until the settings are restored
     bool m_soundOutOfLock = false;
 

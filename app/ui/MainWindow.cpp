@@ -2,7 +2,13 @@
 
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/MessageBoxes.h"
+#include "averaging/AveragingEngine.h"
+#include "averaging/ui/GpsNavDialog.h"
 #include "receiver/GpsSerialPortThread.h"
+#include "receiver/MotorolaDecoder.h"
+#include "receiver/NmeaDecoder.h"
+#include "receiver/UbxDecoder.h"
+#include "timescale/ClockPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -49,9 +55,74 @@ constexpr SoundSpec kSoundSpecs[] = {
 
 } // namespace
 
+// The resources live in a static library, whose registration object the linker may drop
+// unless something refers to it.
+static void initChronodeResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+// Shows the clock panel's texts in the window's labels and position table; the texts and the
+// lock test come from the clock panel and the averaging engine.
+class MainWindow::ClockPanelView : public ClockPanelHooks, public ClockPanelSources
+{
+public:
+    explicit ClockPanelView(MainWindow &window) : m_window(window) {}
+
+    void updateClockPanel(ReceiverState &state) override
+    {
+        ClockPanelInputs inputs;
+        inputs.clockDisplayMode = m_window.m_clockDisplayMode;
+        inputs.navDataFormat = m_window.m_navDataFormat;
+        const ClockPanelTexts texts = m_panel.updateClockPanel(state, inputs, this);
+        if (!texts.updated)
+            return;
+        if (texts.clockText)
+            m_window.m_clockLabel->setText(*texts.clockText);
+        if (texts.timeInfoChanged)
+            m_window.m_timeInfoLabel->setText(texts.timeInfoText);
+        m_window.m_localTimeLabel->setText(texts.localTimeText);
+        m_window.m_siderealLabel->setText(texts.siderealText);
+        for (int r = 0; r < kPositionRows; ++r) {
+            for (int c = 0; c < kPositionColumns; ++c) {
+                if (!texts.positionCellChanged[r][c])
+                    continue;
+                auto *item = new QTableWidgetItem(texts.positionCells[r][c]);
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                m_window.m_positionTable->setItem(r + 1, c + 1, item);
+            }
+        }
+    }
+    void clearCachedDayText() override { m_panel.clearCachedDayText(); }
+
+    bool updateLockStatus(const QDateTime &utc) override
+    {
+        AveragingEngine &engine = m_window.averagingEngine();
+        return engine.updateLockStatus(engine.gpsMode(), utc);
+    }
+    PositionCells positionCells(PositionRow row, int navDataFormat) const override
+    {
+        const AveragingEngine &engine = m_window.averagingEngine();
+        const auto which = row == PositionRow::Current  ? AveragingEngine::Which::Current
+                         : row == PositionRow::Averaged ? AveragingEngine::Which::Averaged
+                                                        : AveragingEngine::Which::Reference;
+        const int format = (navDataFormat >= 0 && navDataFormat <= 2) ? navDataFormat : 0;
+        const QStringList parts = engine.positionText(which, format).split(QStringLiteral("<br>"));
+        PositionCells cells;
+        for (int c = 0; c < kPositionColumns && c < parts.size(); ++c)
+            cells[c] = parts[c].trimmed();
+        return cells;
+    }
+
+private:
+    MainWindow &m_window;
+    ClockPanel m_panel;
+};
+
 MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     : QMainWindow(parent)
 {
+    initChronodeResources();
     // 1. Members (the station made the receiver link and both receiver times); sounds.
     for (int i = 0; i < int(m_sounds.size()); ++i)
         m_sounds[i] = new QSoundEffect(this);
@@ -72,8 +143,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 
     // 4. Sound sources and volumes; both flags stay off until the settings are restored.
     for (int i = 0; i < int(m_sounds.size()); ++i) {
-        m_sounds[i]->setSource(QUrl(QString::fromLatin1(kSoundSpecs[i].url)));
-        m_sounds[i]->setVolume(float(kSoundSpecs[i].volume));
+        QSoundEffect *effect = m_sounds[i];
+        const auto volume = float(kSoundSpecs[i].volume);
+        effect->setSource(QUrl(QString::fromLatin1(kSoundSpecs[i].url)));
+        effect->setVolume(volume);
+        // The audio output is made when the sound has loaded and starts at full volume.
+        connect(effect, &QSoundEffect::statusChanged, this, [effect, volume] { effect->setVolume(volume); });
     }
     m_station.setSoundFlags(false, false);
     m_iconOff.load(QStringLiteral(":/icons/res/icon_off.png"));
@@ -81,11 +156,27 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_ntpOff.load(QStringLiteral(":/icons/res/IconNtpOff.png"));
     m_ntpOn.load(QStringLiteral(":/icons/res/IconNtpOn.png"));
 
-    // 5. Windows owned for the program's life.
+    // 5. Windows and the state they hold, owned for the program's life.
     m_rawData = new GpsRawDataDialog(this);
+    m_navDialog = new GpsNavDialog(this, &m_station.state());
+    m_station.setAveraging(&averagingEngine());
+    const DecoderContext context = m_station.decoderContext(this);
+    m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
+    m_nmeaDecoder = std::make_unique<NmeaDecoder>(context);
+    m_ubxDecoder = std::make_unique<UbxDecoder>(context);
+    m_station.setMotorolaDecoder(m_motorolaDecoder.get());
+    m_station.setNmeaDecoder(m_nmeaDecoder.get());
+    m_station.setUbxDecoder(m_ubxDecoder.get());
+    m_clockPanelView = std::make_unique<ClockPanelView>(*this);
+    m_station.setClockPanel(m_clockPanelView.get());
 
-    // 6. Main-window settings.
+    // 6. Main-window settings; the station position for local sidereal time.
     restoreSettings();
+    {
+        const StationPosition ref = averagingEngine().referencePosition();
+        m_station.state().receiverUtcDateTime.setStation(ref.lat, ref.lon);
+        m_station.state().displayedUtcDateTime.setStation(ref.lat, ref.lon);
+    }
 
     // 7. Status bar.
     createStatusBar();
@@ -102,7 +193,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     connect(telnetShortcut, &QShortcut::activated, this, &MainWindow::TelnetLinkInterface);
 
     GpsSerialPortThread &link = m_station.link();
-    connect(this, &MainWindow::startGpsSerialPort, &link, &GpsSerialPortThread::startGpsSerialPort);
+    connect(this, &MainWindow::startGpsSerialPort, &m_station, &Station::startGpsSerialPort);
     connect(this, &MainWindow::sendGpsMessage, &link, &GpsSerialPortThread::OnSendGpsMessage);
     connect(&link, &GpsSerialPortThread::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
     connect(statusBar(), &QStatusBar::messageChanged, this, &MainWindow::setDefaultStatusTipText);
@@ -137,6 +228,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 MainWindow::~MainWindow()
 {
     m_station.setClosing();
+    m_station.setClockPanel(nullptr);
     CounterLogHooks &counters = m_station.counterLogs();
     if (counters.isOpen()) {
         counters.flushAll();
@@ -150,6 +242,11 @@ MainWindow::~MainWindow()
     saveWindowLayout();
     for (QSoundEffect *effect : m_sounds)
         effect->stop();
+}
+
+AveragingEngine &MainWindow::averagingEngine()
+{
+    return m_navDialog->engine();
 }
 
 QAction *MainWindow::makeAction(const QString &objectName, const QString &text, bool checkable)
@@ -270,6 +367,10 @@ void MainWindow::createActions()
     connect(action(QStringLiteral("actionToolbar")), &QAction::triggered, this, &MainWindow::actionToolbar_triggered);
     connect(action(QStringLiteral("actionRemote_Control_Link")), &QAction::triggered, this,
             &MainWindow::TelnetLinkInterface);
+    connect(action(QStringLiteral("actionAveraging_Parameters")), &QAction::triggered, this, [this] {
+        m_navDialog->show();
+        m_navDialog->raise();
+    });
     connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,
             [this] { StartUpdateCheck(true); });
 
@@ -414,6 +515,8 @@ void MainWindow::createCentralWidgets()
         bar->setFormat(QString());
         m_satelliteTable->setCellWidget(r, 4, bar);
     }
+    for (int c = 0; c < 4; ++c)
+        m_satelliteTable->setColumnWidth(c, 56);
     m_satelliteTable->horizontalHeader()->setStretchLastSection(true);
 
     auto *sortRow = new QHBoxLayout;

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -21,6 +22,11 @@ class QTableWidget;
 class QPushButton;
 class QToolBar;
 class GpsRawDataDialog;
+class AveragingEngine;
+class GpsNavDialog;
+class MotorolaDecoder;
+class NmeaDecoder;
+class UbxDecoder;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
 // sounds, the status-bar indicators and the menus. Behaviour lives in the station and the
@@ -36,6 +42,8 @@ public:
     ~MainWindow() override;
 
     Station &station() { return m_station; }
+    AveragingEngine &averagingEngine();
+    GpsNavDialog *gpsNavDialog() const { return m_navDialog; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
     bool closing() const { return m_station.closing(); }
 
@@ -121,8 +129,14 @@ private:
     void saveWindowLayout();
     QAction *makeAction(const QString &objectName, const QString &text, bool checkable = false);
 
+    class ClockPanelView;
+
     // Members in construction order; destroyed in reverse.
     Station m_station;
+    std::unique_ptr<MotorolaDecoder> m_motorolaDecoder;
+    std::unique_ptr<NmeaDecoder> m_nmeaDecoder;
+    std::unique_ptr<UbxDecoder> m_ubxDecoder;
+    std::unique_ptr<ClockPanelView> m_clockPanelView;
     std::array<QSoundEffect *, 3> m_sounds {};
     QPixmap m_iconOff;
     QPixmap m_iconOn;
@@ -135,6 +149,7 @@ private:
     QActionGroup *m_soundGroup = nullptr;
     QToolBar *m_toolBar = nullptr;
     GpsRawDataDialog *m_rawData = nullptr;
+    GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;
