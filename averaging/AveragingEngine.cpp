@@ -278,6 +278,9 @@ QString AveragingEngine::updatePosition(double lat, double lon, double altGps, d
 
 void AveragingEngine::runPass(double lat, double lon, double altGps, double altMsl, int gpsMode)
 {
+    // A position that is not a number would poison every average for good: drop it.
+    if (!std::isfinite(lat) || !std::isfinite(lon) || !std::isfinite(altGps) || !std::isfinite(altMsl))
+        return;
     m_cur = { lat, lon, altGps, altMsl };
     averagingPass(gpsMode);
 }
