@@ -149,6 +149,14 @@ int ReplayTransport::suggestedMode(const QByteArray &stream)
     return 6;
 }
 
+int ReplayTransport::suggestedModeForFile(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return suggestedMode(stripComments(f.read(1 << 16)));
+}
+
 bool ReplayTransport::open(const GpsPortSettings &settings)
 {
     Q_UNUSED(settings);

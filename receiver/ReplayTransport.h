@@ -49,6 +49,9 @@ public:
     // The receiver mode that frames the stream: 3 (Motorola binary, receive only) when it
     // holds "@@" messages, 9 (u-blox) for UBX frames, 6 (generic NMEA) otherwise.
     static int suggestedMode(const QByteArray &stream);
+    // The same for a capture file (its first 64 KiB after the comment lines); -1 when the file
+    // cannot be read.
+    static int suggestedModeForFile(const QString &fileName);
 
 Q_SIGNALS:
     void ppsEdge(int secondIndex);

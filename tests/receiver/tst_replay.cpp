@@ -235,6 +235,8 @@ void TestReplay::missingFileFailsToOpen()
     QVERIFY(fromFile.open(GpsPortSettings()));
     QCOMPARE(fromFile.seconds().join(), stream);
     QCOMPARE(fromFile.seconds().size(), 3);
+    QCOMPARE(ReplayTransport::suggestedModeForFile(f.fileName()), 3);
+    QCOMPARE(ReplayTransport::suggestedModeForFile(QStringLiteral("/nonexistent/capture.log")), -1);
 }
 
 void TestReplay::oncoreCaptureIsCutAtItsPositionMessages()

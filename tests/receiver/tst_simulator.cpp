@@ -95,6 +95,7 @@ private Q_SLOTS:
     void selfTestPassesInOwnFamily();
     void nmeaModeSwitchAndPolls();
     void nmeaSentencesCarryTheEpoch();
+    void randomInputIsSurvived();
 };
 
 void TestSimulator::smallFramesAreByteExact_data()
@@ -844,6 +845,24 @@ void TestSimulator::nmeaSentencesCarryTheEpoch()
                              + QByteArray::number(s.azimuth).rightJustified(3, '0') + ","));
     QVERIFY(rx.nmeaSentence(e, "RMC").startsWith("$GPRMC,130405.00,A,"));
     QVERIFY(rx.nmeaSentence(e, "RMC").contains(",010126,"));
+}
+
+void TestSimulator::randomInputIsSurvived()
+{
+    // Noise rich in '@', '$', CR and LF, in uneven pieces: no crash, no hang, and a proper
+    // command afterwards is still understood.
+    SimulatedReceiver rx;
+    uint32_t x = 12345;
+    const char alphabet[] = { '@', '@', '$', '\r', '\n', 'H', 'a', 'C', 'j', '\0', '\x01', ',' };
+    for (int chunk = 0; chunk < 300; ++chunk) {
+        QByteArray b(1 + chunk * 37 % 3000, '\0');
+        for (char &c : b) {
+            x = x * 1664525u + 1013904223u;
+            c = (x >> 28) < 12 ? alphabet[x >> 28] : char(x >> 16);
+        }
+        rx.receive(b, T0 * 1000);
+    }
+    QCOMPARE(ids(frames(rx.receive(QByteArray("\r\n") + cmd("Cj"), T0 * 1000))).value(0), QByteArray("Cj"));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)
