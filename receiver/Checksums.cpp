@@ -58,8 +58,9 @@ bool nmeaSentenceValid(QByteArrayView s)
 {
     const qsizetype n = s.size();
     if (n >= 3 && s[n - 3] == '*') {
-        const QByteArray want = hexByte(nmeaXor(s.sliced(1, n - 4)));
-        return s[n - 2] == want[0] && s[n - 1] == want[1];
+        static const char digits[] = "0123456789ABCDEF";
+        const uint8_t x = nmeaXor(s.sliced(1, n - 4));
+        return s[n - 2] == digits[x >> 4] && s[n - 1] == digits[x & 0x0F];
     }
     if (s.contains('*'))
         return false;

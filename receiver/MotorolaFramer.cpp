@@ -81,6 +81,40 @@ void MotorolaFramer::finish(const FrameSink &sink)
     reset();
 }
 
+// The common case of a message that lies whole in the chunk: the same decisions as the state
+// machine below, taken on the chunk itself without copying into the accumulator. Returns how
+// many bytes were used up from `p` (which starts at an '@'), or 0 when the message runs past
+// the end of the chunk and has to be collected byte by byte.
+qsizetype MotorolaFramer::frameInPlace(const char *p, qsizetype n, const FrameSink &sink)
+{
+    if (n < 4)
+        return 0;
+    if (p[1] != '@')
+        return 1;   // a single '@'
+    int length = messageLength(p[2], p[3]);
+    if (length <= 4)
+        return 4;   // unknown identifier, or an unlisted "W" one that can never verify
+    if (p[2] == 'B' && p[3] == 'b') {
+        if (n < 5)
+            return 0;
+        const int extended = 8 + 7 * std::min(static_cast<int>(static_cast<uint8_t>(p[4])), 64);
+        if (extended > length) {
+            if (n < BbTableLength)
+                return 0;
+            if (Checksums::motorolaFrameValid(QByteArrayView(p, BbTableLength))) {
+                sink(QByteArray(p, BbTableLength - 3));
+                return BbTableLength;
+            }
+            length = extended;
+        }
+    }
+    if (n < length)
+        return 0;
+    if (Checksums::motorolaFrameValid(QByteArrayView(p, length)))
+        sink(QByteArray(p, length - 3));
+    return length;
+}
+
 void MotorolaFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSink &sink)
 {
     const char *p = bytes.data();
@@ -100,7 +134,13 @@ void MotorolaFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSin
                 i = n;
                 break;
             }
-            i = static_cast<const char *>(at) - p + 1;
+            const qsizetype start = static_cast<const char *>(at) - p;
+            const qsizetype next = frameInPlace(p + start, n - start, sink);
+            if (next > 0) {
+                i = start + next;
+                break;
+            }
+            i = start + 1;
             m_accumulator.resize(0);
             m_accumulator.append('@');
             m_state = 1;

@@ -38,6 +38,7 @@ public:
 
 private:
     void finish(const FrameSink &sink);
+    qsizetype frameInPlace(const char *p, qsizetype n, const FrameSink &sink);
 
     QByteArray m_accumulator;
     int m_state = 0;

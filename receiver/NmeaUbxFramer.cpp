@@ -28,6 +28,47 @@ void NmeaUbxFramer::reset()
     m_ubxLength = 0;
 }
 
+// The common case of a message that lies whole in the chunk: the same decisions as the state
+// machine below, taken on the chunk itself. `p` starts at 0xB5 or '$'. Returns the bytes used
+// up, or 0 when the message runs past the end of the chunk.
+qsizetype NmeaUbxFramer::frameInPlace(const unsigned char *p, qsizetype n, const FrameSink &sink)
+{
+    const char *c = reinterpret_cast<const char *>(p);
+    if (p[0] == kUbxSync1) {
+        if (n < 2)
+            return 0;
+        if (p[1] != kUbxSync2)
+            return 1;
+        if (n < 6)
+            return 0;
+        const int length = p[4] | (p[5] << 8);
+        if (length >= MaxUbxPayload)
+            return 6;
+        const qsizetype total = length + 8;
+        if (n < total)
+            return 0;
+        if (Checksums::ubxFrameValid(QByteArrayView(c, total)))
+            sink(QByteArray(c, total));
+        return total;
+    }
+    // '$': the sentence runs over printable characters up to CR or LF.
+    const qsizetype room = MaxSentenceLength - 1;
+    const qsizetype stop = std::min(n, 1 + room + 1);
+    qsizetype k = 1;
+    while (k < stop && isPrintable(p[k]))
+        ++k;
+    if (k - 1 > room)
+        return 1 + room;   // too long: dropped
+    if (k == n)
+        return 0;
+    if (p[k] == '\r' || p[k] == '\n') {
+        if (Checksums::nmeaSentenceValid(QByteArrayView(c, k)))
+            sink(QByteArray(c, k));
+        return k + 1;
+    }
+    return k;   // a control or 8-bit byte ends it; that byte is looked at again
+}
+
 void NmeaUbxFramer::feed(QByteArrayView bytes, bool nmeaOnly, bool &ppsPending, const FrameSink &sink)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -51,6 +92,11 @@ void NmeaUbxFramer::feed(QByteArrayView bytes, bool nmeaOnly, bool &ppsPending, 
             }
             if (j >= n) {
                 i = n;
+                break;
+            }
+            const qsizetype used = frameInPlace(p + j, n - j, sink);
+            if (used > 0) {
+                i = j + used;
                 break;
             }
             m_accumulator.append(static_cast<char>(p[j]));

@@ -28,6 +28,8 @@ public:
     qsizetype pendingBytes() const { return m_accumulator.size(); }
 
 private:
+    qsizetype frameInPlace(const unsigned char *p, qsizetype n, const FrameSink &sink);
+
     QByteArray m_accumulator;
     int m_state = 0;
     int m_ubxLength = 0;

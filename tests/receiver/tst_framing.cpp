@@ -42,6 +42,8 @@ private Q_SLOTS:
     void ppsMarker();
     void modeChangeDropsPartialMessage();
     void longSentenceIsCapped();
+    void splitsDoNotMatter_data();
+    void splitsDoNotMatter();
     void randomBytesStayBounded_data();
     void randomBytesStayBounded();
     void oncoreBinaryCapture();
@@ -347,6 +349,51 @@ void TestFraming::longSentenceIsCapped()
     QVERIFY(framer.pendingBytes() <= NmeaUbxFramer::MaxSentenceLength);
     framer.feed("\r\n" + nmea("GPZDA,1"), true, pending, sink);
     QCOMPARE(out, QList<QByteArray> { nmeaEmitted("GPZDA,1") });
+}
+
+void TestFraming::splitsDoNotMatter_data()
+{
+    QTest::addColumn<int>("mode");
+    for (int mode : { 1, 2, 9 })
+        QTest::newRow(qPrintable(ReceiverMode::text(mode))) << mode;
+}
+
+void TestFraming::splitsDoNotMatter()
+{
+    // Good frames of every family, damaged copies and noise, framed as one chunk, in random
+    // pieces and byte by byte: the messages must be the same every time.
+    QFETCH(int, mode);
+    QRandomGenerator rng(42 + mode);
+    QByteArray stream;
+    const QList<QByteArray> good { motorola("Ha"), motorola("Ea", {}, '@'), bb(13, 12), bb(13, 13), bb(30, 30),
+                                   motorola("Eq", {}, '$'), nmea("GPZDA,1,2"), nmea("PGRMT,GPS 15x"),
+                                   QByteArray("$GPXYZ,1\r\n"), ubx(0x01, 0x06, QByteArray(52, '\xB5')),
+                                   ubx(0x0A, 0x04, {}), ubx(0x0D, 0x01, QByteArray(16, '$')) };
+    while (stream.size() < 200000) {
+        QByteArray f = good[rng.bounded(good.size())];
+        const quint32 r = rng.bounded(10);
+        if (r == 0)
+            f[rng.bounded(f.size())] = static_cast<char>(rng.bounded(256));   // damaged
+        else if (r == 1)
+            f = f.left(rng.bounded(f.size()));                                  // cut short
+        else if (r == 2)
+            for (int k = rng.bounded(40); k > 0; --k)                           // noise
+                f.append(static_cast<char>(rng.bounded(256)));
+        stream += f;
+    }
+    const QList<QByteArray> whole = frameAll(mode, { stream });
+    QVERIFY(whole.size() > 300);
+    QList<QByteArray> pieces;
+    for (qsizetype i = 0; i < stream.size();) {
+        const qsizetype n = 1 + rng.bounded(300);
+        pieces.append(stream.mid(i, n));
+        i += n;
+    }
+    QCOMPARE(frameAll(mode, pieces), whole);
+    QList<QByteArray> bytes;
+    for (qsizetype i = 0; i < 30000; ++i)
+        bytes.append(stream.mid(i, 1));
+    QCOMPARE(frameAll(mode, bytes), frameAll(mode, { stream.left(30000) }));
 }
 
 void TestFraming::randomBytesStayBounded_data()

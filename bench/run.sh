@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every benchmark executable found in a build directory and prints their figures.
+#   bench/run.sh [build-dir]        (default: build)
+# Builds nothing: build the bench_* targets first.
+set -euo pipefail
+build="${1:-build}"
+if [ ! -d "$build" ]; then
+    echo "bench/run.sh: no build directory '$build'" >&2
+    exit 1
+fi
+found=0
+for exe in "$build"/bench_*; do
+    [ -f "$exe" ] && [ -x "$exe" ] || continue
+    found=1
+    echo "== $(basename "$exe")"
+    "$exe"
+done
+if [ "$found" = 0 ]; then
+    echo "bench/run.sh: no bench_* executables in '$build'" >&2
+    exit 1
+fi
