@@ -129,8 +129,8 @@ const QList<DecodeMode> &decodeModes()
     static const QList<DecodeMode> modes = {
         { QStringLiteral("motorola"), ReceiverMode::MotorolaBinary, makeMotorola },
         { QStringLiteral("motorola-rx"), ReceiverMode::MotorolaBinaryRxOnly, makeMotorola },
-        { QStringLiteral("motorola-nmea"), ReceiverMode::MotorolaNmea, nullptr },
-        { QStringLiteral("generic-nmea"), ReceiverMode::GenericNmea, nullptr },
+        { QStringLiteral("motorola-nmea"), ReceiverMode::MotorolaNmea, makeNmeaDecodeSession },
+        { QStringLiteral("generic-nmea"), ReceiverMode::GenericNmea, makeNmeaDecodeSession },
         { QStringLiteral("ubx"), ReceiverMode::UbloxUbx, makeUbxDecodeSession },
         { QStringLiteral("ublox-nmea"), ReceiverMode::UbloxNmea, makeUbxDecodeSession },
     };

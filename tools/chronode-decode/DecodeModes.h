@@ -32,6 +32,8 @@ struct DecodeMode
 const QList<DecodeMode> &decodeModes();
 // The u-blox modes ("ubx", "ublox-nmea"): UBX frames and the NMEA sentences mixed with them.
 std::unique_ptr<DecodeSession> makeUbxDecodeSession(ReceiverState &state);
+// The NMEA modes ("motorola-nmea", "generic-nmea").
+std::unique_ptr<DecodeSession> makeNmeaDecodeSession(ReceiverState &state);
 const DecodeMode *findDecodeMode(const QString &name);
 
 // JSON pieces shared by the modes.
