@@ -353,7 +353,9 @@ void ReceiverDetection::setStatus(const QString &text)
 
 void ReceiverDetection::setDescription(const QString &text)
 {
+    // The description ends the set-up on the same label that showed its progress.
     m_description = text;
+    setStatus(text);
     emit receiverDescription(text);
 }
 

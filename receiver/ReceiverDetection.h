@@ -120,9 +120,10 @@ public:
     static QString noNmeaText(const QString &firmwareVersionText);
 
 Q_SIGNALS:
-    // Progress and result texts for the status line ("Initialization: ...", errors).
+    // The receiver label: progress and error texts ("Initialization: ..."), and at the end of
+    // a successful set-up the receiver description.
     void statusText(QString text);
-    // The one-line receiver description for the status-bar label.
+    // The receiver description alone, each time it is built.
     void receiverDescription(QString text);
     // Probe result lines for the raw-data window.
     void rawDataText(QString text);

@@ -224,6 +224,9 @@ private Q_SLOTS:
     void identifiesModels();
     void vpWithoutTwelveChannelsHasEight();
     void oldSsrFirmwareStaysInBinary();
+    void nmeaWantedGoesToNmea();
+    void searchFindsNmeaOutput();
+    void nmeaSettingsReapplied();
     void nmeaProbeIgnoresOtherSentences_data();
     void nmeaProbeIgnoresOtherSentences();
     void ubloxSetUp_data();
@@ -561,6 +564,80 @@ void TestDetection::oldSsrFirmwareStaysInBinary()
     QCOMPARE(rig.written.last().bytes.toHex(), QByteArray("4040426201210d0a"));   // "@@Bb" 01
     QVERIFY(rig.state().lastBbTime > 0);
     QCOMPARE(rig.detection().description(), QStringLiteral("SSR-6Tr, Bin, 12 ch, V4.20, TRAIM"));
+}
+
+// Puts the simulated unit into NMEA output, as a previous session would have left it.
+static void leaveInNmea(SimulatedReceiverTransport &rx)
+{
+    SimulatedReceiver &r = rx.receiver();
+    const int linkRate = r.linkRate();
+    r.setLinkRate(r.dataRate());
+    r.receive(ReceiverCommandChannel::completeCommand("@@Ci\x01", nullptr) + "\r\n", 0);
+    r.receive(ReceiverCommandChannel::completeCommand("$PMOTG,GGA,0001", nullptr) + "\r\n", 0);
+    r.setLinkRate(linkRate);
+}
+
+void TestDetection::nmeaWantedGoesToNmea()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola NMEA"));
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.detection().description(), QStringLiteral("Motorola M12+, NMEA Mode, 12 ch, V2.0, TRAIM"));
+    QCOMPARE(rig.count("@@Ci"), 1);   // the unit answered the time sentence at once
+    QCOMPARE(rig.stored(GpsPortSettings::keyMode()).toString(), QStringLiteral("Motorola NMEA"));
+    QCOMPARE(rig.stored(QStringLiteral("MainWindow/Mode")).toInt(), 1);
+    QStringList tail;
+    for (qsizetype i = rig.written.size() - 6; i < rig.written.size(); ++i)
+        tail << QString::fromLatin1(rig.written.at(i).bytes.left(15));
+    QCOMPARE(tail, QStringList({ "$PMOTG,GLL,0000", "$PMOTG,VTG,0000", "$PMOTG,GGA,0001", "$PMOTG,GSA,0001",
+                                 "$PMOTG,GSV,0001", "$PMOTG,RMC,0001" }));
+
+    // Found in NMEA the next time: one request for binary output, then the same set-up.
+    rig.written.clear();
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.count("$PMOTG,FOR,0"), 1);
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.detection().description(), QStringLiteral("Motorola M12+, NMEA Mode, 12 ch, V2.0, TRAIM"));
+}
+
+void TestDetection::searchFindsNmeaOutput()
+{
+    SimulatedReceiverConfig config = model(QStringLiteral("UT+"));
+    config.dataRate = 4800;
+    Rig rig(config, 9600, QStringLiteral("Search"));
+    leaveInNmea(rig.rx);
+    QVERIFY(rig.detection().searchReceiver());
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.sent("$PMOTG,ZDA"), QStringList({ "$PMOTG,ZDA@9600", "$PMOTG,ZDA@4800" }));
+    QCOMPARE(rig.count("@@Cj"), 0);
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 4800);
+}
+
+void TestDetection::nmeaSettingsReapplied()
+{
+    Rig rig(model(QStringLiteral("M12+")), 9600, QStringLiteral("Motorola NMEA"));
+    QVERIFY(rig.detection().initialiseReceiver());
+    QList<int> modesWhileApplying;
+    rig.detection().hooks().applyReceiverSettings = [&] { modesWhileApplying << rig.state().receiverMode; };
+    rig.written.clear();
+    rig.status.clear();
+
+    rig.detection().applyMotorolaNmeaSettings();
+
+    QCOMPARE(modesWhileApplying, QList<int>({ 2 }));
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.written.first().bytes, nmea("PMOTG,FOR,0"));
+    QCOMPARE(rig.count("@@Ci"), 1);
+    QCOMPARE(rig.status.first(), QStringLiteral("Applying receiver settings..."));
+    // The label shows the description again.
+    QCOMPARE(rig.status.last(), QStringLiteral("Motorola M12+, NMEA Mode, 12 ch, V2.0, TRAIM"));
+    QCOMPARE(rig.written.last().bytes, nmea("PMOTG,RMC,0001"));
+
+    // Nothing happens outside the NMEA mode.
+    rig.state().receiverMode = 2;
+    rig.written.clear();
+    rig.detection().applyMotorolaNmeaSettings();
+    QVERIFY(rig.written.isEmpty());
 }
 
 void TestDetection::nmeaProbeIgnoresOtherSentences_data()
