@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -134,6 +135,8 @@ private Q_SLOTS:
     void capture();
     void randomSentencesNeverBreakTheState();
     void truncatedSentencesNeverBreakTheState();
+    void decodeTool_data();
+    void decodeTool();
 
 private:
     static void checkInvariants(const ReceiverState &s);
@@ -328,6 +331,53 @@ void TestNmeaCaptures::truncatedSentencesNeverBreakTheState()
     qInstallMessageHandler(previousHandler);
     QVERIFY(fed > 1000);
     checkInvariants(state);
+}
+
+void TestNmeaCaptures::decodeTool_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("lastUtc");
+    QTest::addColumn<QString>("lastLogLine");
+    QTest::newRow("motorola-nmea") << QStringLiteral("motorola-nmea") << QStringLiteral("oncore.log")
+                                   << QStringLiteral("2005-04-08T17:12:50.000Z")
+                                   << QStringLiteral("17,12,50.00,52,9.783900,N,20,48.482900,E,1,03,5.3,76.6,M,36.5,M,,");
+    QTest::newRow("generic-nmea") << QStringLiteral("generic-nmea") << QStringLiteral("garmin15x.log")
+                                  << QStringLiteral("2022-10-18T11:33:04.000Z")
+                                  << QStringLiteral("11,33,04.00,32,38.912300,N,108,22.456000,W,2,08,1.1,1579.2,M,-24.6,M,,");
+}
+
+void TestNmeaCaptures::decodeTool()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, log);
+    QFETCH(QString, lastUtc);
+    QFETCH(QString, lastLogLine);
+    const QString tool = QStringLiteral(CHRONODE_BINARY_DIR "/chronode-decode");
+    if (!QFile::exists(tool))
+        QSKIP("chronode-decode not built");
+    if (TestSupport::capturesDir().isEmpty())
+        QSKIP("captures not present");
+    QProcess p;
+    p.start(tool, { QStringLiteral("--mode"), mode, TestSupport::capturesDir() + QLatin1Char('/') + log });
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QString utcSeen, logLineSeen;
+    int lines = 0;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QVERIFY(o.value("sentence").toString().startsWith(QLatin1Char('$')));
+        ++lines;
+        if (o.contains("utc"))
+            utcSeen = o.value("utc").toString();
+        if (o.contains("logLine"))
+            logLineSeen = o.value("logLine").toString();
+    }
+    QVERIFY(lines > 40);
+    QCOMPARE(utcSeen, lastUtc);
+    QCOMPARE(logLineSeen, lastLogLine);
 }
 
 QTEST_GUILESS_MAIN(TestNmeaCaptures)
