@@ -25,6 +25,7 @@ QLineEdit *makeEdit(QWidget *parent, const char *name, bool readOnly)
     auto *e = new QLineEdit(parent);
     e->setObjectName(QLatin1String(name));
     e->setReadOnly(readOnly);
+    e->setMinimumWidth(70);
     e->setMaximumWidth(90);
     return e;
 }
@@ -153,8 +154,10 @@ void GpsNavDialog::buildWidgets()
     m_hdopWeight = makeEdit(setupBox, "IDC_HDOP_WEIGHTING_VALUE", false);
     m_vdopWeight = makeEdit(setupBox, "IDC_VDOP_WEIGHTING_VALUE", false);
     m_tdopWeight = makeEdit(setupBox, "IDC_TDOP_WEIGHTING_VALUE", false);
-    for (QLineEdit *e : { m_hdopWeight, m_vdopWeight, m_tdopWeight })
+    for (QLineEdit *e : { m_hdopWeight, m_vdopWeight, m_tdopWeight }) {
+        e->setMinimumWidth(40);
         e->setMaximumWidth(50);
+    }
     weights->addWidget(new QLabel(QStringLiteral("Weighting Values: HDOP"), setupBox));
     weights->addWidget(m_hdopWeight);
     weights->addWidget(new QLabel(QStringLiteral("VDOP"), setupBox));
@@ -184,6 +187,10 @@ void GpsNavDialog::buildWidgets()
             m_table->setItem(r, c, item);
         }
     }
+    // All six rows without a scroll bar.
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height()
+                              + m_table->verticalHeader()->defaultSectionSize() * m_table->rowCount()
+                              + 2 * m_table->frameWidth() + 2);
     tableLayout->addWidget(m_table);
     top->addWidget(tableBox);
 
