@@ -3,6 +3,7 @@
 #include "receiver/GpsPortSettings.h"
 #include "receiver/GpsSerialPortThread.h"
 #include "receiver/MessageDecoders.h"
+#include "receiver/MotorolaCommands.h"
 #include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverDetection.h"
 #include "receiver/ReceiverDetectionPort.h"
@@ -66,6 +67,12 @@ Station::Station(QObject *parent)
     });
     m_detection = std::make_unique<ReceiverDetection>(m_state, *m_channel, *m_port);
     m_detection->hooks().visibleSatellitesPolled = [this](qint64 ms) { m_lastBbPoll = ms; };
+    m_detection->hooks().sendTimingCommands = [this] {
+        QSettings settings;
+        if (m_commands)
+            MotorolaCommands::sendTimingCommands(m_state, *m_commands,
+                                                 MotorolaCommands::TimingSettings::fromSettings(settings));
+    };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
 }
