@@ -40,8 +40,8 @@ bool TcpTransport::open(const GpsPortSettings &settings)
 {
     m_socket.abort();
     GpsPortSettings::TcpAddress address;
-    if (settings.tcpIpAddress.isEmpty()
-        || !GpsPortSettings::parseTcpIpAddress(settings.tcpIpAddress, &address)) {
+    if (settings.tcpIpAddress.isEmpty() || !GpsPortSettings::parseTcpIpAddress(settings.tcpIpAddress, &address)
+        || address.port > 65535) {
         m_host.clear();
         m_port = 0;
         Q_EMIT errorOccurred(1);

@@ -38,7 +38,7 @@ public:
     // The port list: "OFF", the given system ports, "TCP/IP", then the extra names (such as
     // the simulated receiver), and finally `stored` when it is none of these.
     static QStringList portList(const QStringList &systemPorts, const QStringList &extraNames, const QString &stored);
-    // Names offered besides the system's ports (the simulated receiver, replay sources).
+    // Names offered besides the system's ports; the simulated receiver by default.
     void setExtraPortNames(const QStringList &names);
 
     // Widgets, named as their object names.
@@ -64,5 +64,5 @@ private:
     void fillPortList(const QString &selected);
     void updateAddressField();
 
-    QStringList m_extraPortNames;
+    QStringList m_extraPortNames { GpsPortSettings::simulatorPortName() };
 };

@@ -108,6 +108,8 @@ void TestGpsPortDialog::showsStoredSettings()
         s.setValue(GpsPortSettings::keyAutoRestart(), false);
     }
     GpsPortDialog dialog;
+    QCOMPARE(dialog.GpsSerialPortNameList->itemText(0), QStringLiteral("OFF"));
+    QVERIFY(dialog.GpsSerialPortNameList->findText(QStringLiteral("SIMULATOR")) > 0);
     QCOMPARE(dialog.GpsSerialPortNameList->currentText(), QStringLiteral("TCP/IP"));
     QVERIFY(dialog.TcpIpAddress->isEnabled());
     QCOMPARE(dialog.GpsModeList->currentText(), QStringLiteral("u-blox NMEA"));
