@@ -7,6 +7,9 @@
 #include "receiver/GpsSerialPortThread.h"
 #include "receiver/MotorolaDecoder.h"
 #include "receiver/NmeaDecoder.h"
+#include "receiver/ReceiverCommandChannel.h"
+#include "receiver/ReceiverDetection.h"
+#include "receiver/ReceiverDetectionPort.h"
 #include "receiver/UbxDecoder.h"
 #include "timescale/ClockPanel.h"
 
@@ -83,6 +86,7 @@ public:
             m_window.m_timeInfoLabel->setText(texts.timeInfoText);
         m_window.m_localTimeLabel->setText(texts.localTimeText);
         m_window.m_siderealLabel->setText(texts.siderealText);
+        bool cellsChanged = false;
         for (int r = 0; r < kPositionRows; ++r) {
             for (int c = 0; c < kPositionColumns; ++c) {
                 if (!texts.positionCellChanged[r][c])
@@ -90,8 +94,11 @@ public:
                 auto *item = new QTableWidgetItem(texts.positionCells[r][c]);
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 m_window.m_positionTable->setItem(r + 1, c + 1, item);
+                cellsChanged = true;
             }
         }
+        if (cellsChanged)
+            m_window.m_positionTable->resizeColumnsToContents();
     }
     void clearCachedDayText() override { m_panel.clearCachedDayText(); }
 
@@ -169,6 +176,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_station.setUbxDecoder(m_ubxDecoder.get());
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
+    createReceiverDetection();
 
     // 6. Main-window settings; the station position for local sidereal time.
     restoreSettings();
@@ -630,12 +638,46 @@ void MainWindow::startDeferredUpdateCheck()
     m_updateCheckTimer.start();
 }
 
+void MainWindow::createReceiverDetection()
+{
+    m_portControl = std::make_unique<StoredReceiverPort>([this] { m_station.startGpsSerialPort(false); });
+    m_detection = std::make_unique<ReceiverDetection>(m_station.state(), m_station.commandChannel(), *m_portControl);
+    m_detection->setDisplay(this);
+    ReceiverSetupHooks &hooks = m_detection->hooks();
+    hooks.setTimingErrorTerms = [this](double a, double b) { averagingEngine().setTimingErrorTerms(a, b); };
+    hooks.reloadAveragingSettings = [this] { m_navDialog->reloadSettings(); };
+    hooks.visibleSatellitesPolled = [this](qint64 ms) { m_station.setLastBbPoll(ms); };
+
+    connect(m_detection.get(), &ReceiverDetection::statusText, this, [this](const QString &text) {
+        m_receiverLabel->setText(text);
+    });
+    connect(m_detection.get(), &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
+        m_receiverLabel->setText(text);
+    });
+    connect(m_detection.get(), &ReceiverDetection::rawDataText, &m_station,
+            &Station::appendPlainText_to_RawDataDialog_and_Log);
+    connect(m_detection.get(), &ReceiverDetection::warningBox, this,
+            [this](const QString &title, const QString &text) { MessageBoxes::warning(this, title, text); });
+    connect(m_detection.get(), &ReceiverDetection::informationBox, this,
+            [this](const QString &title, const QString &text) { MessageBoxes::information(this, title, text); });
+    connect(m_detection.get(), &ReceiverDetection::portSettingsActionEnabled, this,
+            [this](bool enabled) { action(QStringLiteral("actionSet_Serial_Port"))->setEnabled(enabled); });
+    connect(m_detection.get(), &ReceiverDetection::busyCursor, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        else
+            QApplication::restoreOverrideCursor();
+    });
+}
+
 void MainWindow::connectReceiver()
 {
     if (m_station.closing())
         return;
     if (m_receiverConnector)
         m_receiverConnector();
+    else
+        m_detection->connectReceiver();
 }
 
 QSoundEffect *MainWindow::soundEffect(Station::TickSound sound) const

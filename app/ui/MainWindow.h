@@ -24,6 +24,8 @@ class QToolBar;
 class GpsRawDataDialog;
 class AveragingEngine;
 class GpsNavDialog;
+class ReceiverDetection;
+class StoredReceiverPort;
 class MotorolaDecoder;
 class NmeaDecoder;
 class UbxDecoder;
@@ -58,10 +60,11 @@ public:
     int navDataFormat() const { return m_navDataFormat; }
     int satelliteSortMode() const { return m_satelliteSortMode; }
 
-    // Receiver detection at start-up and after port changes; installed by the receiver
-    // management. Without it the stored receiver mode is used as it is.
+    // Receiver detection at start-up and after port changes (three attempts, then a warning).
+    // A connector installed here replaces it (tests).
     void setReceiverConnector(std::function<void()> connect) { m_receiverConnector = std::move(connect); }
     void connectReceiver();
+    ReceiverDetection &receiverDetection() { return *m_detection; }
     // The remote-control link dialog (Ctrl+T); installed by the remote-control subsystem.
     void setTelnetLinkHandler(std::function<void()> handler) { m_telnetLinkHandler = std::move(handler); }
 
@@ -123,6 +126,7 @@ private:
     void createMenus();
     void createCentralWidgets();
     void createStatusBar();
+    void createReceiverDetection();
     void restoreSettings();
     void startDeferredUpdateCheck();
     void lightHeartbeat();
@@ -137,6 +141,8 @@ private:
     std::unique_ptr<NmeaDecoder> m_nmeaDecoder;
     std::unique_ptr<UbxDecoder> m_ubxDecoder;
     std::unique_ptr<ClockPanelView> m_clockPanelView;
+    std::unique_ptr<StoredReceiverPort> m_portControl;
+    std::unique_ptr<ReceiverDetection> m_detection;
     std::array<QSoundEffect *, 3> m_sounds {};
     QPixmap m_iconOff;
     QPixmap m_iconOn;
