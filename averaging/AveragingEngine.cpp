@@ -328,8 +328,7 @@ void AveragingEngine::timingPart(int gpsMode)
         return;
     }
     m_tsigma = computeTsigma(m_timingErrorSumSquares, m_timingSatellites, gpsMode);
-    m_tsigmaAvg = update(m_tsigmaAvg, m_tsigma, m_timingCount,
-                                 weightOf(m_useDopWeighting, m_tdopWeight, m_tdop));
+    m_tsigmaAvg = update(m_tsigmaAvg, m_tsigma, m_timingCount, weightOf(m_useDopWeighting, m_tdopWeight, m_tdop));
     m_tsigmaMax = m_tsigmaMax <= 0.0 ? m_tsigma : std::max(m_tsigmaMax, m_tsigma);
     if (!(m_tsigmaMin > 0.0 && m_tsigmaMin <= m_tsigma))
         m_tsigmaMin = m_tsigma;
