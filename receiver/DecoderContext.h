@@ -48,6 +48,9 @@ class GpsLogRecorder
 public:
     virtual ~GpsLogRecorder() = default;
     virtual void writeBinaryRecord(const QByteArray &message) = 0;
+    // The NMEA common-format line of the first GGA fix in a second whose write-now flag is
+    // set ("hh,mm,ss.ss,dd,mm.mmmmmm,N,..."); the NMEA log type writes it.
+    virtual void writeNmeaFixLine(const QString &line) { Q_UNUSED(line); }
 };
 
 // Options of the receiver settings that change how messages are decoded.

@@ -22,6 +22,9 @@ public:
     virtual ~NmeaMessageDecoder() = default;
     // Decodes one sentence; false when the sentence is not accepted.
     virtual bool decodeNmeaSentence(const QByteArray &sentence) = 0;
+    // Decoded text of the last sentence for the raw-data window (Garmin echoes), shown after
+    // the sentence itself; empty for most sentences.
+    virtual QString displayText() const { return QString(); }
 };
 
 class UbxMessageDecoder

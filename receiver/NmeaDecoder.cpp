@@ -499,8 +499,11 @@ void NmeaDecoder::decodeGga(const Fields &f)
         m_dgpsText.clear();
     }
 
-    if (m_ctx.state)
+    if (m_ctx.state) {
+        if (m_ctx.gpsLog && m_ctx.state->gpsLogWriteNow && m_ctx.state->nmeaFirstOfSecond)
+            m_ctx.gpsLog->writeNmeaFixLine(commonLogLine(fix));
         m_ctx.state->nmeaFirstOfSecond = false;
+    }
     m_fix = fix;
 }
 

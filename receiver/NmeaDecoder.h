@@ -66,7 +66,7 @@ public:
     // Decoded text of the last sentence for the raw-data window (Garmin echoes); empty when
     // the sentence itself says it all, and while neither the raw-data window has been opened
     // nor the options ask for texts.
-    QString displayText() const { return m_displayText; }
+    QString displayText() const override { return m_displayText; }
     // Status-bar texts, kept until a sentence replaces them.
     QString fixStatusText() const { return m_fixStatusText; }   // "3-D Fix (A)", "No Fix", ...
     QString dopText() const { return m_dopText; }               // "PDOP = 1.4, HDOP = ..."
@@ -77,7 +77,8 @@ public:
     QString lastWarning() const { return m_lastWarning; }
 
     // The last GGA, and its line in the NMEA common format of the GPS log (empty before the
-    // first GGA). The GPS log writes it in seconds whose write-now flag is set.
+    // first GGA). The first GGA of a second whose write-now flag is set also hands it to the
+    // GPS log recorder of the context.
     const NmeaGgaFix &lastFix() const { return m_fix; }
     QString commonLogLine() const { return m_fix.present ? commonLogLine(m_fix) : QString(); }
     // "hh,mm,ss.ss,dd,mm.mmmmmm,N,ddd,mm.mmmmmm,E,quality,used,HDOP,msl,M,sep,M,age,station",

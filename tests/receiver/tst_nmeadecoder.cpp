@@ -53,11 +53,20 @@ public:
     }
 };
 
+class FakeGpsLog : public GpsLogRecorder
+{
+public:
+    QStringList lines;
+    void writeBinaryRecord(const QByteArray &) override {}
+    void writeNmeaFixLine(const QString &line) override { lines.append(line); }
+};
+
 struct Rig
 {
     ReceiverState state;
     FakeAveraging averaging;
     FakeDisplay display;
+    FakeGpsLog gpsLog;
     NmeaDecoder decoder;
 
     static DecoderOptions withTexts()
@@ -79,6 +88,7 @@ struct Rig
         c.state = &state;
         c.averaging = &averaging;
         c.display = &display;
+        c.gpsLog = &gpsLog;
         c.options = options;
         return c;
     }
@@ -120,6 +130,7 @@ private Q_SLOTS:
     void ggaUnitWarnings();
     void ggaDgpsText_data();
     void ggaDgpsText();
+    void commonLogLineToGpsLog();
     void commonLogLine_data();
     void commonLogLine();
     void gsa_data();
@@ -407,6 +418,31 @@ void TestNmeaDecoder::ggaDgpsText()
     Rig rig;
     QVERIFY(rig.feed(body));
     QCOMPARE(rig.decoder.dgpsText(), expected);
+}
+
+void TestNmeaDecoder::commonLogLineToGpsLog()
+{
+    Rig rig(ReceiverMode::MotorolaNmea);
+    const QByteArray gga = "GPGGA,171245.00,5209.7838,N,02048.4819,E,1,03,5.3,76.6,M,36.5,M,,";
+    const QString line = QStringLiteral("17,12,45.00,52,9.783800,N,20,48.481900,E,1,03,5.3,76.6,M,36.5,M,,");
+    // Not due this second: nothing goes to the log.
+    rig.state.nmeaFirstOfSecond = true;
+    rig.state.gpsLogWriteNow = false;
+    QVERIFY(rig.feed(gga));
+    QVERIFY(rig.gpsLog.lines.isEmpty());
+    // Due: the first GGA of the second is written, a second one in the same second is not.
+    rig.state.nmeaFirstOfSecond = true;
+    rig.state.gpsLogWriteNow = true;
+    QVERIFY(rig.feed(gga));
+    QVERIFY(rig.feed(gga));
+    QCOMPARE(rig.gpsLog.lines, QStringList { line });
+    QVERIFY(!rig.state.nmeaFirstOfSecond);
+    // The next tick re-arms it.
+    rig.state.nmeaFirstOfSecond = true;
+    QVERIFY(rig.feed("GPGGA,171246.00,,,,,0,00,,,,,,,"));
+    QCOMPARE(rig.gpsLog.lines.size(), 2);
+    QCOMPARE(rig.gpsLog.lines.last(),
+             QStringLiteral("17,12,46.00,00,0.000000,N,00,0.000000,E,0,00,0.0,0.0,,0.0,,,"));
 }
 
 void TestNmeaDecoder::commonLogLine_data()
