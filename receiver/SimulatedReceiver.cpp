@@ -221,6 +221,17 @@ QString SimulatedReceiverConfig::loadModelName(QSettings &settings)
     return c.modelName;
 }
 
+int SimulatedReceiverConfig::loadDataRate(QSettings &settings)
+{
+    static constexpr int rates[] = { 300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115000 };
+    bool ok = false;
+    const int stored = settings.value(keyDataRate()).toInt(&ok);
+    if (ok && std::find(std::begin(rates), std::end(rates), stored) != std::end(rates))
+        return stored;
+    settings.setValue(keyDataRate(), 9600);
+    return 9600;
+}
+
 const SimulatedSatellite *SimulatedEpoch::satellite(int svId) const
 {
     for (const SimulatedSatellite &s : satellites)

@@ -55,6 +55,10 @@ struct SimulatedReceiverConfig
     // default and written back.
     static QString keyModel() { return QStringLiteral("GpsPortDialog/Simulator Model"); }
     static QString loadModelName(QSettings &settings);
+    // Settings key of the rate the simulated receiver sits at (default 9600); a stored value
+    // that is no port-dialog rate is replaced by the default and written back.
+    static QString keyDataRate() { return QStringLiteral("GpsPortDialog/Simulator DataRate"); }
+    static int loadDataRate(QSettings &settings);
 };
 
 // One satellite of the simulated sky at one second: the values the receiver meant to report.

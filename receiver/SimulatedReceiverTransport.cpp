@@ -21,12 +21,11 @@ SimulatedReceiverTransport::~SimulatedReceiverTransport() = default;
 
 std::unique_ptr<GpsTransport> SimulatedReceiverTransport::create(const QString &modelName)
 {
-    QString name = modelName;
-    if (name.isEmpty()) {
-        QSettings settings;
-        name = SimulatedReceiverConfig::loadModelName(settings);
-    }
-    return std::make_unique<SimulatedReceiverTransport>(SimulatedReceiverConfig::forModel(name));
+    QSettings settings;
+    const QString stored = SimulatedReceiverConfig::loadModelName(settings);
+    SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel(modelName.isEmpty() ? stored : modelName);
+    config.dataRate = SimulatedReceiverConfig::loadDataRate(settings);
+    return std::make_unique<SimulatedReceiverTransport>(config);
 }
 
 void SimulatedReceiverTransport::registerIn(GpsTransportFactory &factory, const QString &modelName)

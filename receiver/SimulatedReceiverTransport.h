@@ -66,7 +66,7 @@ public:
     ~SimulatedReceiverTransport() override;
 
     // The transport for the model stored under SimulatedReceiverConfig::keyModel() (or the one
-    // named, when not empty), on the computer clock.
+    // named, when not empty), at the rate stored under keyDataRate(), on the computer clock.
     static std::unique_ptr<GpsTransport> create(const QString &modelName = QString());
     // Puts the simulated receiver behind the port name "SIMULATOR" of a link's factory; an
     // empty model name means the one stored in the settings when the port opens.

@@ -91,6 +91,8 @@ private Q_SLOTS:
     void positionHoldFreezesPosition();
     void modelSettingIsRepaired_data();
     void modelSettingIsRepaired();
+    void dataRateSettingIsRepaired_data();
+    void dataRateSettingIsRepaired();
     void selfTestPassesInOwnFamily_data();
     void selfTestPassesInOwnFamily();
     void nmeaModeSwitchAndPolls();
@@ -755,6 +757,34 @@ void TestSimulator::modelSettingIsRepaired()
     if (!stored.isValid() || expected == "M12+")
         QCOMPARE(s.value(SimulatedReceiverConfig::keyModel()).toString(), expected);
     QCOMPARE(SimulatedReceiverConfig::keyModel(), QStringLiteral("GpsPortDialog/Simulator Model"));
+}
+
+void TestSimulator::dataRateSettingIsRepaired_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("writtenBack");
+    QTest::newRow("missing") << QVariant() << 9600 << true;
+    QTest::newRow("4800") << QVariant(4800) << 4800 << false;
+    QTest::newRow("115000") << QVariant("115000") << 115000 << false;
+    QTest::newRow("115200 is no choice") << QVariant(115200) << 9600 << true;
+    QTest::newRow("text") << QVariant("fast") << 9600 << true;
+}
+
+void TestSimulator::dataRateSettingIsRepaired()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, expected);
+    QFETCH(bool, writtenBack);
+    TestSupport::TemporarySettings temp;
+    QSettings s;
+    if (stored.isValid())
+        s.setValue(SimulatedReceiverConfig::keyDataRate(), stored);
+    QCOMPARE(SimulatedReceiverConfig::loadDataRate(s), expected);
+    if (writtenBack)
+        QCOMPARE(s.value(SimulatedReceiverConfig::keyDataRate()).toInt(), 9600);
+    else
+        QCOMPARE(s.value(SimulatedReceiverConfig::keyDataRate()), stored);
 }
 
 void TestSimulator::selfTestPassesInOwnFamily_data()

@@ -207,11 +207,13 @@ void TestSimulatorTransport::registeredUnderSimulatorName()
 {
     TestSupport::TemporarySettings temp;
     QSettings().setValue(SimulatedReceiverConfig::keyModel(), QStringLiteral("UT+"));
+    QSettings().setValue(SimulatedReceiverConfig::keyDataRate(), 4800);
     GpsTransportFactory factory;
     SimulatedReceiverTransport::registerIn(factory);
     auto stored = factory.create(QStringLiteral("SIMULATOR"));
     QVERIFY(stored);
     QCOMPARE(static_cast<SimulatedReceiverTransport *>(stored.get())->receiver().config().modelName, QStringLiteral("UT+"));
+    QCOMPARE(static_cast<SimulatedReceiverTransport *>(stored.get())->receiver().dataRate(), 4800);
     SimulatedReceiverTransport::registerIn(factory, QStringLiteral("VP"));
     auto named = factory.create(QStringLiteral("SIMULATOR"));
     QCOMPARE(static_cast<SimulatedReceiverTransport *>(named.get())->receiver().config().channels, 8);
