@@ -23,7 +23,7 @@ namespace {
 // The simulated receiver runs this many times faster than real time, so its answers come
 // quickly; the detection's waits are shortened to match.
 constexpr double SimSpeed = 10.0;
-constexpr int AnswerMs = 400;
+constexpr int AnswerMs = 600;
 constexpr int DelayPercent = 5;
 
 struct Written
@@ -227,6 +227,8 @@ private Q_SLOTS:
     void nmeaWantedGoesToNmea();
     void searchFindsNmeaOutput();
     void nmeaSettingsReapplied();
+    void ssrFollowsConfiguredRate_data();
+    void ssrFollowsConfiguredRate();
     void nmeaProbeIgnoresOtherSentences_data();
     void nmeaProbeIgnoresOtherSentences();
     void ubloxSetUp_data();
@@ -638,6 +640,48 @@ void TestDetection::nmeaSettingsReapplied()
     rig.written.clear();
     rig.detection().applyMotorolaNmeaSettings();
     QVERIFY(rig.written.isEmpty());
+}
+
+void TestDetection::ssrFollowsConfiguredRate_data()
+{
+    QTest::addColumn<bool>("accepts");
+    QTest::newRow("accepts 19200") << true;
+    QTest::newRow("refuses") << false;
+}
+
+void TestDetection::ssrFollowsConfiguredRate()
+{
+    // Configured for 19200, the unit is found in NMEA at 9600 (its last good rate): it is asked
+    // to move to the configured rate before going back to NMEA.
+    QFETCH(bool, accepts);
+    SimulatedReceiverConfig config = model(QStringLiteral("SSR-6Tf"));
+    config.dataRate = 9600;
+    Rig rig(config, 19200, QStringLiteral("Search"));
+    leaveInNmea(rig.rx);
+    if (!accepts)
+        rig.rx.receiver().setIgnoredCommands({ "Wb" });
+    rig.detection().setLastGoodRate(9600);
+
+    QVERIFY(rig.detection().initialiseReceiver());
+
+    QCOMPARE(rig.sent("@@Wb"), QStringList({ "@@Wb@9600" }));
+    const auto wb = std::find_if(rig.written.begin(), rig.written.end(),
+                                 [](const Written &w) { return w.bytes.startsWith("@@Wb"); });
+    QCOMPARE(wb->bytes.toHex(), QByteArray("404057624192e60d0a"));
+    QCOMPARE(rig.state().receiverMode, 1);
+    QCOMPARE(rig.detection().description(), QStringLiteral("Motorola SSR-6TfNMEA Mode, 12 ch, V4.21, TRAIM"));
+    const int rate = accepts ? 19200 : 9600;
+    QCOMPARE(rig.rx.receiver().dataRate(), rate);
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), rate);
+    QCOMPARE(rig.detection().pendingOldRate(), accepts ? 9600 : 0);
+    QCOMPARE(rig.detection().pendingNewRate(), accepts ? 19200 : 0);
+    QCOMPARE(rig.status.contains(QStringLiteral("Receiver did not accept the rate change - staying at the current rate")),
+             !accepts);
+    // Identification after the change: at the new rate, and when unanswered there, twice more
+    // at the old one.
+    const QStringList cj = rig.sent("@@Cj");
+    QCOMPARE(cj.mid(cj.size() - (accepts ? 1 : 3)),
+             accepts ? QStringList({ "@@Cj@19200" }) : QStringList({ "@@Cj@19200", "@@Cj@19200", "@@Cj@9600" }));
 }
 
 void TestDetection::nmeaProbeIgnoresOtherSentences_data()
