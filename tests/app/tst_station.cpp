@@ -3,7 +3,9 @@
 #include "app/MainWindowSettings.h"
 #include "app/Station.h"
 #include "receiver/GpsSerialPortThread.h"
+#include "receiver/GpsPortSettings.h"
 #include "receiver/MessageDecoders.h"
+#include "receiver/FakeTransport.h"
 
 #include <QSignalSpy>
 #include <QTimeZone>
@@ -222,6 +224,7 @@ private Q_SLOTS:
     void portSettingsSetReceiverMode();
     void modeFromOption_data();
     void modeFromOption();
+    void linkPulsesDriveTheCycle();
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
@@ -849,6 +852,54 @@ void TestStation::modeFromOption()
     QFETCH(QString, option);
     QFETCH(int, expected);
     QCOMPARE(Station::modeFromOption(option), expected);
+}
+
+// The real link, fed by a transport whose DCD line the test raises: each rising edge runs the
+// cycle once, and the "-- PPS --" marker reaches the raw-data path ahead of the next message,
+// even while the receiver is being set up.
+void TestStation::linkPulsesDriveTheCycle()
+{
+    Rig rig;
+    rig.state().receiverMode = 2;
+    rig.station.setSoundFlags(true, true);
+    GpsPortSettings port;
+    port.ppsInterface = 1;   // DCD
+    auto transport = std::make_unique<FakeTransport>();
+    FakeTransport *line = transport.get();
+    rig.station.link().setPpsInterface(1);
+    rig.station.link().useTransport(std::move(transport), port);
+    QVERIFY(line->isOpen());
+
+    const char ck = char('B' ^ 'o' ^ 0x00);
+    const QByteArray bo = QByteArray("@@Bo\x00", 5) + ck + "\r\n";
+
+    line->signalLines = GpsTransport::Dcd;
+    QTRY_COMPARE(rig.heartbeats, 1);
+    line->inject(bo);
+    QCOMPARE(rig.raw, (QStringList { QStringLiteral("-- PPS --"), QStringLiteral("-> decoded @@Bo") }));
+    QCOMPARE(rig.motorola.seen, QList<QByteArray> { QByteArray("@@Bo\x00", 5) });
+
+    // While the receiver is set up: the marker still arrives, the frame and the tick do not.
+    line->signalLines = 0;
+    QTest::qWait(50);
+    rig.state().receiverBusy = true;
+    rig.raw.clear();
+    line->signalLines = GpsTransport::Dcd;
+    QTest::qWait(50);
+    line->inject(bo);
+    QCOMPARE(rig.raw, QStringList { QStringLiteral("-- PPS --") });
+    QCOMPARE(rig.heartbeats, 1);
+    QCOMPARE(rig.motorola.seen.size(), 1);
+
+    // Busy over: the next edge runs the cycle again. No time message came since the first
+    // tick, so it lights the heartbeat twice and adds the minute tick.
+    rig.state().receiverBusy = false;
+    rig.sounds.clear();
+    line->signalLines = 0;
+    QTest::qWait(50);
+    line->signalLines = GpsTransport::Dcd;
+    QTRY_COMPARE(rig.heartbeats, 3);
+    QCOMPARE(rig.sounds.first(), Station::TickSound::Minute);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
