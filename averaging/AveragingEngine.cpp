@@ -327,7 +327,13 @@ void AveragingEngine::timingPart(int gpsMode)
         setTimingText(TimingText::Empty);
         return;
     }
-    m_tsigma = computeTsigma(m_timingErrorSumSquares, m_timingSatellites, gpsMode);
+    // The estimate only changes with the satellite count, the mode or the error terms.
+    if (m_timingSatellites != m_tsigmaKey.satellites || gpsMode != m_tsigmaKey.gpsMode
+        || m_timingErrorSumSquares != m_tsigmaKey.sumSquares) {
+        m_tsigmaKey = { m_timingErrorSumSquares, m_timingSatellites, gpsMode };
+        m_tsigmaKey.value = computeTsigma(m_timingErrorSumSquares, m_timingSatellites, gpsMode);
+    }
+    m_tsigma = m_tsigmaKey.value;
     m_tsigmaAvg = update(m_tsigmaAvg, m_tsigma, m_timingCount, weightOf(m_useDopWeighting, m_tdopWeight, m_tdop));
     m_tsigmaMax = m_tsigmaMax <= 0.0 ? m_tsigma : std::max(m_tsigmaMax, m_tsigma);
     if (!(m_tsigmaMin > 0.0 && m_tsigmaMin <= m_tsigma))

@@ -268,6 +268,13 @@ private:
 
     // timing
     double m_tsigma = -1.0;
+    struct TsigmaInputs
+    {
+        double sumSquares = -1.0;
+        int satellites = -1;
+        int gpsMode = -1;
+        double value = 0.0;
+    } m_tsigmaKey;   // the inputs of the last estimate computed
     double m_tsigmaAvg = 0.0;
     double m_tsigmaMax = -1.0;
     double m_tsigmaMin = -1.0;
