@@ -22,8 +22,8 @@ namespace {
 
 // The simulated receiver runs this many times faster than real time, so its answers come
 // quickly; the detection's waits are shortened to match.
-constexpr double SimSpeed = 10.0;
-constexpr int AnswerMs = 600;
+constexpr double SimSpeed = 20.0;
+constexpr int AnswerMs = 450;
 constexpr int DelayPercent = 5;
 
 struct Written
