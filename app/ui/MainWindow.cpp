@@ -11,6 +11,7 @@
 #include "receiver/ReceiverDetection.h"
 #include "receiver/ReceiverDetectionPort.h"
 #include "receiver/UbxDecoder.h"
+#include "receiver/ui/GpsPortDialog.h"
 #include "timescale/ClockPanel.h"
 
 #include <QAction>
@@ -166,6 +167,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     // 5. Windows and the state they hold, owned for the program's life.
     m_rawData = new GpsRawDataDialog(this);
     m_navDialog = new GpsNavDialog(this, &m_station.state());
+    m_portDialog = new GpsPortDialog(this);
     m_station.setAveraging(&averagingEngine());
     const DecoderContext context = m_station.decoderContext(this);
     m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
@@ -379,6 +381,8 @@ void MainWindow::createActions()
         m_navDialog->show();
         m_navDialog->raise();
     });
+    connect(action(QStringLiteral("actionSet_Serial_Port")), &QAction::triggered, this,
+            &MainWindow::actionSet_Serial_Port_triggered);
     connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,
             [this] { StartUpdateCheck(true); });
 
@@ -747,6 +751,33 @@ void MainWindow::actionGps_Raw_Data_triggered()
     m_rawData->show();
     m_rawData->raise();
     m_station.state().rawWindowOpened = true;
+}
+
+void MainWindow::actionSet_Serial_Port_triggered()
+{
+    QSettings settings;
+    const GpsPortSettings before = GpsPortSettings::load(settings);
+    m_detection->setLastGoodRate(before.dataRate);
+    if (m_portDialog->exec() != QDialog::Accepted)
+        return;
+    settings.sync();
+    applyPortSettingsChange(before, GpsPortSettings::load(settings));
+}
+
+void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after)
+{
+    QSettings settings;
+    m_station.readPortSettings(settings);
+    GpsPortSettings rateOnly = before;
+    rateOnly.dataRate = after.dataRate;
+    if (after.dataRate != before.dataRate && after == rateOnly) {
+        m_detection->changePortRate(before.dataRate, after.dataRate);
+        return;
+    }
+    if (after == before)
+        return;
+    emit startGpsSerialPort(false);
+    connectReceiver();
 }
 
 void MainWindow::actionToolbar_triggered(bool checked)

@@ -2,6 +2,7 @@
 
 #include "app/MainWindowSettings.h"
 #include "app/Station.h"
+#include "receiver/GpsPortSettings.h"
 #include "receiver/DecoderContext.h"
 
 #include <QDateTime>
@@ -24,6 +25,7 @@ class QToolBar;
 class GpsRawDataDialog;
 class AveragingEngine;
 class GpsNavDialog;
+class GpsPortDialog;
 class ReceiverDetection;
 class StoredReceiverPort;
 class MotorolaDecoder;
@@ -117,6 +119,11 @@ public Q_SLOTS:
     void actionUDP_IP_Server_RFC_868_triggered() {}
     void actionGps_Raw_Data_triggered();
     void actionToolbar_triggered(bool checked);
+    // Runs the port dialog; on OK re-reads the port settings and reconnects the receiver.
+    void actionSet_Serial_Port_triggered();
+    // After the port settings changed: a pure rate change is negotiated with the receiver,
+    // anything else re-opens the port and runs receiver detection again.
+    void applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -156,6 +163,7 @@ private:
     QToolBar *m_toolBar = nullptr;
     GpsRawDataDialog *m_rawData = nullptr;
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
+    GpsPortDialog *m_portDialog = nullptr;
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -3,6 +3,7 @@
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MessageBoxes.h"
+#include "receiver/GpsPortSettings.h"
 #include "receiver/GpsSerialPortThread.h"
 
 #include <QAction>
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void ctrlTOpensRemoteLink();
     void rawDataWindowRouting();
     void closingWritesLayout();
+    void portDialogChangeRereadsMode();
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
@@ -396,6 +398,32 @@ void TestMainWindow::closingWritesLayout()
     again.show();
     QVERIFY(QTest::qWaitForWindowExposed(&again));
     QCOMPARE(again.size(), QSize(812, 534));
+}
+
+void TestMainWindow::portDialogChangeRereadsMode()
+{
+    MainWindow w;
+    int connects = 0;
+    w.setReceiverConnector([&connects] { ++connects; });
+    QSettings settings;
+    const GpsPortSettings before = GpsPortSettings::load(settings);
+    QCOMPARE(w.station().state().receiverMode, 2);
+
+    // Detection had moved the mode elsewhere; an unchanged dialog leaves everything alone.
+    w.station().state().receiverMode = 11;
+    w.applyPortSettingsChange(before, before);
+    QCOMPARE(connects, 0);
+
+    // A new mode is taken from the stored text before detection runs again.
+    GpsPortSettings after = before;
+    after.modeText = QStringLiteral("u-blox NMEA");
+    after.ppsInterface = 3;
+    after.save(settings);
+    w.applyPortSettingsChange(before, after);
+    QCOMPARE(w.station().state().receiverMode, 10);
+    QCOMPARE(w.station().state().ppsInterface, 3);
+    QCOMPARE(w.station().link().ppsInterface(), 3);
+    QCOMPARE(connects, 1);
 }
 
 QTEST_MAIN(TestMainWindow)
