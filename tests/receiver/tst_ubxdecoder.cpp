@@ -7,6 +7,10 @@
 #include "receiver/UbxConfiguration.h"
 #include "receiver/UbxDecoder.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -198,6 +202,8 @@ private Q_SLOTS:
     void leapSecondPendingArithmetic();
     void aidHuiSetsPendingLeapSecond();
     void realCaptureAgreesWithReference();
+    void decodeToolOnTheCapture_data();
+    void decodeToolOnTheCapture();
     void fuzzedFramesNeverCrash();
 };
 
@@ -775,6 +781,48 @@ void TestUbxDecoder::realCaptureAgreesWithReference()
     QCOMPARE(texts[8].size(), QString("UBX-RXM-RAW ").size() + 272 * 4);
     QVERIFY(texts[11].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><06><34><00>"));   // NAV-SOL
     QVERIFY(texts[16].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><22>"));           // NAV-CLOCK
+}
+
+void TestUbxDecoder::decodeToolOnTheCapture_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("ubx") << "ubx";
+    QTest::newRow("ublox-nmea") << "ublox-nmea";   // same frames: UBX is decoded in both modes
+}
+
+void TestUbxDecoder::decodeToolOnTheCapture()
+{
+    QFETCH(QString, mode);
+    const QString tool = QStringLiteral(CHRONODE_BINARY_DIR "/chronode-decode");
+    if (!QFile::exists(tool))
+        QSKIP("chronode-decode not built");
+    if (TestSupport::capturesDir().isEmpty())
+        QSKIP("captures not present");
+    QProcess p;
+    p.start(tool, { "--mode", mode, TestSupport::capturesDir() + "/ublox-lea-4t.log" });
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QStringList utc;
+    QList<double> sawtooth;
+    int lines = 0;
+    int lastSatellites = 0;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QVERIFY(o.value("text").toString().startsWith("UBX-"));
+        ++lines;
+        if (o.contains("utc"))
+            utc.append(o.value("utc").toString());
+        if (o.contains("sawtoothNs"))
+            sawtooth.append(o.value("sawtoothNs").toDouble());
+        if (o.contains("sats"))
+            lastSatellites = int(o.value("sats").toArray().size());
+    }
+    QCOMPARE(lines, 31);
+    QCOMPARE(utc, QStringList({ "2009-01-28T20:35:43.001Z", "2009-01-28T20:35:44.001Z" }));
+    QCOMPARE(sawtooth, QList<double>({ -16.813, -10.44 }));
+    QCOMPARE(lastSatellites, 14);
 }
 
 void TestUbxDecoder::fuzzedFramesNeverCrash()
