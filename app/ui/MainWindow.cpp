@@ -9,7 +9,6 @@
 #include "receiver/NmeaDecoder.h"
 #include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverDetection.h"
-#include "receiver/ReceiverDetectionPort.h"
 #include "receiver/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "timescale/ClockPanel.h"
@@ -178,7 +177,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_station.setUbxDecoder(m_ubxDecoder.get());
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
-    createReceiverDetection();
+    connectReceiverDetection();
 
     // 6. Main-window settings; the station position for local sidereal time.
     restoreSettings();
@@ -642,31 +641,27 @@ void MainWindow::startDeferredUpdateCheck()
     m_updateCheckTimer.start();
 }
 
-void MainWindow::createReceiverDetection()
+void MainWindow::connectReceiverDetection()
 {
-    m_portControl = std::make_unique<StoredReceiverPort>([this] { m_station.startGpsSerialPort(false); });
-    m_detection = std::make_unique<ReceiverDetection>(m_station.state(), m_station.commandChannel(), *m_portControl);
-    m_detection->setDisplay(this);
-    ReceiverSetupHooks &hooks = m_detection->hooks();
+    ReceiverDetection *detection = &m_station.detection();
+    detection->setDisplay(this);
+    ReceiverSetupHooks &hooks = detection->hooks();
     hooks.setTimingErrorTerms = [this](double a, double b) { averagingEngine().setTimingErrorTerms(a, b); };
     hooks.reloadAveragingSettings = [this] { m_navDialog->reloadSettings(); };
-    hooks.visibleSatellitesPolled = [this](qint64 ms) { m_station.setLastBbPoll(ms); };
 
-    connect(m_detection.get(), &ReceiverDetection::statusText, this, [this](const QString &text) {
+    connect(detection, &ReceiverDetection::statusText, this, [this](const QString &text) {
         m_receiverLabel->setText(text);
     });
-    connect(m_detection.get(), &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
+    connect(detection, &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
         m_receiverLabel->setText(text);
     });
-    connect(m_detection.get(), &ReceiverDetection::rawDataText, &m_station,
-            &Station::appendPlainText_to_RawDataDialog_and_Log);
-    connect(m_detection.get(), &ReceiverDetection::warningBox, this,
+    connect(detection, &ReceiverDetection::warningBox, this,
             [this](const QString &title, const QString &text) { MessageBoxes::warning(this, title, text); });
-    connect(m_detection.get(), &ReceiverDetection::informationBox, this,
+    connect(detection, &ReceiverDetection::informationBox, this,
             [this](const QString &title, const QString &text) { MessageBoxes::information(this, title, text); });
-    connect(m_detection.get(), &ReceiverDetection::portSettingsActionEnabled, this,
+    connect(detection, &ReceiverDetection::portSettingsActionEnabled, this,
             [this](bool enabled) { action(QStringLiteral("actionSet_Serial_Port"))->setEnabled(enabled); });
-    connect(m_detection.get(), &ReceiverDetection::busyCursor, this, [](bool busy) {
+    connect(detection, &ReceiverDetection::busyCursor, this, [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         else
@@ -681,7 +676,7 @@ void MainWindow::connectReceiver()
     if (m_receiverConnector)
         m_receiverConnector();
     else
-        m_detection->connectReceiver();
+        m_station.detection().connectReceiver();
 }
 
 QSoundEffect *MainWindow::soundEffect(Station::TickSound sound) const
@@ -757,7 +752,7 @@ void MainWindow::actionSet_Serial_Port_triggered()
 {
     QSettings settings;
     const GpsPortSettings before = GpsPortSettings::load(settings);
-    m_detection->setLastGoodRate(before.dataRate);
+    m_station.detection().setLastGoodRate(before.dataRate);
     if (m_portDialog->exec() != QDialog::Accepted)
         return;
     settings.sync();
@@ -771,7 +766,7 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     GpsPortSettings rateOnly = before;
     rateOnly.dataRate = after.dataRate;
     if (after.dataRate != before.dataRate && after == rateOnly) {
-        m_detection->changePortRate(before.dataRate, after.dataRate);
+        m_station.detection().changePortRate(before.dataRate, after.dataRate);
         return;
     }
     if (after == before)

@@ -27,7 +27,6 @@ class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
 class ReceiverDetection;
-class StoredReceiverPort;
 class MotorolaDecoder;
 class NmeaDecoder;
 class UbxDecoder;
@@ -66,7 +65,7 @@ public:
     // A connector installed here replaces it (tests).
     void setReceiverConnector(std::function<void()> connect) { m_receiverConnector = std::move(connect); }
     void connectReceiver();
-    ReceiverDetection &receiverDetection() { return *m_detection; }
+    ReceiverDetection &receiverDetection() { return m_station.detection(); }
     // The remote-control link dialog (Ctrl+T); installed by the remote-control subsystem.
     void setTelnetLinkHandler(std::function<void()> handler) { m_telnetLinkHandler = std::move(handler); }
 
@@ -133,7 +132,7 @@ private:
     void createMenus();
     void createCentralWidgets();
     void createStatusBar();
-    void createReceiverDetection();
+    void connectReceiverDetection();
     void restoreSettings();
     void startDeferredUpdateCheck();
     void lightHeartbeat();
@@ -148,8 +147,6 @@ private:
     std::unique_ptr<NmeaDecoder> m_nmeaDecoder;
     std::unique_ptr<UbxDecoder> m_ubxDecoder;
     std::unique_ptr<ClockPanelView> m_clockPanelView;
-    std::unique_ptr<StoredReceiverPort> m_portControl;
-    std::unique_ptr<ReceiverDetection> m_detection;
     std::array<QSoundEffect *, 3> m_sounds {};
     QPixmap m_iconOff;
     QPixmap m_iconOn;
