@@ -1,6 +1,7 @@
 #include "receiver/ReceiverDetection.h"
 
 #include "receiver/DecoderContext.h"
+#include "receiver/MotorolaCommands.h"
 #include "receiver/MotorolaModels.h"
 #include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverDetectionPort.h"
@@ -446,25 +447,9 @@ bool ReceiverDetection::probeDgps()
 
 bool ReceiverDetection::probeTraim()
 {
-    // The T-RAIM message of the receiver's channel family, polled once. The 6- and 8-channel
-    // commands carry the whole T-RAIM setting; they go out with the values currently kept.
-    int channels = m_state.channelCount;
-    if (channels < 1) {
-        const auto t = modelTiming(m_state.receiverModel);
-        channels = t ? t->channels : 12;
-    }
-    QByteArray command;
-    if (channels >= 12) {
-        command = motorola("@@Hn", { 0x00 });
-    } else {
-        command = QByteArray(channels >= 8 ? "@@En" : "@@Bn");
-        command.append(char(0x00));
-        command.append(char(m_state.traimEnabled));
-        command.append(char(m_state.traimAlarmLimit >> 8));
-        command.append(char(m_state.traimAlarmLimit & 0xFF));
-        command.append(char(m_state.ppsControl));
-        command.append(QByteArray::fromHex("00000100000000000000"));
-    }
+    // The T-RAIM command of the receiver's channel family with the T-RAIM values kept in the
+    // state, as the timing commands send it later: a unit with T-RAIM answers with its status.
+    const QByteArray command = MotorolaCommands::traimFamilyCommand(m_state);
     const QString id = QString::fromLatin1(command.left(4));
     m_state.hasTraim = awaitMotorola(command, true);
     if (m_state.hasTraim)
