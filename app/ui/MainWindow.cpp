@@ -1,6 +1,7 @@
 #include "app/ui/MainWindow.h"
 
 #include "app/ui/GpsRawDataDialog.h"
+#include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MessageBoxes.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
@@ -165,6 +166,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 
     // 5. Windows and the state they hold, owned for the program's life.
     m_rawData = new GpsRawDataDialog(this);
+    m_rxId = new GpsRxIdDialog(this);
     m_navDialog = new GpsNavDialog(this, &m_station.state());
     m_portDialog = new GpsPortDialog(this);
     m_station.setAveraging(&averagingEngine());
@@ -373,6 +375,8 @@ void MainWindow::createActions()
             &MainWindow::actionUDP_IP_Server_RFC_868_triggered);
     connect(action(QStringLiteral("actionGps_Raw_Data")), &QAction::triggered, this,
             &MainWindow::actionGps_Raw_Data_triggered);
+    connect(action(QStringLiteral("actionReceiver_ID_Message")), &QAction::triggered, this,
+            &MainWindow::actionReceiver_ID_Message_triggered);
     connect(action(QStringLiteral("actionToolbar")), &QAction::triggered, this, &MainWindow::actionToolbar_triggered);
     connect(action(QStringLiteral("actionRemote_Control_Link")), &QAction::triggered, this,
             &MainWindow::TelnetLinkInterface);
@@ -586,6 +590,11 @@ void MainWindow::createStatusBar()
     m_usedLabel = new QLabel(bar);
     m_usedLabel->setObjectName(QStringLiteral("UsedLabel"));
 
+    m_fixLabel = new QLabel(bar);
+    m_fixLabel->setObjectName(QStringLiteral("FixLabel"));
+    m_dopLabel = new QLabel(bar);
+    m_dopLabel->setObjectName(QStringLiteral("DopLabel"));
+
     m_receiverLabel = new QLabel(QStringLiteral("Initializing"), bar);
     m_receiverLabel->setObjectName(QStringLiteral("ReceiverLabel"));
     m_progressBar = new QProgressBar(bar);
@@ -595,6 +604,8 @@ void MainWindow::createStatusBar()
     m_progressBar->setValue(0);
 
     bar->addPermanentWidget(m_receiverLabel);
+    bar->addPermanentWidget(m_fixLabel);
+    bar->addPermanentWidget(m_dopLabel);
     bar->addPermanentWidget(m_visibleLabel);
     bar->addPermanentWidget(m_trackedLabel);
     bar->addPermanentWidget(m_usedLabel);
@@ -775,6 +786,12 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     connectReceiver();
 }
 
+void MainWindow::actionReceiver_ID_Message_triggered()
+{
+    m_rxId->show();
+    m_rxId->raise();
+}
+
 void MainWindow::actionToolbar_triggered(bool checked)
 {
     m_toolBar->setVisible(checked);
@@ -861,6 +878,31 @@ void MainWindow::setTrackedText(const QString &text)
 void MainWindow::setUsedText(const QString &text)
 {
     m_usedLabel->setText(text);
+}
+
+void MainWindow::appendReceiverIdText(const QString &text)
+{
+    m_rxId->appendText(text);
+}
+
+void MainWindow::clearReceiverIdText()
+{
+    m_rxId->on_ClearScreen_clicked();
+}
+
+void MainWindow::setReceiverIdActionEnabled(bool enabled)
+{
+    action(QStringLiteral("actionRequest_Receiver_ID"))->setEnabled(enabled);
+}
+
+void MainWindow::setFixStatusText(const QString &text)
+{
+    m_fixLabel->setText(text);
+}
+
+void MainWindow::setDopStatusText(const QString &text)
+{
+    m_dopLabel->setText(text);
 }
 
 void MainWindow::refreshClockPanel()

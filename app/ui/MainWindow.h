@@ -23,6 +23,7 @@ class QTableWidget;
 class QPushButton;
 class QToolBar;
 class GpsRawDataDialog;
+class GpsRxIdDialog;
 class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
@@ -55,6 +56,7 @@ public:
     QAction *action(const QString &objectName) const { return m_actions.value(objectName); }
     QSoundEffect *soundEffect(Station::TickSound sound) const;
     GpsRawDataDialog *rawDataDialog() const { return m_rawData; }
+    GpsRxIdDialog *receiverIdDialog() const { return m_rxId; }
     QTimer &updateCheckTimer() { return m_updateCheckTimer; }
 
     int clockDisplayMode() const { return m_clockDisplayMode; }
@@ -76,6 +78,11 @@ public:
     void setTrackedText(const QString &text) override;
     void setUsedText(const QString &text) override;
     void refreshClockPanel() override;
+    void appendReceiverIdText(const QString &text) override;
+    void clearReceiverIdText() override;
+    void setReceiverIdActionEnabled(bool enabled) override;
+    void setFixStatusText(const QString &text) override;
+    void setDopStatusText(const QString &text) override;
 
     // Text and style sheet of the antenna and navigation indicators for a state value.
     static QString antennaText(int value);
@@ -117,6 +124,7 @@ public Q_SLOTS:
     void actionSNTP_Server_RFC_2030_triggered() {}
     void actionUDP_IP_Server_RFC_868_triggered() {}
     void actionGps_Raw_Data_triggered();
+    void actionReceiver_ID_Message_triggered();
     void actionToolbar_triggered(bool checked);
     // Runs the port dialog; on OK re-reads the port settings and reconnects the receiver.
     void actionSet_Serial_Port_triggered();
@@ -159,6 +167,7 @@ private:
     QActionGroup *m_soundGroup = nullptr;
     QToolBar *m_toolBar = nullptr;
     GpsRawDataDialog *m_rawData = nullptr;
+    GpsRxIdDialog *m_rxId = nullptr;
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
 
@@ -176,6 +185,8 @@ private:
     QLabel *m_visibleLabel = nullptr;
     QLabel *m_trackedLabel = nullptr;
     QLabel *m_usedLabel = nullptr;
+    QLabel *m_fixLabel = nullptr;
+    QLabel *m_dopLabel = nullptr;
     QLabel *m_receiverLabel = nullptr;
     QProgressBar *m_progressBar = nullptr;
 

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/ui/GpsRawDataDialog.h"
+#include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MessageBoxes.h"
 #include "receiver/GpsPortSettings.h"
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void rawDataWindowRouting();
     void closingWritesLayout();
     void portDialogChangeRereadsMode();
+    void receiverIdWindowKeepsTexts();
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
@@ -424,6 +426,36 @@ void TestMainWindow::portDialogChangeRereadsMode()
     QCOMPARE(w.station().state().ppsInterface, 3);
     QCOMPARE(w.station().link().ppsInterface(), 3);
     QCOMPARE(connects, 1);
+}
+
+void TestMainWindow::receiverIdWindowKeepsTexts()
+{
+    MainWindow w;
+    w.show();
+    StationDisplay &display = w;
+    GpsRxIdDialog *id = w.receiverIdDialog();
+    QVERIFY(!id->isVisible());
+    // The identity arrives at set-up, long before anyone opens the window.
+    display.appendReceiverIdText(QStringLiteral("MODEL # P273T12T11"));
+    display.appendReceiverIdText(QString::fromLatin1(GpsRxIdDialog::Separator).trimmed());
+    w.action(QStringLiteral("actionReceiver_ID_Message"))->trigger();
+    QVERIFY(id->isVisible());
+    QCOMPARE(id->windowTitle(), QStringLiteral("Receiver ID  Message"));
+    QCOMPARE(id->textView()->toPlainText(), QStringLiteral("MODEL # P273T12T11\n---------------------------------"));
+    display.clearReceiverIdText();
+    QVERIFY(id->textView()->toPlainText().isEmpty());
+
+    display.setReceiverIdActionEnabled(false);
+    QVERIFY(!w.action(QStringLiteral("actionRequest_Receiver_ID"))->isEnabled());
+    display.setFixStatusText(QStringLiteral("3-D Fix, "));
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("FixLabel"))->text(), QStringLiteral("3-D Fix, "));
+    display.setDopStatusText(QStringLiteral("DOPs: T = 1.4, P = 2.4, H = 1.1, V = 2.1"));
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("DopLabel"))->text(),
+             QStringLiteral("DOPs: T = 1.4, P = 2.4, H = 1.1, V = 2.1"));
+    w.station().state().visibleCount.set(7);
+    display.updateSatelliteCount();
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("VisibleLabel"))->text(), QStringLiteral("7 Visible"));
+    QVERIFY(!w.station().state().visibleCount.changed);
 }
 
 QTEST_MAIN(TestMainWindow)
