@@ -233,6 +233,7 @@ private Q_SLOTS:
     void nmeaProbeIgnoresOtherSentences();
     void ubloxSetUp_data();
     void ubloxSetUp();
+    void searchFallsBackToUblox();
     void genericNmeaNeedsNoReceiver();
     void threeFailuresWarnOnce();
     void pendingRateChangeIsUndone();
@@ -742,6 +743,39 @@ void TestDetection::ubloxSetUp()
         QVERIFY(rig.raw.contains(QStringLiteral(" Timeout - no response to MON-VER request")));
         QCOMPARE(rig.written.size(), 2);   // nothing after the unanswered check
     }
+}
+
+void TestDetection::searchFallsBackToUblox()
+{
+    // Nothing Motorola answers at the configured 4800; a u-blox unit answers MON-VER at 9600
+    // and is then set up at the configured rate.
+    const QByteArray monVer = Ubx::withChecksum(Ubx::frame(Ubx::Mon, 0x04, QByteArray(40, '1')));
+    Rig rig(SimulatedReceiverConfig(), 4800, QStringLiteral("Search"), [&](const QByteArray &w) {
+        return w.startsWith(Ubx::monVerPoll()) ? monVer : QByteArray();
+    });
+
+    QVERIFY(rig.detection().initialiseReceiver());
+
+    QStringList probes;
+    for (const Written &w : rig.written) {
+        if (w.bytes.startsWith("$PMOTG,ZDA"))
+            probes << QStringLiteral("ZDA@%1").arg(w.rate);
+        else if (w.bytes.startsWith("@@Cj"))
+            probes << QStringLiteral("Cj@%1").arg(w.rate);
+        else if (w.bytes == "T0\r\n")
+            probes << QStringLiteral("T0@%1").arg(w.rate);
+        else if (w.bytes.startsWith(Ubx::monVerPoll()))
+            probes << QStringLiteral("MON-VER@%1").arg(w.rate);
+        else if (w.bytes.startsWith(Ubx::cfgPrt(4800)))
+            probes << QStringLiteral("CFG-PRT@%1").arg(w.rate);
+    }
+    QCOMPARE(probes, QStringList({ "ZDA@4800", "Cj@4800", "T0@1200", "MON-VER@9600", "CFG-PRT@4800", "MON-VER@4800" }));
+    QCOMPARE(rig.sent("$PMOTG"), QStringList({ "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800",
+                                               "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800" }));
+    QCOMPARE(rig.state().receiverMode, 9);
+    QCOMPARE(rig.stored(GpsPortSettings::keyMode()).toString(), QStringLiteral("u-blox UBX"));
+    QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 4800);
+    QCOMPARE(rig.detection().description(), QStringLiteral("u-blox UBX Mode"));
 }
 
 void TestDetection::genericNmeaNeedsNoReceiver()
