@@ -68,6 +68,8 @@ public:
     void setHeadingDegrees(double degrees) override;
     void setFixQuality(int quality) override;
     QString dopText() const override;
+    // The receiver is told to hold its position (GPS mode 2, "0D").
+    bool positionHold() const override { return m_gpsMode == 2; }
 
     // Stores the current position, runs one averaging pass and returns the grid locator of
     // the current position. gpsMode: 0 = 3-D, 1 = 2-D, 2 = position hold.
