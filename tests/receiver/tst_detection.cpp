@@ -211,8 +211,6 @@ private Q_SLOTS:
     void makeRateCommand();
     void portRateCommand_data();
     void portRateCommand();
-    void modelTiming_data();
-    void modelTiming();
     void describe_data();
     void describe();
     void portSetters();
@@ -288,48 +286,6 @@ void TestDetection::portRateCommand()
     QFETCH(int, rate);
     QFETCH(QByteArray, code);
     QCOMPARE(ReceiverDetection::portRateCommand(rate).toHex(), "40405762" + code);
-}
-
-void TestDetection::modelTiming_data()
-{
-    QTest::addColumn<int>("model");
-    QTest::addColumn<int>("channels");   // -1: not in the table
-    QTest::addColumn<double>("term");
-    QTest::newRow("GT") << 1 << 8 << 500.0;
-    QTest::newRow("GT+") << 2 << 8 << 500.0;
-    QTest::newRow("M12") << 3 << 12 << 100.0;
-    QTest::newRow("M12+") << 4 << 12 << 100.0;
-    QTest::newRow("M12M") << 5 << 12 << 100.0;
-    QTest::newRow("PVT6") << 6 << 6 << 100.0;
-    QTest::newRow("SL") << 7 << 8 << 500.0;
-    QTest::newRow("UT") << 8 << 8 << 100.0;
-    QTest::newRow("UT+") << 9 << 8 << 100.0;
-    QTest::newRow("VP") << 10 << 8 << 100.0;
-    QTest::newRow("XT") << 11 << 6 << 100.0;
-    QTest::newRow("VP6") << 12 << 6 << 100.0;
-    QTest::newRow("CNXT/NVMN") << 18 << 8 << 100.0;
-    QTest::newRow("SIGNAV") << 19 << 12 << 100.0;
-    QTest::newRow("TX Oncore") << 21 << 8 << 100.0;
-    QTest::newRow("SSR-6Tf") << 22 << 12 << 100.0;
-    QTest::newRow("SSR-M8T") << 25 << 12 << 100.0;
-    QTest::newRow("unknown") << 0 << -1 << 0.0;
-    QTest::newRow("13") << 13 << -1 << 0.0;
-    QTest::newRow("generic NMEA") << 15 << -1 << 0.0;
-    QTest::newRow("u-blox") << 20 << -1 << 0.0;
-    QTest::newRow("26") << 26 << -1 << 0.0;
-}
-
-void TestDetection::modelTiming()
-{
-    QFETCH(int, model);
-    QFETCH(int, channels);
-    QFETCH(double, term);
-    const auto t = ReceiverDetection::modelTiming(model);
-    QCOMPARE(t.has_value(), channels > 0);
-    if (t) {
-        QCOMPARE(t->channels, channels);
-        QCOMPARE(t->term, term);
-    }
 }
 
 void TestDetection::describe_data()
