@@ -31,6 +31,10 @@
 // tracked = blocks with cno of 1 or more, used = blocks flagged used. The used count is the
 // engine's number of satellites in the timing solution, which its lock test needs.
 //
+// NAV-STATUS sets the navigation indicator: 1 "Position Hold" for a time-only fix (and sends
+// TIM-SVIN off each time), else 0 "Navigating" unless the station is surveying (navigation
+// state 2), which only a time-only fix ends.
+//
 // Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
 //
 // Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI answer for
