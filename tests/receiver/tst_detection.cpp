@@ -237,6 +237,7 @@ private Q_SLOTS:
     void pendingRateChangeIsUndone();
     void returnWithoutPendingRatesDoesNothing();
     void rateChangeWhileRunning();
+    void rateChangeWhileRunningInNmea();
     void shutdownDuringRetryEndsAtOnce();
 };
 
@@ -827,6 +828,26 @@ void TestDetection::rateChangeWhileRunning()
     QCOMPARE(rig.sent("@@Cj"), QStringList({ "@@Cj@19200" }));
     QCOMPARE(rig.detection().pendingNewRate(), 0);
     QCOMPARE(rig.count("$PMOTG"), 0);   // answered: no new search
+    QVERIFY(rig.warnings.isEmpty());
+}
+
+void TestDetection::rateChangeWhileRunningInNmea()
+{
+    Rig rig(model(QStringLiteral("SSR-6Tf")), 9600, QStringLiteral("Motorola NMEA"));
+    QVERIFY(rig.detection().initialiseReceiver());
+    QCOMPARE(rig.state().receiverMode, 1);
+    rig.written.clear();
+
+    rig.detection().changePortRate(9600, 19200);
+
+    // The SSR rate command goes out at the old rate without waiting for its binary echo; the
+    // unit is then heard at the new rate.
+    QCOMPARE(rig.written.first().bytes.toHex(), QByteArray("404057624192e60d0a"));
+    QCOMPARE(rig.written.first().rate, 9600);
+    QCOMPARE(rig.rx.receiver().dataRate(), 19200);
+    QCOMPARE(rig.sent("$PMOTG,ZDA").last(), QStringLiteral("$PMOTG,ZDA@19200"));
+    QCOMPARE(rig.count("@@Cj"), 0);
+    QCOMPARE(rig.state().receiverMode, 1);
     QVERIFY(rig.warnings.isEmpty());
 }
 
