@@ -42,7 +42,8 @@ struct ReceiverSetupHooks
 //   "$PMOTG,ZDA,0001"  a "$GPZDA" or a "$PMOTG" sentence, never any other NMEA sentence, so a
 //                      module streaming its default GGA, RMC, GSV... is not a Motorola unit
 //   "T0"               LORAN output (the dispatcher's LORAN branch)
-//   MON-VER poll       the MON-VER frame (B5 62 0A 04)
+//   MON-VER poll       a UBX answer frame (MON-VER, ACK or a configuration echo): a u-blox
+//                      unit sends none of them unasked, and NMEA or binary output never counts
 // While a wait runs the receiver-busy flag is lowered so the dispatcher decodes; every wait
 // checks for an answer and for shutdown every few milliseconds, so both end it at once.
 class ReceiverDetection : public QObject
