@@ -537,7 +537,7 @@ void TestSimulator::answersOwnFamilyOnly_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("answer");   // identifier, empty for none
-    const QByteArray en = QByteArray("En\x00\x01\x00\x0a\x03\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00", 19);
+    const QByteArray en = QByteArray("En\x00\x01\x00\x0a\x03\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00", 17);
     QTest::newRow("M12+ Cj") << "M12+" << QByteArray("Cj") << QByteArray("Cj");
     QTest::newRow("M12+ Ha") << "M12+" << QByteArray("Ha\x00", 3) << QByteArray("Ha");
     QTest::newRow("M12+ Hb") << "M12+" << QByteArray("Hb\x00", 3) << QByteArray("Hb");
