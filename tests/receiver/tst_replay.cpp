@@ -7,6 +7,8 @@
 #include "receiver/ReplayTransport.h"
 #include "receiver/SimulatedReceiver.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -72,6 +74,8 @@ private Q_SLOTS:
     void loopingStartsOver();
     void missingFileFailsToOpen();
     void oncoreCaptureIsCutAtItsPositionMessages();
+    void otherCapturesAreCutAtTheirTimes_data();
+    void otherCapturesAreCutAtTheirTimes();
 };
 
 void TestReplay::commentsAreStripped_data()
@@ -257,6 +261,42 @@ void TestReplay::oncoreCaptureIsCutAtItsPositionMessages()
     QCOMPARE(parts.size(), times.size());
     for (int i = 1; i < parts.size(); ++i)
         QVERIFY(parts[i].startsWith("@@Ea"));
+}
+
+void TestReplay::otherCapturesAreCutAtTheirTimes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("Oncore NMEA") << "oncore.log" << 6;
+    QTest::newRow("Garmin NMEA") << "garmin15x.log" << 6;
+    QTest::newRow("u-blox UBX") << "ublox-lea-4t.log" << 9;
+}
+
+void TestReplay::otherCapturesAreCutAtTheirTimes()
+{
+    QFETCH(QString, file);
+    QFETCH(int, mode);
+    const QByteArray bytes = TestSupport::captureBytes(file);
+    if (bytes.isEmpty())
+        QSKIP("capture not present");
+    const QList<QByteArray> parts = ReplayTransport::splitSeconds(bytes);
+    QCOMPARE(parts.join(), bytes);
+    QCOMPARE(ReplayTransport::suggestedMode(bytes), mode);
+    if (mode == 6) {
+        // As many seconds as distinct RMC/GGA times, each opening with its first sentence.
+        QSet<QByteArray> times;
+        const QRegularExpression re(QStringLiteral("\\$G[PN](RMC|GGA),(\\d{6})"));
+        for (auto it = re.globalMatch(QString::fromLatin1(bytes)); it.hasNext();)
+            times.insert(it.next().captured(2).toLatin1());
+        QVERIFY(times.size() >= 5);
+        QCOMPARE(parts.size(), times.size());
+        for (int i = 1; i < parts.size(); ++i)
+            QVERIFY(parts[i].startsWith("$GPRMC") || parts[i].startsWith("$GPGGA"));
+    } else {
+        QVERIFY(parts.size() >= 2);
+        for (int i = 1; i < parts.size(); ++i)
+            QVERIFY(parts[i].startsWith("\xB5\x62\x01"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReplay)
