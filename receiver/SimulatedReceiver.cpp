@@ -708,7 +708,8 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
     if (!familyAccepts(c.id) || m_ignored.contains(c.id))
         return;
 
-    const qint64 second = floorDiv(nowMs, 1000);
+    // Like the continuous output, an answer describes the coming pulse.
+    const qint64 second = floorDiv(nowMs, 1000) + 1;
     const int p0 = c.params.isEmpty() ? -1 : uint8_t(c.params.at(0));
     const int rate = std::max(0, p0);
     const QByteArray &id = c.id;
@@ -919,7 +920,7 @@ void SimulatedReceiver::handleNmea(const QByteArray &line, qint64 nowMs, QByteAr
         return;
     if (rate == 0) {
         m_nmeaRates.remove(f.at(1));
-        answer(f.at(1), nmeaSentence(epochAt(floorDiv(nowMs, 1000)), f.at(1)), out);
+        answer(f.at(1), nmeaSentence(epochAt(floorDiv(nowMs, 1000) + 1), f.at(1)), out);
     } else {
         m_nmeaRates.insert(f.at(1), rate);
     }

@@ -124,9 +124,11 @@ public:
     void setRateMismatch(RateMismatch m) { m_config.rateMismatch = m; }
 
     // Bytes the link wrote at nowMs (ms since the epoch, UTC). Returns the receiver's answers,
-    // as they arrive on the link's side of the line.
+    // as they arrive on the link's side of the line. Polled messages describe the coming 1PPS
+    // (the epoch of the next whole second), as the continuous output does.
     QByteArray receive(QByteArrayView bytes, qint64 nowMs);
-    // The continuous output that follows the 1PPS edge starting `utcSecond`, as the link sees it.
+    // The continuous output that describes the 1PPS at `utcSecond`, as the link sees it. The
+    // receiver sends it in the second before that pulse, just after the previous one.
     QByteArray secondOutput(qint64 utcSecond);
     // What a continuous-mode recording starts with: the identification and the UTC offset, as
     // the receiver answers them when asked.

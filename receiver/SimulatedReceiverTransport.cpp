@@ -125,7 +125,9 @@ void SimulatedReceiverTransport::pump()
     while (m_nextSecond * 1000 <= now) {
         const qint64 second = m_nextSecond++;
         m_pps.edge(second * 1000);
-        const QByteArray bytes = m_rx.secondOutput(second);
+        // What follows a pulse announces the next one: its time, position and sawtooth. At
+        // that next edge the station shows (and may set the clock to) the time just decoded.
+        const QByteArray bytes = m_rx.secondOutput(second + 1);
         if (!bytes.isEmpty())
             queue(second * 1000 + PacedPpsSource::MessageDelayMs + transmitMs(bytes.size(), m_rx.dataRate()),
                   bytes);

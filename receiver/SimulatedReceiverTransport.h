@@ -54,8 +54,9 @@ private:
 };
 
 // The simulated receiver behind the transport seam: port name "SIMULATOR". It answers what the
-// link writes, delivers one second of continuous output after each simulated 1PPS edge and
-// shows the pulse on the DCD line (modemSignals()).
+// link writes, delivers one second of continuous output after each simulated 1PPS edge (the
+// messages of the next pulse, as the receiver announces each pulse in the second before it)
+// and shows the pulse on the DCD line (modemSignals()).
 class SimulatedReceiverTransport : public GpsTransport
 {
     Q_OBJECT

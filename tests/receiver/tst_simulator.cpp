@@ -626,9 +626,11 @@ void TestSimulator::pollRateStartsAndStopsOutput()
     for (qint64 t = T0 + 3; t < T0 + 12; ++t)
         bbs += ids(frames(rx.secondOutput(t))).count("Bb");
     QCOMPARE(bbs, 3);
-    // The one-shot answer is the epoch of the second it was asked in.
+    // The one-shot answer describes the coming pulse.
     const QByteArray ha = frames(rx.receive(cmd(QByteArray("Ha\x00", 3)), (T0 + 42) * 1000 + 999)).value(0);
-    QCOMPARE(uint8_t(ha[10]), 42);
+    QCOMPARE(uint8_t(ha[10]), 43);
+    const QByteArray ha2 = frames(rx.receive(cmd(QByteArray("Ha\x00", 3)), (T0 + 43) * 1000)).value(0);
+    QCOMPARE(uint8_t(ha2[10]), 44);
 }
 
 void TestSimulator::commandsSplitOrBuriedInNoise()
@@ -829,7 +831,7 @@ void TestSimulator::nmeaModeSwitchAndPolls()
     QVERIFY(rx.nmeaMode());
     QVERIFY(rx.secondOutput(T0 + 1).isEmpty());   // no sentence enabled yet
     // A poll answers at once; a rate of 1 gives one sentence a second.
-    QCOMPARE(rx.receive(nmeaCmd("PMOTG,ZDA,0000"), (T0 + 1) * 1000 + 300),
+    QCOMPARE(rx.receive(nmeaCmd("PMOTG,ZDA,0000"), T0 * 1000 + 300),
              nmeaCmd("GPZDA,000001.00,01,01,2026,00,00"));
     QVERIFY(rx.receive(nmeaCmd("PMOTG,ZDA,0001"), (T0 + 1) * 1000 + 400).isEmpty());
     rx.receive(nmeaCmd("PMOTG,GGA,0002"), (T0 + 1) * 1000 + 500);

@@ -83,9 +83,10 @@ void TestSimulatorTransport::edgeThenTheSecondsBytes()
     QCOMPARE(t.modemSignals(), int(GpsTransport::Dcd));
     QCOMPARE(ready.count(), 0);   // bytes follow the edge, not with it
 
-    // The whole second arrives once its last byte has crossed the line at 9600 baud.
+    // The whole second arrives once its last byte has crossed the line at 9600 baud; it
+    // describes the next pulse.
     SimulatedReceiver twin;
-    const QByteArray expected = twin.secondOutput(T0ms / 1000 + 1);
+    const QByteArray expected = twin.secondOutput(T0ms / 1000 + 2);
     const qint64 due = PacedPpsSource::MessageDelayMs + SimulatedReceiverTransport::transmitMs(expected.size(), 9600);
     t.clock().setNowMs(T0ms + 1000 + due - 1);
     t.pump();
@@ -257,6 +258,9 @@ void TestSimulatorTransport::drivesTheLink()
     QCOMPARE(shape.mid(0, 5), second);
     QCOMPARE(shape.mid(5, 5), second);
     QCOMPARE(shape.mid(10, 1), QList<QByteArray> { "tick" });
+    // The position message after the pulse of 00:00:01 announces 00:00:02, the next pulse.
+    QCOMPARE(uint8_t(texts.at(2).at(10)), 2);
+    QCOMPARE(uint8_t(texts.at(7).at(10)), 3);
 }
 
 void TestSimulatorTransport::runsOnItsOwnTimers()
