@@ -132,6 +132,15 @@ int Station::modeFromOption(const QString &option)
     return -1;
 }
 
+Station::PortChange Station::classifyPortChange(const GpsPortSettings &before, const GpsPortSettings &after)
+{
+    if (after == before)
+        return PortChange::None;
+    GpsPortSettings rateOnly = before;
+    rateOnly.dataRate = after.dataRate;
+    return after == rateOnly ? PortChange::RateOnly : PortChange::Reconnect;
+}
+
 void Station::setLaunchOptions(const StationLaunchOptions &options)
 {
     m_launch = options;

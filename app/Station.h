@@ -20,6 +20,7 @@ class NmeaMessageDecoder;
 class UbxMessageDecoder;
 class AveragingInput;
 class QSettings;
+struct GpsPortSettings;
 
 // Values given on the command line, handed over as they were typed.
 struct StationLaunchOptions
@@ -92,6 +93,11 @@ public:
     // Also puts the simulated receiver (of --sim-model) behind the port name "SIMULATOR".
     void setLaunchOptions(const StationLaunchOptions &options);
     const StationLaunchOptions &launchOptions() const { return m_launch; }
+    // What a change of the stored port settings asks for: nothing, telling the receiver the
+    // new rate (only the rate changed), or re-opening the port and detecting the receiver again.
+    enum class PortChange { None, RateOnly, Reconnect };
+    static PortChange classifyPortChange(const GpsPortSettings &before, const GpsPortSettings &after);
+
     // A --mode value as a receiver mode: a number of a known mode or a port-dialog text;
     // -1 when it is neither.
     static int modeFromOption(const QString &option);

@@ -774,16 +774,17 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
 {
     QSettings settings;
     m_station.readPortSettings(settings);
-    GpsPortSettings rateOnly = before;
-    rateOnly.dataRate = after.dataRate;
-    if (after.dataRate != before.dataRate && after == rateOnly) {
+    switch (Station::classifyPortChange(before, after)) {
+    case Station::PortChange::None:
+        break;
+    case Station::PortChange::RateOnly:
         m_station.detection().changePortRate(before.dataRate, after.dataRate);
-        return;
+        break;
+    case Station::PortChange::Reconnect:
+        emit startGpsSerialPort(false);
+        connectReceiver();
+        break;
     }
-    if (after == before)
-        return;
-    emit startGpsSerialPort(false);
-    connectReceiver();
 }
 
 void MainWindow::actionReceiver_ID_Message_triggered()

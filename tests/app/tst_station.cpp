@@ -225,6 +225,8 @@ private Q_SLOTS:
     void modeFromOption_data();
     void modeFromOption();
     void linkPulsesDriveTheCycle();
+    void portChangeKinds_data();
+    void portChangeKinds();
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
@@ -900,6 +902,38 @@ void TestStation::linkPulsesDriveTheCycle()
     line->signalLines = GpsTransport::Dcd;
     QTRY_COMPARE(rig.heartbeats, 3);
     QCOMPARE(rig.sounds.first(), Station::TickSound::Minute);
+}
+
+void TestStation::portChangeKinds_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("expected");
+    const int none = int(Station::PortChange::None), rate = int(Station::PortChange::RateOnly);
+    const int reconnect = int(Station::PortChange::Reconnect);
+    QTest::newRow("unchanged") << "" << none;
+    QTest::newRow("rate") << "rate" << rate;
+    QTest::newRow("rate and mode") << "rate+mode" << reconnect;
+    QTest::newRow("mode") << "mode" << reconnect;
+    QTest::newRow("port") << "port" << reconnect;
+    QTest::newRow("pps input") << "pps" << reconnect;
+}
+
+void TestStation::portChangeKinds()
+{
+    QFETCH(QString, field);
+    QFETCH(int, expected);
+    GpsPortSettings before;
+    before.portName = QStringLiteral("/dev/ttyS0");
+    GpsPortSettings after = before;
+    if (field.contains(QLatin1String("rate")))
+        after.dataRate = 19200;
+    if (field.contains(QLatin1String("mode")))
+        after.modeText = QStringLiteral("Motorola NMEA");
+    if (field == QLatin1String("port"))
+        after.portName = QStringLiteral("/dev/ttyS1");
+    if (field == QLatin1String("pps"))
+        after.ppsInterface = 2;
+    QCOMPARE(int(Station::classifyPortChange(before, after)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
