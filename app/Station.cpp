@@ -279,10 +279,15 @@ void Station::dispatchMotorola(const QByteArray &message)
 
 void Station::dispatchNmea(const QByteArray &message)
 {
-    if (message.startsWith('$') && m_nmea && m_nmea->decodeNmeaSentence(message))
+    if (message.startsWith('$') && m_nmea && m_nmea->decodeNmeaSentence(message)) {
         appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("-> ") + QString::fromLatin1(message));
-    else
+        // Some sentences (the Garmin status echoes) also have a decoded text.
+        const QString decoded = m_nmea->displayText();
+        if (!decoded.isEmpty())
+            appendPlainText_to_RawDataDialog_and_Log(decoded);
+    } else {
         appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("?  ") + shownBytes(message));
+    }
 }
 
 void Station::dispatchUblox(const QByteArray &message)
@@ -291,6 +296,9 @@ void Station::dispatchUblox(const QByteArray &message)
     // binary records itself.
     if (message.startsWith('$') && m_nmea && m_nmea->decodeNmeaSentence(message)) {
         appendPlainText_to_RawDataDialog(QStringLiteral("->  ") + QString::fromLatin1(message));
+        const QString decoded = m_nmea->displayText();
+        if (!decoded.isEmpty())
+            appendPlainText_to_RawDataDialog(decoded);
         return;
     }
     const QString text = m_ubx ? m_ubx->decodeUbxFrame(message) : QString();

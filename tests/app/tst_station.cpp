@@ -30,15 +30,18 @@ struct FakeMotorola : MotorolaMessageDecoder
     }
 };
 
-// Accepts sentences of the GP talker only.
+// Accepts sentences of the GP talker and Garmin's; a Garmin sentence has a decoded text.
 struct FakeNmea : NmeaMessageDecoder
 {
     QList<QByteArray> seen;
+    QString text;
     bool decodeNmeaSentence(const QByteArray &sentence) override
     {
         seen << sentence;
-        return sentence.startsWith("$GP");
+        text = sentence.startsWith("$PGRM") ? QStringLiteral("Garmin status") : QString();
+        return sentence.startsWith("$GP") || sentence.startsWith("$PGRM");
     }
+    QString displayText() const override { return text; }
 };
 
 // Understands NAV class frames only.
@@ -568,6 +571,10 @@ void TestStation::dispatch_data()
         << 9 << QByteArray("\xB5\x62\x0A\x04\x00\x00\x0E\x34", 8) << "?  <B5>b<0A><04><00><00><0E>4" << false << "u";
     QTest::newRow("LORAN letters and digits") << 0 << QByteArray("T0A12") << "->  T0A12" << false << "";
     QTest::newRow("LORAN other") << 0 << QByteArray("T0 12") << "?  T0 12" << false << "";
+    QTest::newRow("Garmin status, generic NMEA")
+        << 6 << QByteArray("$PGRMT,GPS 15,P,P,R,R,P,C,27,R*00") << "-> $PGRMT,GPS 15,P,P,R,R,P,C,27,R*00|Garmin status" << true << "n";
+    QTest::newRow("Garmin status, u-blox NMEA")
+        << 10 << QByteArray("$PGRMT,X") << "->  $PGRMT,X|Garmin status" << false << "n";
     QTest::newRow("search") << 11 << ha << "" << false << "";
     QTest::newRow("mode 5") << 5 << QByteArray("$GPZDA,1") << "" << false << "";
     QTest::newRow("mode 7") << 7 << QByteArray("$GPZDA,1") << "" << false << "";
@@ -585,8 +592,9 @@ void TestStation::dispatch()
     rig.state().receiverMode = mode;
     emit rig.station.link().newGpsText(message);
 
-    QCOMPARE(rig.raw, expectedRaw.isEmpty() ? QStringList() : QStringList { expectedRaw });
-    QCOMPARE(rig.gpsLog.rawLines, toLog ? QStringList { expectedRaw } : QStringList());
+    const QStringList lines = expectedRaw.isEmpty() ? QStringList() : expectedRaw.split(QLatin1Char('|'));
+    QCOMPARE(rig.raw, lines);
+    QCOMPARE(rig.gpsLog.rawLines, toLog ? lines : QStringList());
     QCOMPARE(rig.motorola.seen.size(), decoders.contains(QLatin1Char('m')) ? 1 : 0);
     QCOMPARE(rig.nmea.seen.size(), decoders.contains(QLatin1Char('n')) ? 1 : 0);
     QCOMPARE(rig.ubx.seen.size(), decoders.contains(QLatin1Char('u')) ? 1 : 0);
