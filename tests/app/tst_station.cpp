@@ -891,11 +891,11 @@ void TestStation::linkPulsesDriveTheCycle()
 
     // While the receiver is set up: the marker still arrives, the frame and the tick do not.
     line->signalLines = 0;
-    QTest::qWait(50);
+    QTest::qWait(200);   // the 10 ms poll sees the line fall
     rig.state().receiverBusy = true;
     rig.raw.clear();
     line->signalLines = GpsTransport::Dcd;
-    QTest::qWait(50);
+    QTRY_VERIFY(rig.station.link().ppsPending());
     line->inject(bo);
     QCOMPARE(rig.raw, QStringList { QStringLiteral("-- PPS --") });
     QCOMPARE(rig.heartbeats, 1);
@@ -906,7 +906,7 @@ void TestStation::linkPulsesDriveTheCycle()
     rig.state().receiverBusy = false;
     rig.sounds.clear();
     line->signalLines = 0;
-    QTest::qWait(50);
+    QTest::qWait(200);
     line->signalLines = GpsTransport::Dcd;
     QTRY_COMPARE(rig.heartbeats, 3);
     QCOMPARE(rig.sounds.first(), Station::TickSound::Minute);
