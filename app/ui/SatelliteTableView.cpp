@@ -1,0 +1,99 @@
+#include "app/ui/SatelliteTableView.h"
+
+#include "app/SatelliteTableModel.h"
+
+#include <QHeaderView>
+#include <QProgressBar>
+
+SatelliteTableView::SatelliteTableView(QWidget *parent)
+    : QTableWidget(SatelliteTableModel::DisplayRows + 1, SatelliteTableModel::Columns, parent)
+{
+    setObjectName(QStringLiteral("SatelliteTable"));
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setFocusPolicy(Qt::NoFocus);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+
+    auto *scale = new QTableWidgetItem(SatelliteTableModel::BarScaleText);
+    scale->setFont(QFont(QStringLiteral("Courier New"), font().pointSize()));
+    setItem(0, SatelliteTableModel::BarColumn, scale);
+
+    for (int row = 1; row <= SatelliteTableModel::DisplayRows; ++row) {
+        for (int column = 0; column < SatelliteTableModel::BarColumn; ++column) {
+            auto *item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            setItem(row, column, item);
+        }
+        auto *bar = new QProgressBar(this);
+        bar->setRange(SatelliteTableModel::BarMinimum, SatelliteTableModel::BarMaximum);
+        bar->setValue(SatelliteTableModel::BarMinimum);
+        bar->setTextVisible(true);
+        bar->setFormat(QString());
+        bar->setAlignment(Qt::AlignCenter);
+        setCellWidget(row, SatelliteTableModel::BarColumn, bar);
+    }
+    const QStringList heads = { QStringLiteral("PRN"), QStringLiteral("El"), QStringLiteral("Azm"),
+                                QStringLiteral("C/No") };
+    for (int column = 0; column < heads.size(); ++column) {
+        auto *item = new QTableWidgetItem(heads[column]);
+        item->setTextAlignment(Qt::AlignCenter);
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+        setItem(0, column, item);
+    }
+    const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    setColumnWidth(SatelliteTableModel::PrnColumn, digit * 6);
+    setColumnWidth(SatelliteTableModel::ElevationColumn, digit * 7);
+    setColumnWidth(SatelliteTableModel::AzimuthColumn, digit * 6);
+    setColumnWidth(SatelliteTableModel::CNoColumn, digit * 6);
+    horizontalHeader()->setStretchLastSection(true);
+    setMinimumWidth(digit * 60);
+}
+
+QProgressBar *SatelliteTableView::bar(int row) const
+{
+    return qobject_cast<QProgressBar *>(cellWidget(row, SatelliteTableModel::BarColumn));
+}
+
+QString SatelliteTableView::cellText(int row, int column) const
+{
+    const QTableWidgetItem *it = item(row, column);
+    return it ? it->text() : QString();
+}
+
+void SatelliteTableView::setCellText(int row, int column, const QString &text)
+{
+    QTableWidgetItem *it = item(row, column);
+    if (!it) {
+        it = new QTableWidgetItem;
+        it->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        setItem(row, column, it);
+    }
+    it->setText(text);
+}
+
+void SatelliteTableView::apply(const SatelliteTableUpdate &update)
+{
+    for (const SatelliteCell &cell : update.cells) {
+        if (cell.column == SatelliteTableModel::BarColumn) {
+            if (QProgressBar *b = bar(cell.row)) {
+                b->setValue(cell.barValue);
+                b->setFormat(cell.text);
+            }
+        } else {
+            setCellText(cell.row, cell.column, cell.text);
+        }
+    }
+    for (int row : update.clearedRows) {
+        for (int column = 0; column < SatelliteTableModel::BarColumn; ++column)
+            setCellText(row, column, QString());
+        if (QProgressBar *b = bar(row)) {
+            b->setValue(b->minimum());
+            b->setFormat(QString());
+        }
+    }
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QTableWidget>
+
+struct SatelliteTableUpdate;
+class QProgressBar;
+
+// The satellite table of the main window: a header row with the bar scale and fifteen
+// satellite rows, each with a signal bar. It only applies what SatelliteTableModel reports.
+class SatelliteTableView : public QTableWidget
+{
+    Q_OBJECT
+public:
+    explicit SatelliteTableView(QWidget *parent = nullptr);
+
+    void apply(const SatelliteTableUpdate &update);
+    QProgressBar *bar(int row) const;   // display rows 1 to 15
+    QString cellText(int row, int column) const;
+
+private:
+    void setCellText(int row, int column, const QString &text);
+};
