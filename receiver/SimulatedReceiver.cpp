@@ -1,5 +1,7 @@
 #include "receiver/SimulatedReceiver.h"
 
+#include "receiver/SimulatedUblox.h"
+
 #include <QSettings>
 #include <algorithm>
 #include <array>
@@ -182,6 +184,11 @@ SimulatedReceiverConfig SimulatedReceiverConfig::forModel(const QString &name, b
         pluses += QLatin1Char('+');
         base.chop(1);
     }
+    if (SimulatedUblox::configure(name, c)) {
+        if (ok)
+            *ok = true;
+        return c;
+    }
     const ModelEntry *found = nullptr;
     for (const ModelEntry &m : models)
         if (base.compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0)
@@ -206,7 +213,7 @@ QStringList SimulatedReceiverConfig::modelNames()
     QStringList names;
     for (const ModelEntry &m : models)
         names << QString::fromLatin1(m.name);
-    return names;
+    return names + SimulatedUblox::modelNames();
 }
 
 QString SimulatedReceiverConfig::loadModelName(QSettings &settings)
@@ -255,7 +262,11 @@ SimulatedReceiver::SimulatedReceiver(const SimulatedReceiverConfig &config)
     if (m_config.hasTraim)
         m_rates.insert(QByteArray(1, family) + 'n', 1);
     m_rates.insert("Bb", 1);
+    if (m_config.ublox)
+        m_ublox = std::make_unique<SimulatedUblox>();
 }
+
+SimulatedReceiver::~SimulatedReceiver() = default;
 
 int SimulatedReceiver::amuForCNo(int cNo)
 {
@@ -517,6 +528,8 @@ QByteArray SimulatedReceiver::onTheLine(const QByteArray &bytes, uint64_t salt) 
 
 QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
 {
+    if (m_ublox)
+        return m_ublox->secondOutput(*this, utcSecond);
     const auto due = [&](const char *id) {
         const int r = m_rates.value(QByteArray(id), 0);
         return r > 0 && utcSecond % r == 0;
@@ -567,11 +580,15 @@ QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
 
 QByteArray SimulatedReceiver::streamHeader() const
 {
+    if (m_ublox)
+        return m_ublox->streamHeader(*this);
     return onTheLine(identificationFrame(), 0) + onTheLine(MotorolaEncoder::bo(uint8_t(m_config.leapSeconds)), 1);
 }
 
 QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
 {
+    if (m_ublox)
+        return m_ublox->receive(*this, bytes, nowMs);
     if (!rateMatches()) {
         // At another rate the receiver hears only framing errors.
         m_input.clear();

@@ -10,9 +10,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QSettings;
+class SimulatedUblox;
 
 // What a simulated receiver does when the link talks to it at another data rate than its own.
 enum class RateMismatch {
@@ -44,6 +46,7 @@ struct SimulatedReceiverConfig
     RateMismatch rateMismatch = RateMismatch::Silent;
     int leapSeconds = 18;
     int elevationMask = 5;                        // degrees; "@@Ag" changes it
+    bool ublox = false;                           // a u-blox timing module (SimulatedUblox)
 
     // A receiver of a known model ("M12+", "UT+", "VP", ... see modelNames()). Unknown names
     // give the default model and *ok = false.
@@ -111,6 +114,7 @@ class SimulatedReceiver
 {
 public:
     explicit SimulatedReceiver(const SimulatedReceiverConfig &config = SimulatedReceiverConfig());
+    ~SimulatedReceiver();
 
     const SimulatedReceiverConfig &config() const { return m_config; }
 
@@ -160,6 +164,9 @@ public:
     int answersDropped() const { return m_answersDroppedCount; }
     bool positionHold() const { return m_positionHold; }
     QByteArray idTag() const { return m_idTag; }
+    void setPositionHold(bool on) { m_positionHold = on; }
+    // The u-blox personality when the model is a u-blox one (it then speaks UBX instead).
+    SimulatedUblox *ublox() const { return m_ublox.get(); }
 
     // --- message builders (the wire bytes for one epoch) -------------------------------
     QByteArray positionFrame(const SimulatedEpoch &e, char family) const;   // 'H', 'E', 'B'
@@ -173,6 +180,7 @@ public:
     static int amuForCNo(int cNo);
 
 private:
+    friend class SimulatedUblox;
     struct Command
     {
         QByteArray id;       // two letters
@@ -202,4 +210,5 @@ private:
     MotorolaEncoder::TraimMessage m_traimSettings;
     bool m_nmeaMode = false;
     QHash<QByteArray, int> m_nmeaRates;   // sentence type -> interval (s)
+    std::unique_ptr<SimulatedUblox> m_ublox;
 };
