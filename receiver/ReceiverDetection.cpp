@@ -2,6 +2,7 @@
 
 #include "receiver/DecoderContext.h"
 #include "receiver/MotorolaCommands.h"
+#include "receiver/MotorolaEncoder.h"
 #include "receiver/MotorolaModels.h"
 #include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverDetectionPort.h"
@@ -133,31 +134,25 @@ void ReceiverDetection::setPendingRates(int oldRate, int newRate)
 
 QByteArray ReceiverDetection::makeRateCommand(int rate)
 {
+    // Only the rates a unit is moved to during set-up; the others have no command here.
     switch (rate) {
-    case 4800: return motorola("@@Wb", { 0x40, 0x48 });
-    case 9600: return motorola("@@Wb", { 0x00, 0x00 });
-    case 14400: return motorola("@@Wb", { 0x41, 0x44 });
-    case 19200: return motorola("@@Wb", { 0x41, 0x92 });
-    case 38400: return motorola("@@Wb", { 0x43, 0x84 });
-    case 57600: return motorola("@@Wb", { 0x45, 0x76 });
-    default: return {};
+    case 4800:
+    case 9600:
+    case 14400:
+    case 19200:
+    case 38400:
+    case 57600:
+        return portRateCommand(rate);
+    default:
+        return {};
     }
 }
 
 QByteArray ReceiverDetection::portRateCommand(int rate)
 {
-    switch (rate) {
-    case 300: return motorola("@@Wb", { 0x40, 0x03 });
-    case 1200: return motorola("@@Wb", { 0x40, 0x12 });
-    case 2400: return motorola("@@Wb", { 0x40, 0x24 });
-    case 4800: return motorola("@@Wb", { 0x40, 0x48 });
-    case 14400: return motorola("@@Wb", { 0x41, 0x44 });
-    case 19200: return motorola("@@Wb", { 0x41, 0x92 });
-    case 38400: return motorola("@@Wb", { 0x43, 0x84 });
-    case 57600: return motorola("@@Wb", { 0x45, 0x76 });
-    case 115000: return motorola("@@Wb", { 0x51, 0x50 });
-    default: return motorola("@@Wb", { 0x00, 0x00 });
-    }
+    // An unknown rate gets the 9600 code {0, 0}.
+    const std::array<uint8_t, 2> code = MotorolaEncoder::rateCode(rate);
+    return motorola("@@Wb", { code[0], code[1] });
 }
 
 std::optional<ReceiverDetection::ModelTiming> ReceiverDetection::modelTiming(int model)
