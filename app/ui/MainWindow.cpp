@@ -3,6 +3,7 @@
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MessageBoxes.h"
+#include "app/ui/SatelliteTableView.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
 #include "receiver/GpsSerialPortThread.h"
@@ -38,12 +39,6 @@
 namespace {
 
 const QString kDefaultStatusText = QStringLiteral("For Help, press F1");
-const QString kWhiteIndicatorStyle = QStringLiteral("padding: 2px 5px; color:black; background-color:white");
-const QString kGreenIndicatorStyle = QStringLiteral("padding: 2px 5px; color:white; background-color:green");
-const QString kRedIndicatorStyle = QStringLiteral("padding: 2px 5px; color:white; background-color:red");
-const QString kYellowIndicatorStyle = QStringLiteral("padding: 2px 5px; color:black; background-color:yellow");
-
-constexpr int kSatelliteRows = 15;
 
 struct SoundSpec
 {
@@ -487,54 +482,63 @@ void MainWindow::createMenus()
 
 void MainWindow::createCentralWidgets()
 {
+    // Read from across the room: a large clock on top, then the time information, the
+    // position table and the satellite table.
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
 
     m_clockLabel = new QLabel(QStringLiteral("--:--.--.---"), central);
     m_clockLabel->setObjectName(QStringLiteral("ClockLabel"));
+    m_clockLabel->setAlignment(Qt::AlignCenter);
     QFont clockFont = m_clockLabel->font();
-    clockFont.setPointSize(28);
+    clockFont.setPointSize(40);
     clockFont.setBold(true);
+    clockFont.setStyleHint(QFont::Monospace);
     m_clockLabel->setFont(clockFont);
     m_timeInfoLabel = new QLabel(central);
     m_timeInfoLabel->setObjectName(QStringLiteral("TimeInfoLabel"));
+    m_timeInfoLabel->setAlignment(Qt::AlignCenter);
+    QFont infoFont = m_timeInfoLabel->font();
+    infoFont.setPointSize(infoFont.pointSize() + 3);
+    m_timeInfoLabel->setFont(infoFont);
     m_localTimeLabel = new QLabel(central);
     m_localTimeLabel->setObjectName(QStringLiteral("LocalTimeLabel"));
+    m_localTimeLabel->setAlignment(Qt::AlignCenter);
     m_siderealLabel = new QLabel(central);
     m_siderealLabel->setObjectName(QStringLiteral("SiderealLabel"));
+    m_siderealLabel->setAlignment(Qt::AlignCenter);
 
     m_positionTable = new QTableWidget(4, 5, central);
     m_positionTable->setObjectName(QStringLiteral("PositionTable"));
     m_positionTable->horizontalHeader()->hide();
     m_positionTable->verticalHeader()->hide();
     m_positionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_positionTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_positionTable->setFocusPolicy(Qt::NoFocus);
     const QStringList columns = { QStringLiteral("Latitude"), QStringLiteral("Longitude"), QStringLiteral("Alt(GPS)"),
                                   QStringLiteral("Alt(MSL)") };
     const QStringList rows = { QStringLiteral("Cur:"), QStringLiteral("Avg:"), QStringLiteral("Ref:") };
-    for (int c = 0; c < columns.size(); ++c)
-        m_positionTable->setItem(0, c + 1, new QTableWidgetItem(columns[c]));
+    for (int c = 0; c < columns.size(); ++c) {
+        auto *item = new QTableWidgetItem(columns[c]);
+        item->setTextAlignment(Qt::AlignCenter);
+        m_positionTable->setItem(0, c + 1, item);
+    }
     for (int r = 0; r < rows.size(); ++r)
         m_positionTable->setItem(r + 1, 0, new QTableWidgetItem(rows[r]));
     m_positionTable->resizeColumnsToContents();
-
-    m_satelliteTable = new QTableWidget(kSatelliteRows + 1, 5, central);
-    m_satelliteTable->setObjectName(QStringLiteral("SatelliteTable"));
-    m_satelliteTable->horizontalHeader()->hide();
-    m_satelliteTable->verticalHeader()->hide();
-    m_satelliteTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_satelliteTable->setItem(0, 4, new QTableWidgetItem(QStringLiteral("  20  |  30  |  40  |  50")));
-    for (int r = 1; r <= kSatelliteRows; ++r) {
-        auto *bar = new QProgressBar(m_satelliteTable);
-        bar->setRange(16, 55);
-        bar->setValue(16);
-        bar->setFormat(QString());
-        m_satelliteTable->setCellWidget(r, 4, bar);
+    m_positionTable->horizontalHeader()->setStretchLastSection(true);
+    m_positionTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_positionTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_positionTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    {
+        const int rowHeight = m_positionTable->fontMetrics().height() + 8;
+        m_positionTable->setFixedHeight(rowHeight * 4 + 2 * m_positionTable->frameWidth());
     }
-    for (int c = 0; c < 4; ++c)
-        m_satelliteTable->setColumnWidth(c, 56);
-    m_satelliteTable->horizontalHeader()->setStretchLastSection(true);
+
+    m_satelliteTable = new SatelliteTableView(central);
 
     auto *sortRow = new QHBoxLayout;
+    sortRow->addWidget(new QLabel(QStringLiteral("Sort satellites by:"), central));
     const QList<QPair<QString, QString>> sortButtons = {
         { QStringLiteral("SatSortBtn_PRN"), QStringLiteral("PRN") },
         { QStringLiteral("SatSortBtn_El"), QStringLiteral("El") },
@@ -552,15 +556,16 @@ void MainWindow::createCentralWidgets()
         });
         sortRow->addWidget(b);
     }
+    sortRow->addStretch(1);
 
-    auto *layout = new QGridLayout(central);
-    layout->addWidget(m_clockLabel, 0, 0);
-    layout->addWidget(m_timeInfoLabel, 1, 0);
-    layout->addWidget(m_localTimeLabel, 2, 0);
-    layout->addWidget(m_siderealLabel, 3, 0);
-    layout->addWidget(m_positionTable, 4, 0);
-    layout->addLayout(sortRow, 0, 1);
-    layout->addWidget(m_satelliteTable, 1, 1, 4, 1);
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_clockLabel);
+    layout->addWidget(m_timeInfoLabel);
+    layout->addWidget(m_localTimeLabel);
+    layout->addWidget(m_siderealLabel);
+    layout->addWidget(m_positionTable);
+    layout->addLayout(sortRow);
+    layout->addWidget(m_satelliteTable, 1);
     setCentralWidget(central);
 }
 
@@ -576,12 +581,12 @@ void MainWindow::createStatusBar()
     m_ntpLabel->setObjectName(QStringLiteral("NtpLabel"));
     m_ntpLabel->setPixmap(m_ntpOff);
 
-    m_antennaLabel = new QLabel(QStringLiteral("Ant Unkown"), bar);
+    m_antennaLabel = new QLabel(StationIndicators::antennaAtStart().text, bar);
     m_antennaLabel->setObjectName(QStringLiteral("AntennaLabel"));
-    m_antennaLabel->setStyleSheet(kWhiteIndicatorStyle);
-    m_navigationLabel = new QLabel(QStringLiteral("Nav Unknown"), bar);
+    m_antennaLabel->setStyleSheet(StationIndicators::antennaAtStart().styleSheet);
+    m_navigationLabel = new QLabel(StationIndicators::navigationAtStart().text, bar);
     m_navigationLabel->setObjectName(QStringLiteral("NavigationLabel"));
-    m_navigationLabel->setStyleSheet(kWhiteIndicatorStyle);
+    m_navigationLabel->setStyleSheet(StationIndicators::navigationAtStart().styleSheet);
 
     m_visibleLabel = new QLabel(bar);
     m_visibleLabel->setObjectName(QStringLiteral("VisibleLabel"));
@@ -804,71 +809,53 @@ void MainWindow::actionToolbar_triggered(bool checked)
 
 QString MainWindow::antennaText(int value)
 {
-    switch (value) {
-    case 0: return QStringLiteral("Ant OK");
-    case 1: return QStringLiteral("Ant OC Short");
-    case 2: return QStringLiteral("Ant Open");
-    case 3: return QStringLiteral("Ant No Pwr");
-    default: return QStringLiteral("Ant Unknown");
-    }
+    return StationIndicators::antenna(value).text;
 }
 
 QString MainWindow::antennaStyle(int value)
 {
-    switch (value) {
-    case 0: return kGreenIndicatorStyle;
-    case 1: return kRedIndicatorStyle;
-    case 2:
-    case 3: return kYellowIndicatorStyle;
-    default: return kWhiteIndicatorStyle;
-    }
+    return StationIndicators::antenna(value).styleSheet;
 }
 
 QString MainWindow::navigationText(int value)
 {
-    switch (value) {
-    case 0: return QStringLiteral("Navigating");
-    case 1: return QStringLiteral("Position Hold");
-    case 2: return QStringLiteral("Surveying");
-    default: return QStringLiteral("Nav Unknown");
-    }
+    return StationIndicators::navigation(value).text;
 }
 
 QString MainWindow::navigationStyle(int value)
 {
-    switch (value) {
-    case 0:
-    case 1: return kGreenIndicatorStyle;
-    case 2: return kYellowIndicatorStyle;
-    default: return kWhiteIndicatorStyle;
-    }
+    return StationIndicators::navigation(value).styleSheet;
 }
 
 void MainWindow::setAntennaIndicator(int value)
 {
     m_station.state().antennaState = value;
-    m_antennaLabel->setText(antennaText(value));
-    m_antennaLabel->setStyleSheet(antennaStyle(value));
+    const IndicatorLook look = StationIndicators::antenna(value);
+    m_antennaLabel->setText(look.text);
+    m_antennaLabel->setStyleSheet(look.styleSheet);
 }
 
 void MainWindow::setNavigationIndicator(int value)
 {
     m_station.state().navigationState = value;
-    m_navigationLabel->setText(navigationText(value));
-    m_navigationLabel->setStyleSheet(navigationStyle(value));
+    const IndicatorLook look = StationIndicators::navigation(value);
+    m_navigationLabel->setText(look.text);
+    m_navigationLabel->setStyleSheet(look.styleSheet);
+}
+
+void MainWindow::updateSatelliteTable()
+{
+    ReceiverState &state = m_station.state();
+    if (m_station.closing())
+        return;
+    m_satelliteTable->apply(m_satelliteModel.fill(state.satellites, state.receiverMode, m_satelliteSortMode));
+    emit satelliteTableUpdated();
 }
 
 void MainWindow::updateSatelliteCount()
 {
-    ShownCount &visible = m_station.state().visibleCount;
-    if (!visible.changed)
-        return;
-    visible.changed = false;
-    const QString text = QStringLiteral("%1 Visible").arg(visible.value);
-    if (text != m_lastVisibleText) {
-        m_lastVisibleText = text;
-        m_visibleLabel->setText(text);
-    }
+    if (const std::optional<QString> text = m_visibleCount.update(m_station.state().visibleCount))
+        m_visibleLabel->setText(*text);
 }
 
 void MainWindow::setTrackedText(const QString &text)

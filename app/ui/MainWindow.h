@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainWindowSettings.h"
+#include "app/SatelliteTableModel.h"
 #include "app/Station.h"
 #include "receiver/GpsPortSettings.h"
 #include "receiver/DecoderContext.h"
@@ -20,6 +21,7 @@ class QLabel;
 class QProgressBar;
 class QSoundEffect;
 class QTableWidget;
+class SatelliteTableView;
 class QPushButton;
 class QToolBar;
 class GpsRawDataDialog;
@@ -62,6 +64,9 @@ public:
     int clockDisplayMode() const { return m_clockDisplayMode; }
     int navDataFormat() const { return m_navDataFormat; }
     int satelliteSortMode() const { return m_satelliteSortMode; }
+    SatelliteTableView *satelliteTable() const { return m_satelliteTable; }
+    // The satellite table's sorted working copy (what the sky chart draws).
+    const SatelliteTableModel &satelliteTableModel() const { return m_satelliteModel; }
 
     // Receiver detection at start-up and after port changes (three attempts, then a warning).
     // A connector installed here replaces it (tests).
@@ -74,6 +79,8 @@ public:
     // StationDisplay
     void setAntennaIndicator(int value) override;
     void setNavigationIndicator(int value) override;
+    // Refills the satellite table from the receiver state; skipped while closing.
+    void updateSatelliteTable() override;
     void updateSatelliteCount() override;
     void setTrackedText(const QString &text) override;
     void setUsedText(const QString &text) override;
@@ -104,6 +111,8 @@ Q_SIGNALS:
     void startTicSerialPort8(int port);
     // An update check is asked for (bManual false: the automatic check after start).
     void updateCheckRequested(bool bManual);
+    // The satellite table was refilled; satelliteTableModel().sortedCopy() holds the records.
+    void satelliteTableUpdated();
 
 public Q_SLOTS:
     void OnNewGpsText(const QByteArray &message) { m_station.OnNewGpsText(message); }
@@ -176,7 +185,9 @@ private:
     QLabel *m_localTimeLabel = nullptr;
     QLabel *m_siderealLabel = nullptr;
     QTableWidget *m_positionTable = nullptr;
-    QTableWidget *m_satelliteTable = nullptr;
+    SatelliteTableView *m_satelliteTable = nullptr;
+    SatelliteTableModel m_satelliteModel;
+    VisibleCountLabel m_visibleCount;
 
     QLabel *m_heartbeatLabel = nullptr;
     QLabel *m_ntpLabel = nullptr;
@@ -192,7 +203,6 @@ private:
 
     QTimer m_heartbeatTimer;
     QTimer m_updateCheckTimer;
-    QString m_lastVisibleText;
 
     int m_clockDisplayMode = 0;
     int m_navDataFormat = 0;

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QProgressBar>
 
+#include <algorithm>
+
 SatelliteTableView::SatelliteTableView(QWidget *parent)
     : QTableWidget(SatelliteTableModel::DisplayRows + 1, SatelliteTableModel::Columns, parent)
 {
@@ -51,7 +53,19 @@ SatelliteTableView::SatelliteTableView(QWidget *parent)
     setColumnWidth(SatelliteTableModel::AzimuthColumn, digit * 6);
     setColumnWidth(SatelliteTableModel::CNoColumn, digit * 6);
     horizontalHeader()->setStretchLastSection(true);
-    setMinimumWidth(digit * 60);
+}
+
+QSize SatelliteTableView::sizeHint() const
+{
+    int height = 2 * frameWidth();
+    for (int r = 0; r < rowCount(); ++r)
+        height += rowHeight(r);
+    int width = 2 * frameWidth();
+    for (int c = 0; c < columnCount(); ++c)
+        width += columnWidth(c);
+    // the bar column stretches; give it room for the longest status texts
+    width += fontMetrics().horizontalAdvance(QLatin1Char('0')) * 36;
+    return QSize(width, height);
 }
 
 QProgressBar *SatelliteTableView::bar(int row) const

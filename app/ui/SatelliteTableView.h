@@ -14,6 +14,8 @@ public:
     explicit SatelliteTableView(QWidget *parent = nullptr);
 
     void apply(const SatelliteTableUpdate &update);
+    // Tall enough for every row, so the window opens showing the whole table.
+    QSize sizeHint() const override;
     QProgressBar *bar(int row) const;   // display rows 1 to 15
     QString cellText(int row, int column) const;
 
