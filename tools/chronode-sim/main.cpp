@@ -5,9 +5,11 @@
 // The stream starts with the receiver's identification ("@@Cj") and UTC offset ("@@Bo"), as a
 // receiver that was just asked for them, followed by one second of continuous output per
 // simulated second: the position message of its channel family, its T-RAIM status (when the
-// model has T-RAIM) and the visible-satellite list.
+// model has T-RAIM) and the visible-satellite list. A u-blox model ("LEA-6T") writes its factory
+// NMEA output, or with --ubx the UBX timing messages the program's set-up switches on.
 
 #include "receiver/SimulatedReceiver.h"
+#include "receiver/SimulatedUblox.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,7 +40,9 @@ int main(int argc, char *argv[])
                                      QStringLiteral("S"), QStringLiteral("1"));
     const QCommandLineOption outOpt(QStringLiteral("out"), QStringLiteral("Output file (default: standard output)."),
                                     QStringLiteral("FILE"));
-    parser.addOptions({ modelOpt, secondsOpt, startOpt, seedOpt, outOpt });
+    const QCommandLineOption ubxOpt(QStringLiteral("ubx"),
+        QStringLiteral("u-blox models: the UBX timing output the program's set-up leaves on, instead of the factory NMEA."));
+    parser.addOptions({ modelOpt, secondsOpt, startOpt, seedOpt, outOpt, ubxOpt });
     parser.process(app);
 
     bool known = false;
@@ -84,6 +88,8 @@ int main(int argc, char *argv[])
     }
 
     SimulatedReceiver rx(config);
+    if (parser.isSet(ubxOpt) && rx.ublox())
+        rx.ublox()->configureForTiming();
     QByteArray buffer = rx.streamHeader();
     for (qint64 s = first; s < first + seconds; ++s) {
         buffer += rx.secondOutput(s);
