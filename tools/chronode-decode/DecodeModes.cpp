@@ -4,6 +4,7 @@
 #include "receiver/MotorolaDecoder.h"
 #include "receiver/MotorolaFrame.h"
 #include "receiver/MotorolaModels.h"
+#include "receiver/NmeaDecoder.h"
 #include "receiver/ReceiverMode.h"
 
 #include <QDateTime>
@@ -31,7 +32,33 @@ QJsonArray satellites(const ReceiverState &state)
     return list;
 }
 
+void insertSentence(QJsonObject &o, const QByteArray &sentence, const NmeaDecoder &nmea)
+{
+    o.insert(QStringLiteral("sentence"), QString::fromLatin1(sentence));
+    if (!nmea.displayText().isEmpty())
+        o.insert(QStringLiteral("text"), nmea.displayText());
+    if (!nmea.lastWarning().isEmpty())
+        o.insert(QStringLiteral("warning"), nmea.lastWarning());
+}
+
+void insertPosition(QJsonObject &o, double lat, double lon, double altEllipsoid, double altMsl)
+{
+    o.insert(QStringLiteral("lat"), lat);
+    o.insert(QStringLiteral("lon"), lon);
+    o.insert(QStringLiteral("altEllipsoid"), altEllipsoid);
+    o.insert(QStringLiteral("altMsl"), altMsl);
+}
+
 } // namespace DecodeJson
+
+DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine)
+{
+    DecoderContext c;
+    c.state = &state;
+    c.averaging = engine;
+    c.options.alwaysBuildTexts = true;
+    return c;
+}
 
 namespace {
 
@@ -42,7 +69,7 @@ class MotorolaSession : public DecodeSession
 public:
     explicit MotorolaSession(ReceiverState &state)
         : m_state(state)
-        , m_decoder(context(state))
+        , m_decoder(decodeContext(state))
     {
     }
 
@@ -61,10 +88,7 @@ public:
             o.insert(QStringLiteral("utc"), DecodeJson::utc(m_state));
         if (changes & MotorolaDecoder::ChangedPosition) {
             const MotorolaDecoder::Position &p = m_decoder.lastPosition();
-            o.insert(QStringLiteral("lat"), p.latitude);
-            o.insert(QStringLiteral("lon"), p.longitude);
-            o.insert(QStringLiteral("altEllipsoid"), p.altEllipsoid);
-            o.insert(QStringLiteral("altMsl"), p.altMsl);
+            DecodeJson::insertPosition(o, p.latitude, p.longitude, p.altEllipsoid, p.altMsl);
         }
         if (changes & MotorolaDecoder::ChangedCounts) {
             o.insert(QStringLiteral("visible"), m_state.visibleCount.value);
@@ -82,14 +106,6 @@ public:
     }
 
 private:
-    static DecoderContext context(ReceiverState &state)
-    {
-        DecoderContext c;
-        c.state = &state;
-        c.options.alwaysBuildTexts = true;
-        return c;
-    }
-
     // Counts the precedence down by the seconds between position messages (at most 10).
     void advanceSeconds(const QByteArray &frame)
     {

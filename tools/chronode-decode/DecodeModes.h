@@ -1,5 +1,7 @@
 #pragma once
 
+#include "receiver/DecoderContext.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -9,6 +11,8 @@
 #include <memory>
 
 struct ReceiverState;
+class AveragingInput;
+class NmeaDecoder;
 
 // One decoding run of chronode-decode: takes every framed message and returns the JSON object
 // to print for it (an empty object prints nothing).
@@ -36,8 +40,16 @@ std::unique_ptr<DecodeSession> makeUbxDecodeSession(ReceiverState &state);
 std::unique_ptr<DecodeSession> makeNmeaDecodeSession(ReceiverState &state);
 const DecodeMode *findDecodeMode(const QString &name);
 
+// The decoders' context in the tool: the state, the recording engine (if any), and every text
+// built even with no window to show it.
+DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine = nullptr);
+
 // JSON pieces shared by the modes.
 namespace DecodeJson {
 QString utc(const ReceiverState &state);             // "2000-08-25T04:50:00.000Z"
 QJsonArray satellites(const ReceiverState &state);   // [{id, el, az, cno}, ...] of the table
+// "sentence", and the decoder's "text" and "warning" when it has them.
+void insertSentence(QJsonObject &o, const QByteArray &sentence, const NmeaDecoder &nmea);
+// "lat", "lon", "altEllipsoid", "altMsl".
+void insertPosition(QJsonObject &o, double lat, double lon, double altEllipsoid, double altMsl);
 } // namespace DecodeJson
