@@ -525,17 +525,17 @@ void MainWindow::createCentralWidgets()
     }
     for (int r = 0; r < rows.size(); ++r)
         m_positionTable->setItem(r + 1, 0, new QTableWidgetItem(rows[r]));
-    m_positionTable->resizeColumnsToContents();
-    m_positionTable->horizontalHeader()->setStretchLastSection(true);
-    m_positionTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_positionTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    for (int c = 1; c <= columns.size(); ++c)
+        m_positionTable->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
+    m_positionTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_positionTable->verticalHeader()->setDefaultSectionSize(m_positionTable->fontMetrics().height() + 6);
     m_positionTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_positionTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    {
-        const int rowHeight = m_positionTable->fontMetrics().height() + 8;
-        m_positionTable->setFixedHeight(rowHeight * 4 + 2 * m_positionTable->frameWidth());
-    }
+    m_positionTable->setFixedHeight(m_positionTable->verticalHeader()->length() + 2 * m_positionTable->frameWidth());
 
     m_satelliteTable = new SatelliteTableView(central);
+    m_satelliteTable->setMaximumHeight(m_satelliteTable->sizeHint().height());
 
     auto *sortRow = new QHBoxLayout;
     sortRow->addWidget(new QLabel(QStringLiteral("Sort satellites by:"), central));
@@ -566,6 +566,7 @@ void MainWindow::createCentralWidgets()
     layout->addWidget(m_positionTable);
     layout->addLayout(sortRow);
     layout->addWidget(m_satelliteTable, 1);
+    layout->addStretch(0);
     setCentralWidget(central);
 }
 
