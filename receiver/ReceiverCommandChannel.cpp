@@ -96,6 +96,13 @@ QString ReceiverCommandChannel::timeoutText(AnswerFamily family, const QByteArra
     case AnswerFamily::Loran:
         prefix = QStringLiteral("Timeout: no response to Motorola Loran Cmd ");
         break;
+    case AnswerFamily::Ublox: {
+        // UBX commands are binary: shown byte by byte.
+        QString bytes;
+        for (char c : command)
+            bytes += QString::asprintf("<%2.2X>", uint(uint8_t(c)));
+        return QStringLiteral("Timeout: no response to u-blox Cmd ") + bytes;
+    }
     default:
         prefix = QStringLiteral("Timeout: no response to Motorola Cmd ");
         break;

@@ -176,6 +176,7 @@ private Q_SLOTS:
     void configuredModes_data();
     void configuredModes();
     void silentUnitFailsTheSetUp();
+    void ubxTimeoutIsNamedUblox();
 };
 
 void TestDetectionUblox::searchEndsInUbxMode()
@@ -270,6 +271,15 @@ void TestDetectionUblox::silentUnitFailsTheSetUp()
     QCOMPARE(rig.written.size(), 2);
     QCOMPARE(rig.unit().rate(0xF0, 0x00), 1);
     QCOMPARE(rig.unit().rate(0x01, 0x21), 0);
+}
+
+void TestDetectionUblox::ubxTimeoutIsNamedUblox()
+{
+    // The debug-log line of an unanswered UBX command names the family and shows the bytes.
+    QCOMPARE(ReceiverCommandChannel::timeoutText(AnswerFamily::Ublox, Ubx::monVerPoll()),
+             QStringLiteral("Timeout: no response to u-blox Cmd <B5><62><0A><04><00><00>"));
+    QCOMPARE(ReceiverCommandChannel::timeoutText(AnswerFamily::MotorolaBinary, "@@Cj"),
+             QStringLiteral("Timeout: no response to Motorola Cmd @@Cj"));
 }
 
 QTEST_GUILESS_MAIN(TestDetectionUblox)
