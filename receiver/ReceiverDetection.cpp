@@ -313,6 +313,17 @@ bool ReceiverDetection::awaitNmeaTime()
                        m_timing.answerTimeoutMs);
 }
 
+void ReceiverDetection::settleInNmea()
+{
+    if (!awaitNmeaTime() && !closing()) {
+        send(motorola("@@Ci", { 0x01 }));
+        pause(2500);
+        awaitNmeaTime();
+    }
+    for (const char *c : NmeaOutputCommands)
+        send(c);
+}
+
 bool ReceiverDetection::requestIdentity(int tries)
 {
     for (int i = 0; i < tries; ++i) {
@@ -724,13 +735,7 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
             pause(1500);
             setRate(m_port.dataRate());
             setMode(ReceiverMode::MotorolaNmea);
-            if (!awaitNmeaTime() && !closing()) {
-                send(motorola("@@Ci", { 0x01 }));
-                pause(2500);
-                awaitNmeaTime();
-            }
-            for (const char *c : NmeaOutputCommands)
-                send(c);
+            settleInNmea();
         }
     } else {
         // i. Back to LORAN output.
@@ -859,13 +864,7 @@ void ReceiverDetection::applyMotorolaNmeaSettings()
     setMode(ReceiverMode::MotorolaNmea);
     send(motorola("@@Ci", { 0x01 }));
     pause(2500);
-    if (!awaitNmeaTime() && !closing()) {
-        send(motorola("@@Ci", { 0x01 }));
-        pause(2500);
-        awaitNmeaTime();
-    }
-    for (const char *c : NmeaOutputCommands)
-        send(c);
+    settleInNmea();
 
     setStatus(keptStatus);
     emit busyCursor(false);

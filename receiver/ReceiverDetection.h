@@ -148,6 +148,9 @@ private:
                      int timeoutMs);
     bool awaitMotorola(const QByteArray &command, bool longTimeout = false);
     bool awaitNmeaTime();
+    // After "@@Ci" to NMEA: waits for the NMEA time (asking for NMEA once more if none comes),
+    // then restores the usual sentence output.
+    void settleInNmea();
     // "@@Cj" and wait, `tries` times at most; the timeout line after each failed try.
     bool requestIdentity(int tries);
     bool probeChannels(char family);
