@@ -394,6 +394,8 @@ void MainWindow::createActions()
         m_navDataFormat = a->data().toInt();
         QSettings settings;
         MainWindowSettings::storeNavDataFormat(settings, m_navDataFormat);
+        // The position table shows the new format at once, not at the next pulse.
+        m_station.updateClockPanel();
     });
     connect(m_soundGroup, &QActionGroup::triggered, this, [this](QAction *a) {
         const auto mode = SoundMode(a->data().toInt());

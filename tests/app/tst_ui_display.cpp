@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimeZone>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -60,6 +62,9 @@ private Q_SLOTS:
     void sortButtonsStoreAndReorder();
     void indicators_data();
     void indicators();
+    void clockModes_data();
+    void clockModes();
+    void navigationFormatRewritesPositions();
     void screenshotWithDecodedCapture();
 
 private:
@@ -364,6 +369,54 @@ void TestDisplay::indicators()
     QCOMPARE(antenna ? w.station().state().antennaState : w.station().state().navigationState, value);
     // The other indicator is untouched.
     QCOMPARE((antenna ? navLabel : antennaLabel)->styleSheet(), white);
+}
+
+void TestDisplay::clockModes_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("pattern");
+
+    // 789 ms reads as the previous second (the pulse belongs to the next one).
+    QTest::newRow("UTC") << "actionUTC" << 0 << R"(^12:34\.55\.789$)";
+    QTest::newRow("PC") << "actionPC" << 1 << R"(^\d\d:\d\d:\d\d\.\d\d\d$)";
+    QTest::newRow("LMST") << "actionLMST" << 2 << R"(^\d\d:\d\d:\d\d\.\d\d$)";
+    QTest::newRow("GMST") << "actionGMST" << 3 << R"(^\d\d:\d\d:\d\d\.\d\d$)";
+    QTest::newRow("MJD") << "actionMJD" << 4 << R"(^61\d\d\d\.\d+$)";
+    QTest::newRow("PC - UTC") << "actionPC_U" << 5 << R"(^12\.345$)";
+    QTest::newRow("TIC leaves the label") << "actionTIC" << 6 << R"(^counter$)";
+    QTest::newRow("TIC raw leaves the label") << "actionTIC_Raw" << 7 << R"(^counter$)";
+}
+
+void TestDisplay::clockModes()
+{
+    QFETCH(QString, action);
+    QFETCH(int, stored);
+    QFETCH(QString, pattern);
+    MainWindow w;
+    ReceiverState &state = w.station().state();
+    state.receiverUtcDateTime.setDateTime(QDateTime(QDate(2026, 3, 14), QTime(12, 34, 56), Qt::UTC));
+    state.receiverUtcDateTime.setMilliseconds(789);
+    state.pcClockOffsetMs = 12345;
+    auto *clock = w.findChild<QLabel *>(QStringLiteral("ClockLabel"));
+    clock->setText(QStringLiteral("counter"));
+
+    w.action(action)->trigger();
+    QCOMPARE(w.clockDisplayMode(), stored);
+    QCOMPARE(QSettings().value(QStringLiteral("MainWindow/ClockDisplay")).toInt(), stored);
+    QVERIFY2(QRegularExpression(pattern).match(clock->text()).hasMatch(), qPrintable(clock->text()));
+}
+
+void TestDisplay::navigationFormatRewritesPositions()
+{
+    MainWindow w;
+    auto *positions = w.findChild<QTableWidget *>(QStringLiteral("PositionTable"));
+    w.action(QStringLiteral("actiondegrees_dd_ddd"))->trigger();
+    const QString decimal = positions->item(3, 1)->text();   // reference latitude
+    QVERIFY(!decimal.isEmpty());
+    w.action(QStringLiteral("actiondegrees_minutes_seconds_dd_mm_ss_sss"))->trigger();
+    QCOMPARE(QSettings().value(QStringLiteral("MainWindow/Navigation Data Format")).toInt(), 2);
+    QVERIFY(positions->item(3, 1)->text() != decimal);
 }
 
 // Renders the main window with a real Motorola binary capture decoded into it and saves
