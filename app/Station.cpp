@@ -73,6 +73,16 @@ Station::Station(QObject *parent)
             MotorolaCommands::sendTimingCommands(m_state, *m_commands,
                                                  MotorolaCommands::TimingSettings::fromSettings(settings));
     };
+    m_detection->hooks().applyReceiverSettings = [this] { sendReceiverSettings(); };
+    m_detection->hooks().applyGarminSettings = [this] { sendGarminSettings(); };
+    m_detection->hooks().pvt6Mode = [] {
+        QSettings settings;
+        return ReceiverSettings::load(settings).emulatePvt6;
+    };
+    m_detection->hooks().localTimeMode = [] {
+        QSettings settings;
+        return ReceiverSettings::load(settings).localTime;
+    };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
 }
@@ -205,6 +215,43 @@ void Station::sendGpsRxCommand(const QByteArray &command)
 {
     if (m_commands)
         m_commands->sendGpsRxCommand(command);
+}
+
+// --- receiver settings -----------------------------------------------------------------------
+
+ReceiverReferencePosition Station::referencePosition() const
+{
+    return m_referencePosition ? m_referencePosition() : ReceiverReferencePosition {};
+}
+
+void Station::applyReceiverSettings()
+{
+    if (m_state.closing)
+        return;
+    if (m_state.receiverMode == ReceiverMode::MotorolaNmea)
+        m_detection->applyMotorolaNmeaSettings();   // runs sendReceiverSettings() in binary mode
+    else
+        sendReceiverSettings();
+}
+
+void Station::sendReceiverSettings()
+{
+    QSettings store;
+    const ReceiverSettings settings = ReceiverSettings::load(store);
+    if (m_commands) {
+        ReceiverSettingsWait wait;
+        wait.timeoutMs = m_detection->timing().answerTimeoutMs;
+        ::applyReceiverSettings(m_state, settings, referencePosition(), *m_commands, wait);
+    }
+    emit receiverSettingsApplied(settings.effectiveGpsMode(), settings.localTime);
+}
+
+void Station::sendGarminSettings()
+{
+    QSettings store;
+    const ReceiverSettings settings = ReceiverSettings::load(store);
+    for (const QByteArray &sentence : ReceiverSettingsCommands::garmin(settings, referencePosition()))
+        sendGpsRxCommand(sentence);
 }
 
 // --- raw-data routing ------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "app/ReceiverState.h"
 #include "app/StationHooks.h"
 #include "receiver/DecoderContext.h"
+#include "receiver/ReceiverSettings.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -131,6 +132,16 @@ public:
     // Sends one command to the receiver through the command sink (checksum added there).
     void sendGpsRxCommand(const QByteArray &command);
 
+    // The user's receiver settings ("GpsRxDialog/...") sent for the current receiver mode; in
+    // Motorola NMEA mode by way of binary mode and back. Receiver set-up runs the same commands.
+    void applyReceiverSettings();
+    // Where the u-blox fixed position (0-D) and the Garmin initialisation take the reference
+    // position; without a source neither is sent.
+    void setReferencePositionSource(std::function<ReceiverReferencePosition()> source)
+    {
+        m_referencePosition = std::move(source);
+    }
+
 public Q_SLOTS:
     // (Re)opens the receiver port from the stored settings; with --replay, plays the capture
     // instead (once: later restarts open the stored port).
@@ -161,8 +172,14 @@ Q_SIGNALS:
     void utcDayChanged();
     // Port settings were read; the receiver mode and PPS interface are set.
     void portSettingsRead();
+    // The receiver settings were read and sent: the GPS mode (0 3-D, 1 2-D, 2 0-D) for the
+    // averaging and the local-time option for the decoders.
+    void receiverSettingsApplied(int gpsMode, bool receiverInLocalTime);
 
 private:
+    void sendReceiverSettings();
+    void sendGarminSettings();
+    ReceiverReferencePosition referencePosition() const;
     void dispatchMotorola(const QByteArray &message);
     void dispatchNmea(const QByteArray &message);
     void dispatchUblox(const QByteArray &message);
@@ -192,6 +209,7 @@ private:
     CopyOnlyClockPanel m_copyOnlyPanel;
     ClockPanelHooks *m_clockPanel = &m_copyOnlyPanel;
 
+    std::function<ReceiverReferencePosition()> m_referencePosition;
     StationLaunchOptions m_launch;
     bool m_replayStarted = false;
     bool m_soundTicks = false;        // false until the settings are restored
