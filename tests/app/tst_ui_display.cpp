@@ -6,6 +6,7 @@
 #include "app/ui/MessageBoxes.h"
 #include "app/ui/SatelliteTableView.h"
 #include "receiver/MotorolaFramer.h"
+#include "receiver/NmeaUbxFramer.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -65,6 +66,7 @@ private Q_SLOTS:
     void clockModes_data();
     void clockModes();
     void navigationFormatRewritesPositions();
+    void screenshotWithDecodedCapture_data();
     void screenshotWithDecodedCapture();
 
 private:
@@ -419,37 +421,59 @@ void TestDisplay::navigationFormatRewritesPositions()
     QVERIFY(positions->item(3, 1)->text() != decimal);
 }
 
-// Renders the main window with a real Motorola binary capture decoded into it and saves
-// screenshots/main.png in the build folder.
+// Renders the main window with a real capture decoded into it and saves the picture under
+// screenshots/ in the build folder (main.png is the one the README shows).
+void TestDisplay::screenshotWithDecodedCapture_data()
+{
+    QTest::addColumn<QString>("capture");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("picture");
+    QTest::newRow("Oncore binary") << "oncore-binary.log" << int(ReceiverMode::MotorolaBinary) << "main.png";
+    QTest::newRow("u-blox UBX") << "ublox-lea-4t.log" << int(ReceiverMode::UbloxUbx) << "main-ublox.png";
+}
+
 void TestDisplay::screenshotWithDecodedCapture()
 {
-    CHRONODE_REQUIRE_CAPTURE(bytes, "oncore-binary.log");
+    QFETCH(QString, capture);
+    QFETCH(int, mode);
+    QFETCH(QString, picture);
+    const QByteArray bytes = TestSupport::captureBytes(capture);
+    if (bytes.isEmpty())
+        QSKIP("capture not present");
+
     MainWindow w;
     w.resize(w.sizeHint().expandedTo(QSize(900, 760)));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.station().state().receiverMode = ReceiverMode::MotorolaBinary;
+    w.station().state().receiverMode = mode;
 
-    MotorolaFramer framer;
-    bool ppsPending = false;
     int frames = 0;
-    framer.feed(bytes, ppsPending, [&](const QByteArray &frame) {
-        ++frames;
+    const FrameSink sink = [&](const QByteArray &frame) {
         w.OnNewGpsText(frame);
-        if (frame.startsWith("@@Ea") || frame.startsWith("@@Ha"))
+        if (++frames % 25 == 0)
             w.OnClockTick();
-    });
-    QVERIFY(frames > 0);
+    };
+    bool ppsPending = false;
+    if (mode == ReceiverMode::MotorolaBinary) {
+        MotorolaFramer framer;
+        framer.feed(bytes, ppsPending, sink);
+    } else {
+        NmeaUbxFramer framer;
+        framer.feed(bytes, false, ppsPending, sink);
+    }
+    w.OnClockTick();
+    QVERIFY(frames > 25);
     QCoreApplication::processEvents();
 
-    // The decoders filled the table.
+    // The decoders filled the satellite table through the display.
     SatelliteTableView *table = w.satelliteTable();
-    QVERIFY(!table->cellText(1, 0).isEmpty());
     QVERIFY(w.satelliteTableModel().shownRows() > 0);
+    QVERIFY(!table->cellText(1, 0).isEmpty());
+    QVERIFY(!table->bar(1)->format().isEmpty());
 
     const QString dir = QStringLiteral(CHRONODE_BINARY_DIR) + QStringLiteral("/screenshots");
     QVERIFY(QDir().mkpath(dir));
-    const QString path = dir + QStringLiteral("/main.png");
+    const QString path = dir + QLatin1Char('/') + picture;
     QFile::remove(path);
     QVERIFY(w.grab().save(path, "PNG"));
     QVERIFY(!QImage(path).isNull());
