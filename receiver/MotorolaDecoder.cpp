@@ -49,6 +49,15 @@ int channelCNo(int model, int signal)
     return MotorolaModels::isAmuModel(model) ? MotorolaModels::amuToCNo(signal) : signal;
 }
 
+// Height above mean sea level in metres: the message's own, or for a model that leaves it zero
+// (`fillGeoid`), the ellipsoid height less the geoid separation.
+double mslHeight(double lat, double lon, double altEllipsoid, int32_t mslCm, bool fillGeoid)
+{
+    if (fillGeoid && mslCm == 0)
+        return altEllipsoid - geoidSeparation(lat, lon);
+    return mslCm / 100.0;
+}
+
 // The status pieces of the 12-channel receiver status word (@@Ha and @@Hb). Sets the fix
 // dimension for the pieces that carry one.
 QString twelveChannelStatus(uint8_t high, uint8_t low, int &fixDimension)
@@ -220,6 +229,18 @@ void MotorolaDecoder::storePosition(double lat, double lon, double altEllipsoid,
         m_ctx.averaging->updatePosition(lat, lon, altEllipsoid, altMsl);
 }
 
+void MotorolaDecoder::storeFix(double lat, double lon, double altEllipsoid, double altMsl,
+                               uint16_t speedCmPerSecond, uint16_t headingTenths, int visible,
+                               int tracked)
+{
+    if (m_ctx.averaging) {
+        m_ctx.averaging->setSpeedKnots(speedCmPerSecond * KnotsPerCmPerSecond);
+        m_ctx.averaging->setHeadingDegrees(headingTenths * 0.1);
+    }
+    storePosition(lat, lon, altEllipsoid, altMsl);
+    setCounts(visible, tracked);
+}
+
 void MotorolaDecoder::setCounts(int visible, int tracked)
 {
     ReceiverState &s = *m_ctx.state;
@@ -244,6 +265,18 @@ void MotorolaDecoder::clearChannels()
         r.svFlags = 0;
     }
     m_changes |= ChangedSatellites;
+}
+
+void MotorolaDecoder::showTwelveChannelStatus(uint8_t statusHigh, uint8_t statusLow, double dop)
+{
+    int dimension = 0;
+    const QString status = twelveChannelStatus(statusHigh, statusLow, dimension);
+    if (dimension) {
+        m_fixDimension = dimension;
+        if (m_ctx.averaging)
+            m_ctx.averaging->setFixType(dimension);
+    }
+    showStatus(status, motorolaFormat(m_fixDimension == 3 ? "PDOP = %4.1f" : "HDOP = %4.1f", dop));
 }
 
 void MotorolaDecoder::showStatus(const QString &status, const QString &dop)
@@ -285,23 +318,16 @@ QString MotorolaDecoder::decodeEaBa(QByteArrayView f, bool eight)
     const double lat = latMas / MasPerDegree;
     const double lon = lonMas / MasPerDegree;
     const double alt = altCm / 100.0;
-    double msl = mslCm / 100.0;
     const bool geoidModel = eight ? MotorolaModels::fillsGeoidEa(model)
                                   : MotorolaModels::fillsGeoidBa(model);
+    const double msl = mslHeight(lat, lon, alt, mslCm, geoidModel);
     if (geoidModel) {
-        if (mslCm == 0)
-            msl = alt - geoidSeparation(lat, lon);
         s.antennaState = (dopType >> 6) & 0x03;
         if (m_ctx.display)
             m_ctx.display->setAntennaIndicator(s.antennaState);
     }
 
-    if (m_ctx.averaging) {
-        m_ctx.averaging->setSpeedKnots(speed * KnotsPerCmPerSecond);
-        m_ctx.averaging->setHeadingDegrees(heading * 0.1);
-    }
-    storePosition(lat, lon, alt, msl);
-    setCounts(visible, tracked);
+    storeFix(lat, lon, alt, msl, speed, heading, visible, tracked);
 
     // Channels: the table is rebuilt from scratch; elevation, azimuth and rise/set survive.
     clearChannels();
@@ -423,19 +449,12 @@ QString MotorolaDecoder::decodeHa(QByteArrayView f)
     const double lat = latMas / MasPerDegree;
     const double lon = lonMas / MasPerDegree;
     const double alt = altCm / 100.0;
-    double msl = mslCm / 100.0;
-    if (MotorolaModels::fillsGeoidHa(model) && mslCm == 0)
-        msl = alt - geoidSeparation(lat, lon);
+    const double msl = mslHeight(lat, lon, alt, mslCm, MotorolaModels::fillsGeoidHa(model));
     s.antennaState = (statusLow >> 1) & 0x03;
     if (m_ctx.display)
         m_ctx.display->setAntennaIndicator(s.antennaState);
 
-    if (m_ctx.averaging) {
-        m_ctx.averaging->setSpeedKnots(speed * KnotsPerCmPerSecond);
-        m_ctx.averaging->setHeadingDegrees(heading * 0.1);
-    }
-    storePosition(lat, lon, alt, msl);
-    setCounts(visible, tracked);
+    storeFix(lat, lon, alt, msl, speed, heading, visible, tracked);
 
     clearChannels();
     for (int c = 0; c < 12; ++c) {
@@ -451,15 +470,8 @@ QString MotorolaDecoder::decodeHa(QByteArrayView f)
         r.inTrack = 1;
     }
 
-    int dimension = 0;
-    const QString status = twelveChannelStatus(statusHigh, statusLow, dimension);
-    if (dimension) {
-        m_fixDimension = dimension;
-        if (m_ctx.averaging)
-            m_ctx.averaging->setFixType(dimension);
-    }
     const double dop = dopRaw / 10.0;
-    showStatus(status, motorolaFormat(m_fixDimension == 3 ? "PDOP = %4.1f" : "HDOP = %4.1f", dop));
+    showTwelveChannelStatus(statusHigh, statusLow, dop);
 
     s.haCountdown = PrecedenceSeconds;
     s.haSeen = true;
@@ -513,25 +525,11 @@ QString MotorolaDecoder::decodeHb(QByteArrayView f)
     const double lat = latMas / MasPerDegree;
     const double lon = lonMas / MasPerDegree;
     const double alt = altCm / 100.0;
-    double msl = mslCm / 100.0;
-    if (MotorolaModels::fillsGeoidHa(s.receiverModel) && mslCm == 0)
-        msl = alt - geoidSeparation(lat, lon);
-    if (m_ctx.averaging) {
-        m_ctx.averaging->setSpeedKnots(speed * KnotsPerCmPerSecond);
-        m_ctx.averaging->setHeadingDegrees(heading * 0.1);
-    }
-    storePosition(lat, lon, alt, msl);
-    setCounts(visible, tracked);
+    const double msl = mslHeight(lat, lon, alt, mslCm, MotorolaModels::fillsGeoidHa(s.receiverModel));
+    storeFix(lat, lon, alt, msl, speed, heading, visible, tracked);
 
-    int dimension = 0;
-    const QString status = twelveChannelStatus(statusHigh, statusLow, dimension);
-    if (dimension) {
-        m_fixDimension = dimension;
-        if (m_ctx.averaging)
-            m_ctx.averaging->setFixType(dimension);
-    }
     const double dop = dopRaw / 10.0;
-    showStatus(status, motorolaFormat(m_fixDimension == 3 ? "PDOP = %4.1f" : "HDOP = %4.1f", dop));
+    showTwelveChannelStatus(statusHigh, statusLow, dop);
 
     if (!textsWanted())
         return {};

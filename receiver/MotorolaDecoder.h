@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <cstdint>
 
 struct ReceiverState;
 
@@ -58,8 +59,13 @@ private:
     void markTime(QByteArrayView f, bool roundSeconds);
     void storePosition(double lat, double lon, double altEllipsoid, double altMsl);
     void setCounts(int visible, int tracked);
+    // Speed and heading to the engine, then the position and the counts.
+    void storeFix(double lat, double lon, double altEllipsoid, double altMsl,
+                  uint16_t speedCmPerSecond, uint16_t headingTenths, int visible, int tracked);
     void clearChannels();
     void showStatus(const QString &status, const QString &dop);
+    // The 12-channel status word (@@Ha, @@Hb): its fix dimension and text, with the DOP.
+    void showTwelveChannelStatus(uint8_t statusHigh, uint8_t statusLow, double dop);
 
     QString decodeEaBa(QByteArrayView f, bool eightChannel);
     QString decodeHa(QByteArrayView f);
