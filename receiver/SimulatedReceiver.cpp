@@ -263,7 +263,7 @@ SimulatedReceiver::SimulatedReceiver(const SimulatedReceiverConfig &config)
         m_rates.insert(QByteArray(1, family) + 'n', 1);
     m_rates.insert("Bb", 1);
     if (m_config.ublox)
-        m_ublox = std::make_unique<SimulatedUblox>();
+        m_ublox = std::make_unique<SimulatedUblox>(m_config.modelName);
 }
 
 SimulatedReceiver::~SimulatedReceiver() = default;

@@ -107,8 +107,10 @@ constexpr Ubx::MessageId Outputs[] = {
 
 } // namespace
 
-SimulatedUblox::SimulatedUblox()
+SimulatedUblox::SimulatedUblox(const QString &modelName)
 {
+    if (const Model *m = modelNamed(modelName))
+        m_model = int(m - Models);
     // Factory state: the standard NMEA set once a second, no ZDA, no UBX output.
     for (const Sentence &s : Sentences)
         if (s.id != 0x08)
@@ -221,8 +223,7 @@ QByteArray SimulatedUblox::timTp(const SimulatedEpoch &e, int leapSeconds)
 
 QByteArray SimulatedUblox::monVerFrame() const
 {
-    // The model's texts; the configuration does not change them.
-    const Model &m = Models[0];
+    const Model &m = Models[m_model];
     return UbxEncoder::monVer(QString::fromLatin1(m.software), QString::fromLatin1(m.hardware),
                               { QString::fromLatin1(m.extension) });
 }
@@ -256,7 +257,7 @@ QByteArray SimulatedUblox::streamHeader(const SimulatedReceiver &rx) const
 {
     if (rate(Ubx::NmeaStd, TxtId) <= 0)
         return {};
-    const Model &m = Models[0];
+    const Model &m = Models[m_model];
     const QByteArray text = nmeaLine("GPTXT,01,01,02,u-blox ag - www.u-blox.com")
         + nmeaLine(QByteArray("GPTXT,01,01,02,HW ") + m.hardware)
         + nmeaLine(QByteArray("GPTXT,01,01,02,ROM CORE ") + m.software);

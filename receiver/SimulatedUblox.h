@@ -32,7 +32,8 @@ struct SimulatedEpoch;
 class SimulatedUblox
 {
 public:
-    SimulatedUblox();
+    // The model's identity (MON-VER, start-up texts); unknown names play the LEA-6T.
+    explicit SimulatedUblox(const QString &modelName = QString());
 
     // Fills `config` for a u-blox model name; false (config untouched) for any other name.
     static bool configure(const QString &name, SimulatedReceiverConfig &config);
@@ -79,4 +80,5 @@ private:
     bool m_timeOnly = false;
     bool m_txtPending = true;           // the start-up text goes out with the first second
     int m_pendingRate = 0;              // CFG-PRT rate, taken once the ACK has gone out
+    int m_model = 0;                    // index into the model table
 };

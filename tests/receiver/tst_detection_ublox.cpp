@@ -255,6 +255,13 @@ void TestDetectionUblox::configuredModes()
     QCOMPARE(rig.state().firmwareVersionText, QStringLiteral("7.03 (45970)"));
     QCOMPARE(outputs(rig.unit()), left);
     QCOMPARE(rig.rx.receiver().dataRate(), rate);
+
+    // What the unit now sends keeps the station's receiver time going.
+    const QDateTime before = rig.state().receiverUtcDateTime.dateTime();
+    QVERIFY(waitFor([&] {
+        const QDateTime now = rig.state().receiverUtcDateTime.dateTime();
+        return now.isValid() && (!before.isValid() || now > before);
+    }, 3000));
 }
 
 void TestDetectionUblox::silentUnitFailsTheSetUp()

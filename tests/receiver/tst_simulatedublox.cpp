@@ -80,10 +80,11 @@ void TestSimulatedUblox::modelNames_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("ublox");
     QTest::addColumn<QString>("modelName");
-    QTest::newRow("LEA-6T") << "LEA-6T" << true << "LEA-6T";
-    QTest::newRow("lower case, spaces") << " lea-4t " << true << "LEA-4T";
-    QTest::newRow("u-blox") << "u-blox" << true << "u-blox";
-    QTest::newRow("Motorola stays Motorola") << "M12+" << false << "M12+";
+    QTest::addColumn<QByteArray>("firmware");
+    QTest::newRow("LEA-6T") << "LEA-6T" << true << "LEA-6T" << QByteArray("7.03 (45970)");
+    QTest::newRow("lower case, spaces") << " lea-4t " << true << "LEA-4T" << QByteArray("5.00 (32068)");
+    QTest::newRow("u-blox") << "u-blox" << true << "u-blox" << QByteArray("7.03 (45970)");
+    QTest::newRow("Motorola stays Motorola") << "M12+" << false << "M12+" << QByteArray();
 }
 
 void TestSimulatedUblox::modelNames()
@@ -91,6 +92,7 @@ void TestSimulatedUblox::modelNames()
     QFETCH(QString, name);
     QFETCH(bool, ublox);
     QFETCH(QString, modelName);
+    QFETCH(QByteArray, firmware);
     bool ok = false;
     const SimulatedReceiverConfig c = SimulatedReceiverConfig::forModel(name, &ok);
     QVERIFY(ok);
@@ -102,6 +104,8 @@ void TestSimulatedUblox::modelNames()
     if (ublox) {
         QCOMPARE(c.channels, 16);
         QCOMPARE(rx.dataRate(), 9600);
+        // MON-VER carries the software version in its first 30 bytes.
+        QCOMPARE(rx.ublox()->monVerFrame().mid(6, 30), firmware.leftJustified(30, '\0'));
     }
 }
 
