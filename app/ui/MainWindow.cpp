@@ -11,6 +11,7 @@
 #include "receiver/NmeaDecoder.h"
 #include "receiver/ReceiverCommandChannel.h"
 #include "receiver/ReceiverDetection.h"
+#include "receiver/ReceiverSettings.h"
 #include "receiver/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "timescale/ClockPanel.h"
@@ -667,6 +668,32 @@ void MainWindow::connectReceiverDetection()
     ReceiverSetupHooks &hooks = detection->hooks();
     hooks.setTimingErrorTerms = [this](double a, double b) { averagingEngine().setTimingErrorTerms(a, b); };
     hooks.reloadAveragingSettings = [this] { m_navDialog->reloadSettings(); };
+
+    // The receiver settings reach the averaging (GPS mode) and the decoders (receiver in local
+    // time) at start-up and each time they are sent to the receiver.
+    m_station.setReferencePositionSource([this] {
+        const StationPosition ref = averagingEngine().referencePosition();
+        ReceiverReferencePosition p;
+        p.valid = ref.lat != 0.0 || ref.lon != 0.0;
+        p.latDeg = ref.lat;
+        p.lonDeg = ref.lon;
+        p.heightEllipsoidM = ref.altGps;
+        p.heightMslM = ref.altMsl;
+        return p;
+    });
+    const auto useReceiverSettings = [this](int gpsMode, bool receiverInLocalTime) {
+        averagingEngine().setGpsMode(gpsMode);
+        DecoderOptions options = m_motorolaDecoder->context().options;
+        options.receiverInLocalTime = receiverInLocalTime;
+        m_motorolaDecoder->context().options = options;
+        m_nmeaDecoder->setOptions(options);
+    };
+    connect(&m_station, &Station::receiverSettingsApplied, this, useReceiverSettings);
+    {
+        QSettings settings;
+        const ReceiverSettings stored = ReceiverSettings::load(settings);
+        useReceiverSettings(stored.effectiveGpsMode(), stored.localTime);
+    }
 
     connect(detection, &ReceiverDetection::statusText, this, [this](const QString &text) {
         m_receiverLabel->setText(text);
