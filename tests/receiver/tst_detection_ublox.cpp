@@ -172,6 +172,7 @@ class TestDetectionUblox : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void searchEndsInUbxMode_data();
     void searchEndsInUbxMode();
     void configuredModes_data();
     void configuredModes();
@@ -179,11 +180,22 @@ private Q_SLOTS:
     void ubxTimeoutIsNamedUblox();
 };
 
+void TestDetectionUblox::searchEndsInUbxMode_data()
+{
+    QTest::addColumn<int>("mismatch");
+    QTest::newRow("silent at other rates") << int(RateMismatch::Silent);
+    QTest::newRow("noise at other rates") << int(RateMismatch::Garbage);
+}
+
 void TestDetectionUblox::searchEndsInUbxMode()
 {
     // A factory-fresh unit at 9600 streams GGA, RMC, GSV...: none of it answers a Motorola
-    // probe, so the search ends with the UBX probe at 9600.
-    Rig rig(ubloxModel(), 9600, QStringLiteral("Search"));
+    // probe, nor does what the link hears of it at 4800 and 1200, so the search ends with the
+    // UBX probe at 9600.
+    QFETCH(int, mismatch);
+    SimulatedReceiverConfig config = ubloxModel();
+    config.rateMismatch = RateMismatch(mismatch);
+    Rig rig(config, 9600, QStringLiteral("Search"));
     QCOMPARE(rig.state().receiverMode, 11);
 
     QVERIFY(rig.detection().initialiseReceiver());
