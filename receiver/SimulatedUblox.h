@@ -56,7 +56,9 @@ public:
     // The frames it answers with.
     QByteArray monVerFrame() const;
     QByteArray aidHuiFrame(const SimulatedReceiver &rx, qint64 utcSecond) const;
-    // The complete frames it received, in arrival order, as "06 01" class/ID texts.
+    // The complete frames it received, in arrival order, as "06 01" class/ID texts. The owner's
+    // setIgnoredCommands() takes the same texts ({"0A 04"}: MON-VER is never answered), and its
+    // dropNextAnswers() drops UBX answers too.
     const QList<QByteArray> &receivedFrames() const { return m_received; }
 
     // GPS week and time of week (ms) of a UTC second, with the leap seconds.

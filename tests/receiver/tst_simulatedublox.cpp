@@ -65,6 +65,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void pollsEchoTheSetting();
+    void pollsOfMessages();
     void rateSwitch_data();
     void rateSwitch();
     void timingOutputsAfterSetUp();
@@ -199,6 +200,31 @@ void TestSimulatedUblox::pollsEchoTheSetting()
     got = rx.receive(sent(Ubx::frame(Ubx::Cfg, 0x31)), NowMs);
     QCOMPARE(got.left(40), Ubx::withChecksum(Ubx::frame(Ubx::Cfg, 0x31, tp5)));
     QCOMPARE(got.mid(40).toHex(), QByteArray("b5620501020006313f68"));
+}
+
+void TestSimulatedUblox::pollsOfMessages()
+{
+    // A poll is answered once with the message for the coming pulse; output stays off.
+    SimulatedReceiver rx(lea6t());
+    ReceiverState state;
+    DecoderContext ctx;
+    ctx.state = &state;
+    UbxDecoder decoder(ctx);
+    const QByteArray utc = rx.receive(sent(Ubx::frame(Ubx::Nav, 0x21)), NowMs);
+    QCOMPARE(utc, SimulatedUblox::navTimeUtc(rx.epochAt(T0), 18));
+    QVERIFY(!decoder.decodeUbxFrame(utc).isEmpty());
+    QCOMPARE(state.receiverUtcDateTime.dateTime(), QDateTime::fromSecsSinceEpoch(T0, Qt::UTC));
+    QCOMPARE(rx.ublox()->rate(Ubx::Nav, 0x21), 0);
+
+    // AID-HUI: UTC parameters valid, no leap second announced.
+    const QByteArray hui = rx.receive(sent(Ubx::aidHuiPoll()), NowMs);
+    QCOMPARE(hui.size(), 72 + 8);
+    state.leapSecondPending = 1;
+    const QString text = decoder.decodeUbxFrame(hui);
+    QVERIFY2(text.contains("utcLS = 18,") && text.contains("utcLSF = 18 ") && text.contains("LS Pending = 0,"),
+             qPrintable(text));
+    QCOMPARE(state.leapSecondPending, 0);
+    QVERIFY(state.answered(AnswerFamily::Ublox));
 }
 
 void TestSimulatedUblox::rateSwitch_data()
