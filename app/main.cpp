@@ -1,13 +1,55 @@
 #include "app/Station.h"
+#include "app/ui/DisplaySnapshot.h"
 #include "app/ui/MainWindow.h"
+#include "receiver/ReplayTransport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCursor>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QTimer>
 #include <QVersionNumber>
 
 #include <cstdio>
 #include <memory>
+
+namespace {
+
+// --dump-display: one snapshot of the window's texts a second, the file rewritten each time, so
+// a run that is cut short still leaves what it showed.
+class DisplayDump
+{
+public:
+    DisplayDump(const QString &fileName, const QWidget &window) : m_fileName(fileName), m_window(window)
+    {
+        m_elapsed.start();
+    }
+    bool take()
+    {
+        QJsonObject snapshot = DisplaySnapshot::take(m_window);
+        snapshot.insert(QStringLiteral("elapsedMs"), double(m_elapsed.elapsed()));
+        m_snapshots.append(snapshot);
+        QSaveFile file(m_fileName);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        QJsonObject root;
+        root.insert(QStringLiteral("snapshots"), m_snapshots);
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
+        return file.commit();
+    }
+
+private:
+    QString m_fileName;
+    const QWidget &m_window;
+    QElapsedTimer m_elapsed;
+    QJsonArray m_snapshots;
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -21,7 +63,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption replay(QStringLiteral("replay"),
-                                    QStringLiteral("Feed the receiver link from a recorded byte stream."),
+                                    QStringLiteral("Feed the receiver link from a recorded byte stream. Without "
+                                                   "--mode the mode follows what the recording holds."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption mode(QStringLiteral("mode"),
                                   QStringLiteral("Receiver mode: a number (2, 6, 9, ...) or its name "
@@ -30,9 +73,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption simModel(QStringLiteral("sim-model"),
                                       QStringLiteral("Receiver model the simulated receiver pretends to be."),
                                       QStringLiteral("NAME"));
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       QStringLiteral("Close the program after this many seconds."),
+                                       QStringLiteral("SECONDS"));
+    const QCommandLineOption dumpDisplay(QStringLiteral("dump-display"),
+                                         QStringLiteral("Write the window's texts (clock, time information, position "
+                                                        "and satellite tables, status bar) to FILE as JSON, once a "
+                                                        "second and when the program closes."),
+                                         QStringLiteral("FILE"));
     parser.addOption(replay);
     parser.addOption(mode);
     parser.addOption(simModel);
+    parser.addOption(quitAfter);
+    parser.addOption(dumpDisplay);
     parser.process(app);
 
     StationLaunchOptions options;
@@ -43,10 +96,54 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "chronode: unknown receiver mode \"%s\"\n", qPrintable(options.mode));
         return 2;
     }
+    if (!options.replayFile.isEmpty() && options.mode.isEmpty()) {
+        // A recording is framed by the family it holds; a Motorola one is only listened to.
+        const int suggested = ReplayTransport::suggestedModeForFile(options.replayFile);
+        if (suggested < 0) {
+            std::fprintf(stderr, "chronode: cannot read \"%s\"\n", qPrintable(options.replayFile));
+            return 2;
+        }
+        options.mode = QString::number(suggested);
+    }
+    double quitAfterSeconds = -1;
+    if (parser.isSet(quitAfter)) {
+        bool ok = false;
+        quitAfterSeconds = parser.value(quitAfter).toDouble(&ok);
+        if (!ok || !(quitAfterSeconds >= 0) || quitAfterSeconds > 2.0e6) {
+            std::fprintf(stderr, "chronode: --quit-after needs a number of seconds, not \"%s\"\n",
+                         qPrintable(parser.value(quitAfter)));
+            return 2;
+        }
+    }
 
     int result = 0;
     {
         auto window = std::make_unique<MainWindow>(nullptr, options);
+
+        std::unique_ptr<DisplayDump> dump;
+        QTimer dumpTimer;
+        if (parser.isSet(dumpDisplay)) {
+            dump = std::make_unique<DisplayDump>(parser.value(dumpDisplay), *window);
+            dumpTimer.setInterval(1000);
+            QObject::connect(&dumpTimer, &QTimer::timeout, window.get(), [&dump] { dump->take(); });
+            dumpTimer.start();
+        }
+        // The quit timer also fires inside receiver detection's waits; closing the window makes
+        // them return, and a closed window skips the event loop below.
+        QTimer quitTimer;
+        quitTimer.setSingleShot(true);
+        if (quitAfterSeconds >= 0) {
+            quitTimer.setInterval(int(quitAfterSeconds * 1000));
+            QObject::connect(&quitTimer, &QTimer::timeout, window.get(), [&] {
+                dumpTimer.stop();
+                if (dump && !dump->take())
+                    result = 1;
+                window->close();
+                QCoreApplication::exit(result);
+            });
+            quitTimer.start();
+        }
+
         QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
         window->show();
         emit window->window_loaded();

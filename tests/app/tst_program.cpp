@@ -1,0 +1,380 @@
+// The real program, run offscreen for some seconds on the simulated receiver and on a replayed
+// capture: what its window shows is read back through --dump-display and checked against what
+// the simulator meant and what the capture is known to hold.
+
+#include "TestSupport.h"
+
+#include "receiver/SimulatedReceiver.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+const QString kProgram = QStringLiteral(CHRONODE_BINARY_DIR "/chronode");
+
+// One run of the program in a home folder of its own.
+struct Run
+{
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<QProcess> process;
+    QString dumpFile;
+    QDateTime finishedUtc;
+    QJsonArray snapshots;
+    QString failure;   // why the run gave nothing to check
+
+    void start(const QStringList &arguments, double quitAfterSeconds)
+    {
+        home = std::make_unique<QTemporaryDir>();
+        QDir(home->path()).mkpath(QStringLiteral("config"));
+        QDir(home->path()).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(home->path() + QStringLiteral("/runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        dumpFile = home->path() + QStringLiteral("/display.json");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home->path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home->path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home->path() + QStringLiteral("/runtime"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.multimedia*=false"));
+        process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start(kProgram, arguments + QStringList { QStringLiteral("--quit-after"),
+                                                           QString::number(quitAfterSeconds),
+                                                           QStringLiteral("--dump-display"), dumpFile });
+    }
+
+    void finish(int timeoutMs)
+    {
+        if (!process->waitForFinished(timeoutMs)) {
+            process->kill();
+            process->waitForFinished(2000);
+            failure = QStringLiteral("the program did not quit on time");
+            return;
+        }
+        finishedUtc = QDateTime::currentDateTimeUtc();
+        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0) {
+            failure = QStringLiteral("exit code %1: %2")
+                          .arg(process->exitCode())
+                          .arg(QString::fromLocal8Bit(process->readAll().right(2000)));
+            return;
+        }
+        QFile f(dumpFile);
+        if (!f.open(QIODevice::ReadOnly)) {
+            failure = QStringLiteral("no display dump");
+            return;
+        }
+        snapshots = QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("snapshots")).toArray();
+        if (snapshots.isEmpty())
+            failure = QStringLiteral("the display dump holds no snapshot");
+    }
+};
+
+QString label(const QJsonObject &snapshot, const char *name)
+{
+    return snapshot.value(QStringLiteral("labels")).toObject().value(QLatin1String(name)).toString();
+}
+
+QList<QStringList> table(const QJsonObject &snapshot, const char *name)
+{
+    QList<QStringList> rows;
+    for (const QJsonValue &row : snapshot.value(QStringLiteral("tables")).toObject().value(QLatin1String(name)).toArray()) {
+        QStringList cells;
+        for (const QJsonValue &cell : row.toArray())
+            cells.append(cell.toString());
+        rows.append(cells);
+    }
+    return rows;
+}
+
+// The UTC second the clock panel shows: the clock label ("HH:mm.ss.mmm") on the day of the
+// time-information label (year from its date, day from "UTC Day #n"). -1 when not readable.
+qint64 shownUtcSecond(const QJsonObject &snapshot)
+{
+    static const QRegularExpression clock(QStringLiteral("^(\\d\\d):(\\d\\d)\\.(\\d\\d)\\.\\d{3}$"));
+    static const QRegularExpression year(QStringLiteral("\\d\\d-\\S+-(\\d{4})"));
+    static const QRegularExpression day(QStringLiteral("UTC Day #(\\d+)"));
+    const auto c = clock.match(label(snapshot, "ClockLabel"));
+    const QString info = label(snapshot, "TimeInfoLabel");
+    const auto y = year.match(info);
+    const auto d = day.match(info);
+    if (!c.hasMatch() || !y.hasMatch() || !d.hasMatch())
+        return -1;
+    const QDate date = QDate(y.captured(1).toInt(), 1, 1).addDays(d.captured(1).toInt() - 1);
+    const QTime time(c.captured(1).toInt(), c.captured(2).toInt(), c.captured(3).toInt());
+    if (!date.isValid() || !time.isValid())
+        return -1;
+    return QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+}
+
+// Latitude and longitude of a position-table row in the dd.ddd format ("47.36639167°").
+bool rowPosition(const QJsonObject &snapshot, int row, double &lat, double &lon)
+{
+    const QList<QStringList> rows = table(snapshot, "PositionTable");
+    if (rows.size() <= row || rows[row].size() < 3)
+        return false;
+    bool okLat = false, okLon = false;
+    QString latText = rows[row][1], lonText = rows[row][2];
+    lat = latText.remove(QChar(0x00B0)).toDouble(&okLat);
+    lon = lonText.remove(QChar(0x00B0)).toDouble(&okLon);
+    return okLat && okLon && !(lat == 0.0 && lon == 0.0);
+}
+
+struct ShownSatellite
+{
+    int prn = 0;
+    int elevation = 0;
+    int azimuth = 0;
+    int cNo = 0;
+};
+
+// The satellite rows (below the header row) that show a PRN.
+QList<ShownSatellite> shownSatellites(const QJsonObject &snapshot)
+{
+    static const QRegularExpression leadingNumber(QStringLiteral("^\\s*(-?\\d+)"));
+    QList<ShownSatellite> out;
+    const QList<QStringList> rows = table(snapshot, "SatelliteTable");
+    for (int r = 1; r < rows.size(); ++r) {
+        if (rows[r].size() < 4 || rows[r][0].trimmed().isEmpty())
+            continue;
+        ShownSatellite s;
+        s.prn = rows[r][0].trimmed().toInt();
+        s.elevation = leadingNumber.match(rows[r][1]).captured(1).toInt();
+        s.azimuth = leadingNumber.match(rows[r][2]).captured(1).toInt();
+        s.cNo = leadingNumber.match(rows[r][3]).captured(1).toInt();
+        out.append(s);
+    }
+    return out;
+}
+
+// The clock ticks: over the last `count` snapshots the shown time never goes back and
+// advances by about one second per snapshot.
+void checkClockTicks(const QJsonArray &snapshots, int count)
+{
+    QVERIFY2(snapshots.size() >= count, "too few snapshots");
+    QList<qint64> seconds;
+    for (qsizetype i = snapshots.size() - count; i < snapshots.size(); ++i) {
+        const qint64 s = shownUtcSecond(snapshots[i].toObject());
+        QVERIFY2(s >= 0, qPrintable(label(snapshots[i].toObject(), "ClockLabel")));
+        seconds.append(s);
+    }
+    for (int i = 1; i < seconds.size(); ++i)
+        QVERIFY2(seconds[i] >= seconds[i - 1], "the shown time went back");
+    const qint64 span = seconds.last() - seconds.first();
+    QVERIFY2(span >= count - 3 && span <= count + 1,
+             qPrintable(QStringLiteral("%1 s shown over %2 snapshots").arg(span).arg(count)));
+}
+
+} // namespace
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void simulatedStation_data();
+    void simulatedStation();
+    void replayedCapture();
+    void badArguments_data();
+    void badArguments();
+
+private:
+    // The runs go on side by side while the first test waits for them.
+    std::map<QString, Run> m_simRuns;
+    Run m_replay;
+    bool m_replayStarted = false;
+};
+
+// Simulated models and how long each runs: detection of a 12-channel receiver takes some 10 s,
+// of an 8-channel one (probed for the 12-channel messages first) 15 to 20 s; then at least
+// five seconds of steady output are shown.
+static const std::map<QString, double> kSimSeconds = {
+    { QStringLiteral("M12+"), 16 },
+    { QStringLiteral("UT+"), 22 },
+    { QStringLiteral("VP"), 27 },
+};
+static constexpr double kReplaySeconds = 9;
+
+void TestProgram::initTestCase()
+{
+    if (!QFileInfo(kProgram).isExecutable())
+        QFAIL(qPrintable(QStringLiteral("%1 is not built").arg(kProgram)));
+    for (const auto &[model, seconds] : kSimSeconds)
+        m_simRuns[model].start({ QStringLiteral("--sim-model"), model }, seconds);
+    const QString capture = TestSupport::capturesDir() + QStringLiteral("/oncore-binary.log");
+    if (!TestSupport::capturesDir().isEmpty() && QFileInfo::exists(capture)) {
+        // No --mode: the program takes the mode the recording calls for.
+        m_replay.start({ QStringLiteral("--replay"), capture }, kReplaySeconds);
+        m_replayStarted = true;
+    }
+    for (auto &[model, run] : m_simRuns)
+        run.finish(int(kSimSeconds.at(model) * 1000) + 30000);
+    if (m_replayStarted)
+        m_replay.finish(int(kReplaySeconds * 1000) + 30000);
+}
+
+void TestProgram::simulatedStation_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("channels");
+    for (const auto &[model, seconds] : kSimSeconds) {
+        const SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel(model);
+        QTest::newRow(qPrintable(model)) << model << config.channels;
+    }
+}
+
+void TestProgram::simulatedStation()
+{
+    QFETCH(QString, model);
+    QFETCH(int, channels);
+    const Run &run = m_simRuns.at(model);
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
+    const QJsonObject last = run.snapshots.last().toObject();
+
+    // Detection found the simulated model, with its channel count.
+    const QString receiver = label(last, "ReceiverLabel");
+    QVERIFY2(receiver.contains(model + QStringLiteral(", ")) && receiver.contains(QStringLiteral("%1 ch").arg(channels)),
+             qPrintable(receiver));
+    QCOMPARE(last.value(QStringLiteral("status")).toString(), QStringLiteral("For Help, press F1"));
+
+    // A ticking UTC clock on the computer's time.
+    checkClockTicks(run.snapshots, 5);
+    const qint64 shown = shownUtcSecond(last);
+    const qint64 lag = run.finishedUtc.toSecsSinceEpoch() - shown;
+    QVERIFY2(lag >= -2 && lag <= 4, qPrintable(QStringLiteral("clock %1 s behind the computer").arg(lag)));
+
+    // A position within seconds of the start, and at the end the station the simulator has.
+    const SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel(model);
+    qint64 firstPositionMs = -1;
+    for (const QJsonValue &v : run.snapshots) {
+        double lat = 0, lon = 0;
+        if (rowPosition(v.toObject(), 1, lat, lon)) {
+            firstPositionMs = qint64(v.toObject().value(QStringLiteral("elapsedMs")).toDouble());
+            break;
+        }
+    }
+    QVERIFY2(firstPositionMs >= 0 && firstPositionMs <= 8000,
+             qPrintable(QStringLiteral("first position after %1 ms").arg(firstPositionMs)));
+    double lat = 0, lon = 0;
+    QVERIFY(rowPosition(last, 1, lat, lon));
+    QVERIFY2(qAbs(lat - config.latitude) < 1e-4 && qAbs(lon - config.longitude) < 1e-4,
+             qPrintable(QStringLiteral("%1 %2").arg(lat, 0, 'f', 8).arg(lon, 0, 'f', 8)));
+    QVERIFY2(rowPosition(last, 2, lat, lon), "no average");
+    QVERIFY(qAbs(lat - config.latitude) < 1e-4 && qAbs(lon - config.longitude) < 1e-4);
+
+    // Satellites in the table are the simulator's, where it put them at about the shown time.
+    const QList<ShownSatellite> sats = shownSatellites(last);
+    QVERIFY2(sats.size() >= 4 && sats.size() <= channels, qPrintable(QString::number(sats.size())));
+    const SimulatedReceiver truth(config);
+    QSet<int> prns;
+    for (const ShownSatellite &s : sats) {
+        QVERIFY2(!prns.contains(s.prn), "a satellite shown twice");
+        prns.insert(s.prn);
+        bool matched = false;
+        for (qint64 t = shown - 2; t <= shown + 2 && !matched; ++t) {
+            const SimulatedSatellite *meant = truth.epochAt(t).satellite(s.prn);
+            matched = meant && qAbs(meant->elevation - s.elevation) <= 1
+                      && qMin(qAbs(meant->azimuth - s.azimuth), 360 - qAbs(meant->azimuth - s.azimuth)) <= 1
+                      && qAbs(meant->cNo - s.cNo) <= 2;
+        }
+        QVERIFY2(matched, qPrintable(QStringLiteral("PRN %1 el %2 az %3 C/No %4 is not in the simulated sky")
+                                         .arg(s.prn).arg(s.elevation).arg(s.azimuth).arg(s.cNo)));
+    }
+    QVERIFY2(label(last, "VisibleLabel").endsWith(QStringLiteral(" Visible")), qPrintable(label(last, "VisibleLabel")));
+}
+
+void TestProgram::replayedCapture()
+{
+    if (!m_replayStarted)
+        QSKIP("capture oncore-binary.log not present");
+    QVERIFY2(m_replay.failure.isEmpty(), qPrintable(m_replay.failure));
+    const QJsonObject last = m_replay.snapshots.last().toObject();
+
+    // Without --mode the replay is framed as Motorola binary, receive only.
+    QVERIFY2(label(last, "ReceiverLabel").contains(QStringLiteral("Rx Only")), qPrintable(label(last, "ReceiverLabel")));
+
+    // The recording's own time: its receiver reported 2000-08-25 (one GPS week roll-over back)
+    // a little after 04:50 UTC, and the shown time follows the recording second by second.
+    checkClockTicks(m_replay.snapshots, 5);
+    const qint64 shown = shownUtcSecond(last);
+    const QDateTime recorded = QDateTime(QDate(2000, 8, 25), QTime(4, 50), Qt::UTC);
+    QVERIFY2(shown >= recorded.toSecsSinceEpoch() && shown < recorded.toSecsSinceEpoch() + 120,
+             qPrintable(QDateTime::fromSecsSinceEpoch(shown, Qt::UTC).toString(Qt::ISODate)));
+
+    // Recorded at Goeteborg, 57.7 N 12.0 E.
+    double lat = 0, lon = 0;
+    QVERIFY(rowPosition(last, 1, lat, lon));
+    QVERIFY2(qAbs(lat - 57.7) < 0.05 && qAbs(lon - 12.0) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(lat).arg(lon)));
+
+    // The satellites the recording reports; the four used in the fix are shown.
+    const QSet<int> reported = { 2, 5, 7, 8, 9, 13, 15, 16, 18, 21, 27, 28, 30 };
+    QSet<int> shownPrns;
+    for (const ShownSatellite &s : shownSatellites(last)) {
+        QVERIFY2(reported.contains(s.prn), qPrintable(QString::number(s.prn)));
+        QVERIFY(s.elevation >= 0 && s.elevation <= 90);
+        QVERIFY(s.azimuth >= 0 && s.azimuth < 360);
+        shownPrns.insert(s.prn);
+    }
+    for (int used : { 7, 9, 21, 27 })
+        QVERIFY2(shownPrns.contains(used), qPrintable(QString::number(used)));
+}
+
+void TestProgram::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown mode") << QStringList { QStringLiteral("--mode"), QStringLiteral("12") } << 2
+                                  << QStringLiteral("unknown receiver mode \"12\"");
+    QTest::newRow("unknown mode name") << QStringList { QStringLiteral("--mode"), QStringLiteral("Garmin") } << 2
+                                       << QStringLiteral("unknown receiver mode \"Garmin\"");
+    QTest::newRow("missing replay file")
+        << QStringList { QStringLiteral("--replay"), QStringLiteral("/nonexistent/capture.log") } << 2
+        << QStringLiteral("cannot read \"/nonexistent/capture.log\"");
+    QTest::newRow("quit-after not a number") << QStringList { QStringLiteral("--quit-after"), QStringLiteral("soon") }
+                                             << 2 << QStringLiteral("--quit-after needs a number of seconds");
+    QTest::newRow("quit-after negative") << QStringList { QStringLiteral("--quit-after"), QStringLiteral("-1") } << 2
+                                         << QStringLiteral("--quit-after needs a number of seconds");
+    QTest::newRow("dump file cannot be written")
+        << QStringList { QStringLiteral("--quit-after"), QStringLiteral("0"), QStringLiteral("--dump-display"),
+                         QStringLiteral("/nonexistent/display.json") }
+        << 1 << QString();
+}
+
+void TestProgram::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.multimedia*=false"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(kProgram, arguments);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    if (!message.isEmpty())
+        QVERIFY2(QString::fromLocal8Bit(process.readAllStandardError()).contains(message),
+                 qPrintable(message));
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
