@@ -123,10 +123,7 @@ void MotorolaFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSin
     while (i < n) {
         switch (m_state) {
         case 0: {
-            if (ppsPending) {
-                sink(ppsMarker());
-                ppsPending = false;
-            }
+            emitPendingPps(ppsPending, sink);
             m_expectedLength = 0;
             m_bbExtended = false;
             const void *at = std::memchr(p + i, '@', static_cast<size_t>(n - i));

@@ -48,3 +48,12 @@ private:
 
 // The marker put into the message stream after a 1PPS edge.
 inline QByteArray ppsMarker() { return QByteArrayLiteral("-- PPS --"); }
+
+// Emits the marker when a pulse is pending, at the message boundary the framer is at.
+inline void emitPendingPps(bool &ppsPending, const FrameSink &sink)
+{
+    if (ppsPending) {
+        sink(ppsMarker());
+        ppsPending = false;
+    }
+}

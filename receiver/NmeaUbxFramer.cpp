@@ -77,10 +77,7 @@ void NmeaUbxFramer::feed(QByteArrayView bytes, bool nmeaOnly, bool &ppsPending, 
     while (i < n) {
         switch (m_state) {
         case 0: {
-            if (ppsPending) {
-                sink(ppsMarker());
-                ppsPending = false;
-            }
+            emitPendingPps(ppsPending, sink);
             m_accumulator.resize(0);
             qsizetype j = i;
             if (nmeaOnly) {
