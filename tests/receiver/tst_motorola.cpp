@@ -3,7 +3,7 @@
 #include "receiver/MotorolaDecoder.h"
 #include "receiver/MotorolaFrame.h"
 #include "receiver/MotorolaModels.h"
-#include "RecordingAveraging.h"
+#include "MotorolaFixture.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -80,33 +80,7 @@ QByteArray cjFrame(const QByteArray &model, const QByteArray &maker = "COPYRIGHT
     return t;
 }
 
-struct Fixture
-{
-    ReceiverState state;
-    RecordingAveraging averaging;
-    RecordingDisplay display;
-    MotorolaDecoder decoder;
-    explicit Fixture(int model = M::UT, bool texts = true)
-        : decoder(context(texts))
-    {
-        state.receiverModel = model;
-    }
-    DecoderContext context(bool texts)
-    {
-        DecoderContext c;
-        c.state = &state;
-        c.averaging = &averaging;
-        c.display = &display;
-        c.options.alwaysBuildTexts = texts;
-        return c;
-    }
-    QString decode(const QByteArray &f) { return decoder.decodeMotorolaFrame(f); }
-    void tick(int n)
-    {
-        for (int i = 0; i < n; ++i)
-            MotorolaDecoder::countDownPrecedence(state);
-    }
-};
+using Fixture = MotorolaFixture;
 
 } // namespace
 

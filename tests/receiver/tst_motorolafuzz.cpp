@@ -7,7 +7,7 @@
 #include "receiver/MotorolaFrame.h"
 #include "receiver/MotorolaFramer.h"
 #include "receiver/StreamFramer.h"
-#include "RecordingAveraging.h"
+#include "MotorolaFixture.h"
 #include "TestSupport.h"
 
 #include <QRandomGenerator>
@@ -36,25 +36,12 @@ QByteArray randomBytes(QRandomGenerator &rng, qsizetype n)
     return b;
 }
 
-struct Harness
+struct Harness : MotorolaFixture
 {
-    ReceiverState state;
-    RecordingAveraging averaging;
-    RecordingDisplay display;
-    MotorolaDecoder decoder;
     qsizetype longestText = 0;
     Harness()
-        : decoder(context())
+        : MotorolaFixture(ReceiverModelCode::Unknown)
     {
-    }
-    DecoderContext context()
-    {
-        DecoderContext c;
-        c.state = &state;
-        c.averaging = &averaging;
-        c.display = &display;
-        c.options.alwaysBuildTexts = true;
-        return c;
     }
     void decode(const QByteArray &f)
     {

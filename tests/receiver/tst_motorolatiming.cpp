@@ -1,7 +1,7 @@
 #include "app/ReceiverState.h"
 #include "receiver/MotorolaDecoder.h"
 #include "receiver/MotorolaFrame.h"
-#include "RecordingAveraging.h"
+#include "MotorolaFixture.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -28,25 +28,13 @@ QByteArray enFrame(uint8_t sawtooth)
     return b.wireLength(69).body();
 }
 
-struct Fixture
+// Timing messages go to the state and the display only: no averaging engine.
+struct Fixture : MotorolaFixture
 {
-    ReceiverState state;
-    RecordingDisplay display;
-    MotorolaDecoder decoder;
     explicit Fixture(int model = M::UT, bool texts = true)
-        : decoder(context(texts))
+        : MotorolaFixture(model, texts, false)
     {
-        state.receiverModel = model;
     }
-    DecoderContext context(bool texts)
-    {
-        DecoderContext c;
-        c.state = &state;
-        c.display = &display;
-        c.options.alwaysBuildTexts = texts;
-        return c;
-    }
-    QString decode(const QByteArray &f) { return decoder.decodeMotorolaFrame(f); }
 };
 
 } // namespace
