@@ -1,6 +1,7 @@
 #include "timescale/TimeScales.h"
 
 #include <QTime>
+#include <cstddef>
 
 namespace TimeScales {
 
@@ -22,6 +23,15 @@ double daysSince(const QDate &epoch, const QDateTime &utc)
         return 0.0;
     const qint64 days = epoch.daysTo(u.date());
     return static_cast<double>(days) + u.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// names[index], or names[0] (the "Illegal ..." text) for an index outside 1..N-1.
+template<std::size_t N>
+QString nameAt(const char *const (&names)[N], int index)
+{
+    if (index < 1 || index >= int(N))
+        index = 0;
+    return QString::fromLatin1(names[index]);
 }
 
 } // namespace
@@ -95,9 +105,7 @@ QString monthName(int month)
         "Illegal month", "January", "February", "March", "April", "May", "June",
         "July", "August", "September", "October", "November", "December",
     };
-    if (month < 1 || month > 12)
-        month = 0;
-    return QString::fromLatin1(names[month]);
+    return nameAt(names, month);
 }
 
 QString shortMonthName(int month)
@@ -106,9 +114,7 @@ QString shortMonthName(int month)
         "Illegal month", "Jan", "Feb", "Mar", "Apr", "May", "Jun",
         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec",
     };
-    if (month < 1 || month > 12)
-        month = 0;
-    return QString::fromLatin1(names[month]);
+    return nameAt(names, month);
 }
 
 QString dayName(int day)
@@ -117,9 +123,7 @@ QString dayName(int day)
         "Illegal day", "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
         "Saturday",
     };
-    if (day < 1 || day > 7)
-        day = 0;
-    return QString::fromLatin1(names[day]);
+    return nameAt(names, day);
 }
 
 QString shortDayName(int day)
@@ -127,9 +131,7 @@ QString shortDayName(int day)
     static const char *const names[] = {
         "Illegal day", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat",
     };
-    if (day < 1 || day > 7)
-        day = 0;
-    return QString::fromLatin1(names[day]);
+    return nameAt(names, day);
 }
 
 int sundayFirstDayOfWeek(const QDate &date)
