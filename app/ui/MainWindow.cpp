@@ -1,5 +1,6 @@
 #include "app/ui/MainWindow.h"
 
+#include "app/ReceiverTools.h"
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MessageBoxes.h"
@@ -14,6 +15,7 @@
 #include "receiver/ReceiverSettings.h"
 #include "receiver/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
+#include "receiver/ui/GpsRxDialog.h"
 #include "timescale/ClockPanel.h"
 
 #include <QAction>
@@ -165,6 +167,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_rxId = new GpsRxIdDialog(this);
     m_navDialog = new GpsNavDialog(this, &m_station.state());
     m_portDialog = new GpsPortDialog(this);
+    m_rxDialog = new GpsRxDialog(this);
     m_station.setAveraging(&averagingEngine());
     const DecoderContext context = m_station.decoderContext(this);
     m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
@@ -382,8 +385,17 @@ void MainWindow::createActions()
     });
     connect(action(QStringLiteral("actionSet_Serial_Port")), &QAction::triggered, this,
             &MainWindow::actionSet_Serial_Port_triggered);
+    connect(action(QStringLiteral("actionSet_GPS_Receiver_Interface")), &QAction::triggered, this, [this] {
+        const ReceiverState &s = m_station.state();
+        m_rxDialog->setReceiver(s.receiverMode, s.receiverModel, s.firmwareVersion);
+        m_rxDialog->open();
+    });
     connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,
             [this] { StartUpdateCheck(true); });
+    connect(action(QStringLiteral("actionReceiver_Self_Test")), &QAction::triggered, this,
+            &MainWindow::startReceiverSelfTest);
+    connect(action(QStringLiteral("actionReceiver_Self_Survey")), &QAction::triggered, this,
+            &MainWindow::startReceiverSelfSurvey);
 
     connect(m_clockGroup, &QActionGroup::triggered, this, [this](QAction *a) {
         m_clockDisplayMode = a->data().toInt();
@@ -689,6 +701,13 @@ void MainWindow::connectReceiverDetection()
         m_nmeaDecoder->setOptions(options);
     };
     connect(&m_station, &Station::receiverSettingsApplied, this, useReceiverSettings);
+    // OK in "GPS Receiver Mode Selections" sends the settings at once.
+    m_rxDialog->applyReceiverSettings = [this](const ReceiverSettings &settings) {
+        m_station.applyReceiverSettings();
+        const int mode = m_station.state().receiverMode;
+        if (mode == ReceiverMode::MotorolaBinary || mode == ReceiverMode::MotorolaNmea)
+            m_receiverLabel->setText(ReceiverSettingsCommands::withPvt6Suffix(m_receiverLabel->text(), settings.emulatePvt6));
+    };
     {
         QSettings settings;
         const ReceiverSettings stored = ReceiverSettings::load(settings);
@@ -826,6 +845,29 @@ void MainWindow::actionReceiver_ID_Message_triggered()
 {
     m_rxId->show();
     m_rxId->raise();
+}
+
+static ReceiverTools::AskUser askWithBoxes(QWidget *parent)
+{
+    return [parent](const ReceiverTools::Prompt &prompt) {
+        if (!prompt.question) {
+            MessageBoxes::information(parent, prompt.title, prompt.text);
+            return false;
+        }
+        return MessageBoxes::question(parent, prompt.title, prompt.text) == QMessageBox::Yes;
+    };
+}
+
+void MainWindow::startReceiverSelfTest()
+{
+    if (ReceiverCommandSink *sink = m_station.commandSink())
+        ReceiverTools::startReceiverSelfTest(m_station.state(), *sink, askWithBoxes(this));
+}
+
+void MainWindow::startReceiverSelfSurvey()
+{
+    if (ReceiverCommandSink *sink = m_station.commandSink())
+        ReceiverTools::startReceiverSelfSurvey(m_station.state(), *sink, askWithBoxes(this));
 }
 
 void MainWindow::actionToolbar_triggered(bool checked)

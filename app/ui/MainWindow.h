@@ -29,6 +29,7 @@ class GpsRxIdDialog;
 class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
+class GpsRxDialog;
 class ReceiverDetection;
 class MotorolaDecoder;
 class NmeaDecoder;
@@ -50,6 +51,7 @@ public:
     Station &station() { return m_station; }
     AveragingEngine &averagingEngine();
     GpsNavDialog *gpsNavDialog() const { return m_navDialog; }
+    GpsRxDialog *gpsRxDialog() const { return m_rxDialog; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
     bool closing() const { return m_station.closing(); }
 
@@ -135,6 +137,9 @@ public Q_SLOTS:
     void actionGps_Raw_Data_triggered();
     void actionReceiver_ID_Message_triggered();
     void actionToolbar_triggered(bool checked);
+    // Tools menu: the receiver's own self test and self survey, after asking the user.
+    void startReceiverSelfTest();
+    void startReceiverSelfSurvey();
     // Runs the port dialog; on OK re-reads the port settings and reconnects the receiver.
     void actionSet_Serial_Port_triggered();
     // After the port settings changed: a pure rate change is negotiated with the receiver,
@@ -179,6 +184,7 @@ private:
     GpsRxIdDialog *m_rxId = nullptr;
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
+    GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -1,12 +1,18 @@
 #include "TestSupport.h"
 
 #include "app/ReceiverState.h"
+#include "app/Station.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/MessageBoxes.h"
+#include "averaging/AveragingEngine.h"
+#include "averaging/ui/GpsNavDialog.h"
 #include "receiver/ReceiverSettings.h"
 #include "receiver/ui/GpsRxDialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -23,6 +29,7 @@ private Q_SLOTS:
     void restoreButtonsResetTheirGroupOnly();
     void constellationRules_data();
     void constellationRules();
+    void mainWindowMenuAppliesSettings();
 };
 
 void TestGpsRxDialog::showsDefaultButtonsWhenNothingStored()
@@ -159,6 +166,39 @@ void TestGpsRxDialog::constellationRules()
         c->setChecked(false);
     QVERIFY(d.ConstellationRuleLabel->text().isEmpty());
     QVERIFY(d.OkButton->isEnabled());
+}
+
+// The main window's menu opens the dialog; the stored navigation mode reaches the averaging at
+// start-up and again when OK applies a new one.
+void TestGpsRxDialog::mainWindowMenuAppliesSettings()
+{
+    TestSupport::TemporarySettings temp;
+    MessageBoxes::setHandler([](const MessageBoxes::Box &) { return QMessageBox::Ok; });
+    {
+        QSettings s;
+        s.setValue(QStringLiteral("GpsPortDialog/GPS Serial Port"), QStringLiteral("OFF"));
+        s.setValue(ReceiverSettings::keyGpsMode(), 2);
+    }
+    {
+        MainWindow w;
+        w.setReceiverConnector([] {});
+        QCOMPARE(w.gpsNavDialog()->engine().gpsMode(), 2);
+        QList<int> applied;
+        connect(&w.station(), &Station::receiverSettingsApplied, this, [&](int mode, bool) { applied << mode; });
+
+        w.action(QStringLiteral("actionSet_GPS_Receiver_Interface"))->trigger();
+        GpsRxDialog *d = w.gpsRxDialog();
+        QVERIFY(d);
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->GpsModeGroup->checkedId(), 2);
+        d->GpsModeGroup->button(1)->click();
+        d->accept();
+        QCOMPARE(applied, QList<int> { 1 });
+        QCOMPARE(w.gpsNavDialog()->engine().gpsMode(), 1);
+        QCOMPARE(QSettings().value(ReceiverSettings::keyGpsMode()).toInt(), 1);
+        w.station().setClosing();
+    }
+    MessageBoxes::setHandler({});
 }
 
 QTEST_MAIN(TestGpsRxDialog)
