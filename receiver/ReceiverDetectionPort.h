@@ -36,8 +36,6 @@ public:
     void setMode(int mode) override;
     bool minimizeInitialization() const override;
 
-    void setRestartLink(std::function<void()> restartLink) { m_restartLink = std::move(restartLink); }
-
     static QString badRateText(int rate);
     static QString badModeText(int mode);
 

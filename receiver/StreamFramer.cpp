@@ -22,21 +22,6 @@ void StreamFramer::reset()
     m_nmeaUbx.reset();
 }
 
-bool StreamFramer::framesAnything(int receiverMode)
-{
-    switch (receiverMode) {
-    case ReceiverMode::MotorolaNmea:
-    case ReceiverMode::MotorolaBinary:
-    case ReceiverMode::MotorolaBinaryRxOnly:
-    case ReceiverMode::GenericNmea:
-    case ReceiverMode::UbloxUbx:
-    case ReceiverMode::UbloxNmea:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void StreamFramer::feed(QByteArrayView bytes, const FrameSink &sink)
 {
     bool ppsPending = false;

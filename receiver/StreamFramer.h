@@ -21,8 +21,6 @@ public:
     void feed(QByteArrayView bytes, bool &ppsPending, const FrameSink &sink);
 
     void reset();
-    // Whether a mode frames anything at all.
-    static bool framesAnything(int receiverMode);
 
     MotorolaFramer &motorola() { return m_motorola; }
     NmeaUbxFramer &nmeaUbx() { return m_nmeaUbx; }
