@@ -96,6 +96,17 @@ public:
                 cellsChanged = true;
             }
         }
+        // The grid locator of the current position, above the row names, once there is one.
+        const AveragingEngine &engine = m_window.averagingEngine();
+        const StationPosition current = engine.currentPosition();
+        if (current.lat != 0.0 || current.lon != 0.0) {
+            const QString locator = engine.gridLocator();
+            if (locator != m_shownLocator) {
+                m_shownLocator = locator;
+                m_window.m_positionTable->setItem(0, 0, new QTableWidgetItem(locator));
+                cellsChanged = true;
+            }
+        }
         if (cellsChanged)
             m_window.m_positionTable->resizeColumnsToContents();
     }
@@ -123,6 +134,7 @@ public:
 private:
     MainWindow &m_window;
     ClockPanel m_panel;
+    QString m_shownLocator;
 };
 
 MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)

@@ -274,6 +274,8 @@ void TestProgram::simulatedStation()
              qPrintable(QStringLiteral("%1 %2").arg(lat, 0, 'f', 8).arg(lon, 0, 'f', 8)));
     QVERIFY2(rowPosition(last, 2, lat, lon), "no average");
     QVERIFY(qAbs(lat - config.latitude) < 1e-4 && qAbs(lon - config.longitude) < 1e-4);
+    // Its grid locator (47.366389 N 8.548611 E, metres of noise stay inside the square).
+    QCOMPARE(table(last, "PositionTable").value(0).value(0), QStringLiteral("JN47gi.57"));
 
     // Satellites in the table are the simulator's, where it put them at about the shown time.
     const QList<ShownSatellite> sats = shownSatellites(last);
@@ -318,6 +320,7 @@ void TestProgram::replayedCapture()
     double lat = 0, lon = 0;
     QVERIFY(rowPosition(last, 1, lat, lon));
     QVERIFY2(qAbs(lat - 57.7) < 0.05 && qAbs(lon - 12.0) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(lat).arg(lon)));
+    QCOMPARE(table(last, "PositionTable").value(0).value(0), QStringLiteral("JO67ar.21"));
 
     // The satellites the recording reports; the four used in the fix are shown.
     const QSet<int> reported = { 2, 5, 7, 8, 9, 13, 15, 16, 18, 21, 27, 28, 30 };
