@@ -170,6 +170,17 @@ int beidouId(int prn)
     return prn <= 5 ? 158 + prn : 27 + prn;   // 1-5 -> 159-163, 6-37 -> 33-64
 }
 
+// The comma-separated fields of a sentence, without its checksum (the link has already
+// verified it). Never empty: the first field is the header.
+QList<QByteArray> sentenceFields(const QByteArray &sentence)
+{
+    QByteArray body = sentence;
+    const qsizetype star = body.indexOf('*');
+    if (star >= 0)
+        body.truncate(star);
+    return body.split(',');
+}
+
 } // namespace
 
 NmeaDecoder::NmeaDecoder(const DecoderContext &context)
@@ -249,12 +260,7 @@ bool NmeaDecoder::decodeNmeaSentence(const QByteArray &sentence)
     m_displayText.clear();
     m_lastWarning.clear();
 
-    // Fields without the checksum: the link has already verified it.
-    QByteArray body = sentence;
-    const qsizetype star = body.indexOf('*');
-    if (star >= 0)
-        body.truncate(star);
-    const Fields f = body.split(',');
+    const Fields f = sentenceFields(sentence);
     const QByteArray header = f.at(0);
 
     if (header.size() == 6) {
@@ -399,11 +405,7 @@ void NmeaDecoder::decodeZda(const Fields &f)
 NmeaGgaFix NmeaDecoder::parseGga(const QByteArray &sentence)
 {
     NmeaGgaFix fix;
-    QByteArray body = sentence;
-    const qsizetype star = body.indexOf('*');
-    if (star >= 0)
-        body.truncate(star);
-    const Fields f = body.split(',');
+    const Fields f = sentenceFields(sentence);
     const QByteArray header = f.at(0);
     if (header.size() != 6 || !header.startsWith('$') || header.mid(3) != "GGA")
         return fix;
