@@ -142,6 +142,7 @@ private Q_SLOTS:
     void saveLoadRoundTrip();
     void applyUpdatesState();
     void awaitedAnswerEndsTheWait();
+    void stationSendsStoredSettings();
     void stationKeepsLivingAfterSetUp_data();
     void stationKeepsLivingAfterSetUp();
 };
@@ -568,6 +569,55 @@ void TestReceiverSettings::awaitedAnswerEndsTheWait()
     applyReceiverSettings(s, ReceiverSettings(), {}, sink, wait);
     QVERIFY(t.elapsed() >= 55);
     QCOMPARE(sink.sent, commandsFor(ReceiverSettings(), s));
+}
+
+// The station reads the stored settings each time, sends them through its command sink and
+// reports the navigation mode and the local-time option; the detection hooks use the same.
+void TestReceiverSettings::stationSendsStoredSettings()
+{
+    TestSupport::TemporarySettings temp;
+    {
+        QSettings s;
+        ReceiverSettings stored = customSettings();
+        stored.localTime = true;
+        stored.emulatePvt6 = true;
+        stored.save(s);
+    }
+    Station station;
+    RecordingSink sink;
+    station.setCommandSink(&sink);
+    station.detection().setTiming({ 50, 50, 5 });
+    const ReceiverReferencePosition ref { true, -33.8568, -151.2153, 79.6, 39.6 };
+    station.setReferencePositionSource([ref] { return ref; });
+    QList<QPair<int, bool>> applied;
+    connect(&station, &Station::receiverSettingsApplied, this,
+            [&](int mode, bool local) { applied << qMakePair(mode, local); });
+
+    ReceiverState &s = station.state();
+    s.receiverMode = ReceiverMode::MotorolaBinary;
+    s.receiverModel = ReceiverModelCode::M12Plus;
+    s.channelCount = 12;
+    station.applyReceiverSettings();
+    QSettings store;
+    const ReceiverSettings stored = ReceiverSettings::load(store);
+    QCOMPARE(sink.sent, commandsFor(stored, s));
+    QCOMPARE(applied, (QList<QPair<int, bool>> { { 1, true } }));
+    QCOMPARE(s.channelCountUsed, 6);
+
+    // u-blox: the same hook sends CFG-NAV5 (Marine) and the time mode.
+    sink.sent.clear();
+    s.receiverMode = ReceiverMode::UbloxUbx;
+    station.detection().hooks().applyReceiverSettings();
+    QCOMPARE(sink.sent, commandsFor(stored, s, ref));
+    QCOMPARE(int(uint8_t(sink.sent.first().at(8))), 0x05);
+
+    // Garmin and the description options.
+    sink.sent.clear();
+    station.detection().hooks().applyGarminSettings();
+    QCOMPARE(sink.sent, ReceiverSettingsCommands::garmin(stored, ref));
+    QVERIFY(station.detection().hooks().pvt6Mode());
+    QVERIFY(station.detection().hooks().localTimeMode());
+    station.setClosing();
 }
 
 // After detection the receiver goes on sending its position message, so the receiver time keeps
