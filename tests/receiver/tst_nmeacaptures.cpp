@@ -329,7 +329,8 @@ void TestNmeaCaptures::truncatedSentencesNeverBreakTheState()
         }
     }
     qInstallMessageHandler(previousHandler);
-    QVERIFY(fed > 1000);
+    // Every prefix of every sample went in: far more with the real captures present.
+    QVERIFY(fed > (TestSupport::capturesDir().isEmpty() ? 100 : 1000));
     checkInvariants(state);
 }
 
