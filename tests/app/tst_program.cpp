@@ -187,6 +187,7 @@ private Q_SLOTS:
     void initTestCase();
     void simulatedStation_data();
     void simulatedStation();
+    void replayedCapture_data();
     void replayedCapture();
     void badArguments_data();
     void badArguments();
@@ -194,8 +195,7 @@ private Q_SLOTS:
 private:
     // The runs go on side by side while the first test waits for them.
     std::map<QString, Run> m_simRuns;
-    Run m_replay;
-    bool m_replayStarted = false;
+    std::map<QString, Run> m_replays;   // by capture file; none when the captures are absent
 };
 
 // Simulated models and how long each runs: detection of a 12-channel receiver takes some 10 s,
@@ -206,24 +206,31 @@ static const std::map<QString, double> kSimSeconds = {
     { QStringLiteral("UT+"), 22 },
     { QStringLiteral("VP"), 27 },
 };
-static constexpr double kReplaySeconds = 9;
+// Long enough for the recordings (at most 12 s) to play to their end.
+static constexpr double kReplaySeconds = 16;
+static const QStringList kCaptures = { QStringLiteral("oncore-binary.log"), QStringLiteral("garmin15x.log") };
 
 void TestProgram::initTestCase()
 {
     if (!QFileInfo(kProgram).isExecutable())
         QFAIL(qPrintable(QStringLiteral("%1 is not built").arg(kProgram)));
-    for (const auto &[model, seconds] : kSimSeconds)
-        m_simRuns[model].start({ QStringLiteral("--sim-model"), model }, seconds);
-    const QString capture = TestSupport::capturesDir() + QStringLiteral("/oncore-binary.log");
-    if (!TestSupport::capturesDir().isEmpty() && QFileInfo::exists(capture)) {
+    // The default model runs as a fresh install starts: no port stored, no receiver option.
+    for (const auto &[model, seconds] : kSimSeconds) {
+        const QStringList arguments = model == SimulatedReceiverConfig::defaultModelName()
+            ? QStringList()
+            : QStringList { QStringLiteral("--sim-model"), model };
+        m_simRuns[model].start(arguments, seconds);
+    }
+    for (const QString &file : kCaptures) {
+        const QString capture = TestSupport::capturesDir() + QLatin1Char('/') + file;
         // No --mode: the program takes the mode the recording calls for.
-        m_replay.start({ QStringLiteral("--replay"), capture }, kReplaySeconds);
-        m_replayStarted = true;
+        if (!TestSupport::capturesDir().isEmpty() && QFileInfo::exists(capture))
+            m_replays[file].start({ QStringLiteral("--replay"), capture }, kReplaySeconds);
     }
     for (auto &[model, run] : m_simRuns)
         run.finish(int(kSimSeconds.at(model) * 1000) + 30000);
-    if (m_replayStarted)
-        m_replay.finish(int(kReplaySeconds * 1000) + 30000);
+    for (auto &[file, run] : m_replays)
+        run.finish(int(kReplaySeconds * 1000) + 30000);
 }
 
 void TestProgram::simulatedStation_data()
@@ -298,41 +305,93 @@ void TestProgram::simulatedStation()
     QVERIFY2(label(last, "VisibleLabel").endsWith(QStringLiteral(" Visible")), qPrintable(label(last, "VisibleLabel")));
 }
 
+// What each recording is known to hold, from its header notes and its own sentences: the
+// receiver kind the mode implies, first and last UTC second, where it was, the satellites it
+// reports and those used in its fixes.
+void TestProgram::replayedCapture_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<QDateTime>("first");
+    QTest::addColumn<QDateTime>("last");
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("tolerance");
+    QTest::addColumn<QString>("locator");
+    QTest::addColumn<QList<int>>("reported");
+    QTest::addColumn<QList<int>>("used");
+
+    // Motorola binary, receive only. The receiver reported 2000-08-25 (one GPS week roll-over
+    // back) from 04:50:00 on, twelve seconds; recorded at Goeteborg, 57.7 N 12.0 E.
+    QTest::newRow("oncore-binary") << QStringLiteral("oncore-binary.log") << QStringLiteral("Rx Only")
+                                   << QDateTime(QDate(2000, 8, 25), QTime(4, 50, 0), Qt::UTC)
+                                   << QDateTime(QDate(2000, 8, 25), QTime(4, 50, 11), Qt::UTC) << 57.7 << 12.0
+                                   << 0.05 << QStringLiteral("JO67ar.21")
+                                   << QList<int> { 2, 5, 7, 8, 9, 13, 15, 16, 18, 21, 27, 28, 30 }
+                                   << QList<int> { 7, 9, 21, 27 };
+    // Generic NMEA: RMC from 11:32:58 to 11:33:04 on 2022-10-18, moving at some 5 knots
+    // around 3238.91 N 10822.45 W; GSA lists eight satellites.
+    QTest::newRow("garmin15x") << QStringLiteral("garmin15x.log") << QStringLiteral("Generic NMEA GPS Receiver")
+                               << QDateTime(QDate(2022, 10, 18), QTime(11, 32, 58), Qt::UTC)
+                               << QDateTime(QDate(2022, 10, 18), QTime(11, 33, 4), Qt::UTC) << 32.64855
+                               << -108.37418 << 0.0005 << QString()
+                               << QList<int> { 2, 5, 6, 11, 12, 13, 15, 18, 20, 25, 29 }
+                               << QList<int> { 2, 5, 11, 12, 18, 20, 25, 29 };
+}
+
 void TestProgram::replayedCapture()
 {
-    if (!m_replayStarted)
-        QSKIP("capture oncore-binary.log not present");
-    QVERIFY2(m_replay.failure.isEmpty(), qPrintable(m_replay.failure));
-    const QJsonObject last = m_replay.snapshots.last().toObject();
+    QFETCH(QString, file);
+    QFETCH(QString, receiver);
+    QFETCH(QDateTime, first);
+    QFETCH(QDateTime, last);
+    QFETCH(double, lat);
+    QFETCH(double, lon);
+    QFETCH(double, tolerance);
+    QFETCH(QString, locator);
+    QFETCH(QList<int>, reported);
+    QFETCH(QList<int>, used);
+    if (!m_replays.count(file))
+        QSKIP("capture not present");
+    const Run &run = m_replays.at(file);
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
+    const QJsonObject end = run.snapshots.last().toObject();
 
-    // Without --mode the replay is framed as Motorola binary, receive only.
-    QVERIFY2(label(last, "ReceiverLabel").contains(QStringLiteral("Rx Only")), qPrintable(label(last, "ReceiverLabel")));
+    // Without --mode the recording is framed by the family it holds.
+    QVERIFY2(label(end, "ReceiverLabel").contains(receiver), qPrintable(label(end, "ReceiverLabel")));
 
-    // The recording's own time: its receiver reported 2000-08-25 (one GPS week roll-over back)
-    // a little after 04:50 UTC, and the shown time follows the recording second by second.
-    checkClockTicks(m_replay.snapshots, 5);
-    const qint64 shown = shownUtcSecond(last);
-    const QDateTime recorded = QDateTime(QDate(2000, 8, 25), QTime(4, 50), Qt::UTC);
-    QVERIFY2(shown >= recorded.toSecsSinceEpoch() && shown < recorded.toSecsSinceEpoch() + 120,
-             qPrintable(QDateTime::fromSecsSinceEpoch(shown, Qt::UTC).toString(Qt::ISODate)));
+    // The recording's own time, second by second, to (about) its last second.
+    QList<qint64> shown;
+    for (const QJsonValue &v : run.snapshots) {
+        const qint64 s = shownUtcSecond(v.toObject());
+        if (s >= first.toSecsSinceEpoch() && s <= last.toSecsSinceEpoch() && (shown.isEmpty() || s != shown.last()))
+            shown.append(s);
+    }
+    const qint64 span = last.toSecsSinceEpoch() - first.toSecsSinceEpoch();
+    QVERIFY2(shown.size() >= span - 2, qPrintable(QStringLiteral("%1 recorded seconds shown").arg(shown.size())));
+    for (int i = 1; i < shown.size(); ++i)
+        QVERIFY2(shown[i] - shown[i - 1] >= 1 && shown[i] - shown[i - 1] <= 2, "the shown time skipped or went back");
+    QVERIFY(shown.first() <= first.toSecsSinceEpoch() + 1);
+    QVERIFY(shownUtcSecond(end) >= last.toSecsSinceEpoch() - 1 && shownUtcSecond(end) <= last.toSecsSinceEpoch());
 
-    // Recorded at Goeteborg, 57.7 N 12.0 E.
-    double lat = 0, lon = 0;
-    QVERIFY(rowPosition(last, 1, lat, lon));
-    QVERIFY2(qAbs(lat - 57.7) < 0.05 && qAbs(lon - 12.0) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(lat).arg(lon)));
-    QCOMPARE(table(last, "PositionTable").value(0).value(0), QStringLiteral("JO67ar.21"));
+    // Where it was recorded.
+    double shownLat = 0, shownLon = 0;
+    QVERIFY(rowPosition(end, 1, shownLat, shownLon));
+    QVERIFY2(qAbs(shownLat - lat) < tolerance && qAbs(shownLon - lon) < tolerance,
+             qPrintable(QStringLiteral("%1 %2").arg(shownLat, 0, 'f', 8).arg(shownLon, 0, 'f', 8)));
+    if (!locator.isEmpty())
+        QCOMPARE(table(end, "PositionTable").value(0).value(0), locator);
 
-    // The satellites the recording reports; the four used in the fix are shown.
-    const QSet<int> reported = { 2, 5, 7, 8, 9, 13, 15, 16, 18, 21, 27, 28, 30 };
+    // The satellites it reports; those used in its fixes are all shown.
     QSet<int> shownPrns;
-    for (const ShownSatellite &s : shownSatellites(last)) {
+    for (const ShownSatellite &s : shownSatellites(end)) {
         QVERIFY2(reported.contains(s.prn), qPrintable(QString::number(s.prn)));
         QVERIFY(s.elevation >= 0 && s.elevation <= 90);
         QVERIFY(s.azimuth >= 0 && s.azimuth < 360);
         shownPrns.insert(s.prn);
     }
-    for (int used : { 7, 9, 21, 27 })
-        QVERIFY2(shownPrns.contains(used), qPrintable(QString::number(used)));
+    for (int prn : used)
+        QVERIFY2(shownPrns.contains(prn), qPrintable(QString::number(prn)));
 }
 
 void TestProgram::badArguments_data()
