@@ -204,7 +204,7 @@ private:
 static const std::map<QString, double> kSimSeconds = {
     { QStringLiteral("M12+"), 16 },
     { QStringLiteral("UT+"), 22 },
-    { QStringLiteral("VP"), 27 },
+    { QStringLiteral("VP"), 29 },
 };
 // Long enough for the recordings (at most 12 s) to play to their end.
 static constexpr double kReplaySeconds = 16;
