@@ -707,11 +707,13 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
     // f. The user's settings, the model's channels and timing noise, the timing commands.
     if (option(m_hooks.garminSettingsEnabled))
         call(m_hooks.applyGarminSettings);
-    call(m_hooks.applyReceiverSettings);
+    // The model's channel count goes in before the settings, so that a PVT6 emulation chosen
+    // there (six channels used) is not overwritten by the table.
     if (const auto t = modelTiming(model)) {
         setChannelCount(t->channels);
         setTimingTerms(10.0, t->term);
     }
+    call(m_hooks.applyReceiverSettings);
     call(m_hooks.sendTimingCommands);
     if (closing())
         return false;

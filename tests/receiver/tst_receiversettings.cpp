@@ -145,6 +145,7 @@ private Q_SLOTS:
     void stationSendsStoredSettings();
     void stationKeepsLivingAfterSetUp_data();
     void stationKeepsLivingAfterSetUp();
+    void pvt6EmulationSurvivesSetUp();
 };
 
 // --- Motorola binary -------------------------------------------------------------------------
@@ -679,6 +680,43 @@ void TestReceiverSettings::stationKeepsLivingAfterSetUp()
     QTRY_VERIFY_WITH_TIMEOUT(before.msecsTo(station.state().receiverUtcDateTime.dateTime()) >= 3000, 5000);
     const QDateTime first = station.state().receiverUtcDateTime.dateTime();
     QTRY_VERIFY_WITH_TIMEOUT(first.msecsTo(station.state().receiverUtcDateTime.dateTime()) >= 3000, 5000);
+    station.setClosing();
+}
+
+void TestReceiverSettings::pvt6EmulationSurvivesSetUp()
+{
+    // An 8-channel unit run as a PVT6: the model's channel table must not undo the six
+    // channels the settings chose.
+    TestSupport::TemporarySettings temp;
+    bool ok = false;
+    const SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel(QStringLiteral("UT+"), &ok);
+    QVERIFY(ok);
+    SimulatedReceiverTransport rx(config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), 20.0));
+    {
+        QSettings s;
+        s.setValue(GpsPortSettings::keyPort(), GpsPortSettings::simulatorPortName());
+        s.setValue(GpsPortSettings::keyDataRate(), 9600);
+        s.setValue(GpsPortSettings::keyMode(), QStringLiteral("Motorola Binary"));
+        s.setValue(GpsPortSettings::keyPpsInterface(), 0);
+        s.setValue(ReceiverSettings::keyEmulatePvt6(), true);
+    }
+    Station station;
+    station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(),
+                                                        [&rx] { return std::make_unique<SharedPort>(rx); });
+    const DecoderContext context = station.decoderContext(nullptr);
+    MotorolaDecoder motorola(context);
+    station.setMotorolaDecoder(&motorola);
+    station.commandChannel().setPauseMs(0);
+    station.detection().setTiming({ 450, 450, 5 });
+    {
+        QSettings s;
+        station.readPortSettings(s);
+    }
+    station.link().startGpsSerialPort(false);
+
+    QVERIFY(station.detection().initialiseReceiver());
+    QCOMPARE(station.state().channelCount, 8);
+    QCOMPARE(station.state().channelCountUsed, 6);
     station.setClosing();
 }
 
