@@ -2,6 +2,7 @@
 #include "app/ui/DisplaySnapshot.h"
 #include "app/ui/MainWindow.h"
 #include "receiver/ReplayTransport.h"
+#include "receiver/SimulatedReceiver.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -54,6 +55,15 @@ private:
 int main(int argc, char *argv[])
 {
     qputenv("QT_AUTO_SCREEN_SCALE_FACTOR", "1");
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // A station without a screen (a server, a container, a session over ssh) still runs: the
+    // window is drawn offscreen, and the logs, the remote link and the clock work as ever.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::fprintf(stderr, "chronode: no display, running offscreen\n");
+    }
+#endif
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
     QCoreApplication::setApplicationVersion(QVersionNumber::fromString(QStringLiteral("1.2.10")).toString());
@@ -95,6 +105,16 @@ int main(int argc, char *argv[])
     if (!options.mode.isEmpty() && Station::modeFromOption(options.mode) < 0) {
         std::fprintf(stderr, "chronode: unknown receiver mode \"%s\"\n", qPrintable(options.mode));
         return 2;
+    }
+    if (!options.simModel.isEmpty()) {
+        bool known = false;
+        SimulatedReceiverConfig::forModel(options.simModel, &known);
+        if (!known) {
+            std::fprintf(stderr, "chronode: unknown simulated receiver model \"%s\"; known models: %s\n",
+                         qPrintable(options.simModel),
+                         qPrintable(SimulatedReceiverConfig::modelNames().join(QStringLiteral(", "))));
+            return 2;
+        }
     }
     if (!options.replayFile.isEmpty() && options.mode.isEmpty()) {
         // A recording is framed by the family it holds; a Motorola one is only listened to.

@@ -34,7 +34,9 @@ struct Run
     QJsonArray snapshots;
     QString failure;   // why the run gave nothing to check
 
-    void start(const QStringList &arguments, double quitAfterSeconds)
+    // noDisplay: started as on a machine without a screen and without a platform chosen; the
+    // program is to find its way offscreen by itself.
+    void start(const QStringList &arguments, double quitAfterSeconds, bool noDisplay = false)
     {
         home = std::make_unique<QTemporaryDir>();
         QDir(home->path()).mkpath(QStringLiteral("config"));
@@ -46,7 +48,13 @@ struct Run
         env.insert(QStringLiteral("HOME"), home->path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home->path() + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home->path() + QStringLiteral("/runtime"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (noDisplay) {
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            env.remove(QStringLiteral("DISPLAY"));
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        } else {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        }
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.multimedia*=false"));
         process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
@@ -214,12 +222,12 @@ void TestProgram::initTestCase()
 {
     if (!QFileInfo(kProgram).isExecutable())
         QFAIL(qPrintable(QStringLiteral("%1 is not built").arg(kProgram)));
-    // The default model runs as a fresh install starts: no port stored, no receiver option.
+    // The default model runs as a fresh install starts: no port stored, no receiver option,
+    // and no screen.
     for (const auto &[model, seconds] : kSimSeconds) {
-        const QStringList arguments = model == SimulatedReceiverConfig::defaultModelName()
-            ? QStringList()
-            : QStringList { QStringLiteral("--sim-model"), model };
-        m_simRuns[model].start(arguments, seconds);
+        const bool asInstalled = model == SimulatedReceiverConfig::defaultModelName();
+        const QStringList arguments = asInstalled ? QStringList() : QStringList { QStringLiteral("--sim-model"), model };
+        m_simRuns[model].start(arguments, seconds, asInstalled);
     }
     for (const QString &file : kCaptures) {
         const QString capture = TestSupport::capturesDir() + QLatin1Char('/') + file;
@@ -403,6 +411,9 @@ void TestProgram::badArguments_data()
                                   << QStringLiteral("unknown receiver mode \"12\"");
     QTest::newRow("unknown mode name") << QStringList { QStringLiteral("--mode"), QStringLiteral("Garmin") } << 2
                                        << QStringLiteral("unknown receiver mode \"Garmin\"");
+    QTest::newRow("unknown simulated model")
+        << QStringList { QStringLiteral("--sim-model"), QStringLiteral("M13") } << 2
+        << QStringLiteral("unknown simulated receiver model \"M13\"; known models: M12+, UT+, VP");
     QTest::newRow("missing replay file")
         << QStringList { QStringLiteral("--replay"), QStringLiteral("/nonexistent/capture.log") } << 2
         << QStringLiteral("cannot read \"/nonexistent/capture.log\"");
