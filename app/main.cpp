@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCursor>
+#include <QDialog>
+#include <QMainWindow>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,18 +22,29 @@
 
 namespace {
 
+// The program's main window, also while it is still being built (a port error box can open
+// from its constructor).
+QWidget *mainWindowWidget()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow *>(w))
+            return w;
+    }
+    return nullptr;
+}
+
 // --dump-display: one snapshot of the window's texts a second, the file rewritten each time, so
 // a run that is cut short still leaves what it showed.
 class DisplayDump
 {
 public:
-    DisplayDump(const QString &fileName, const QWidget &window) : m_fileName(fileName), m_window(window)
-    {
-        m_elapsed.start();
-    }
+    explicit DisplayDump(const QString &fileName) : m_fileName(fileName) { m_elapsed.start(); }
     bool take()
     {
-        QJsonObject snapshot = DisplaySnapshot::take(m_window);
+        const QWidget *window = mainWindowWidget();
+        if (!window)
+            return true;
+        QJsonObject snapshot = DisplaySnapshot::take(*window);
         snapshot.insert(QStringLiteral("elapsedMs"), double(m_elapsed.elapsed()));
         m_snapshots.append(snapshot);
         QSaveFile file(m_fileName);
@@ -45,7 +58,6 @@ public:
 
 private:
     QString m_fileName;
-    const QWidget &m_window;
     QElapsedTimer m_elapsed;
     QJsonArray m_snapshots;
 };
@@ -138,30 +150,46 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        auto window = std::make_unique<MainWindow>(nullptr, options);
-
+        // Both timers run from before the window is built: a box opened by its constructor
+        // (a port that cannot be opened) must not keep an unattended run waiting.
         std::unique_ptr<DisplayDump> dump;
         QTimer dumpTimer;
         if (parser.isSet(dumpDisplay)) {
-            dump = std::make_unique<DisplayDump>(parser.value(dumpDisplay), *window);
+            dump = std::make_unique<DisplayDump>(parser.value(dumpDisplay));
             dumpTimer.setInterval(1000);
-            QObject::connect(&dumpTimer, &QTimer::timeout, window.get(), [&dump] { dump->take(); });
+            QObject::connect(&dumpTimer, &QTimer::timeout, &app, [&dump] { dump->take(); });
             dumpTimer.start();
         }
-        // The quit timer also fires inside receiver detection's waits; closing the window makes
-        // them return, and a closed window skips the event loop below.
+        // The quit timer also fires inside receiver detection's waits and inside message boxes;
+        // the boxes are dismissed, closing the window makes the waits return, and a closed
+        // window skips the event loop below.
+        bool quitRequested = false;
+        bool windowBuilt = false;
         QTimer quitTimer;
         quitTimer.setSingleShot(true);
         if (quitAfterSeconds >= 0) {
             quitTimer.setInterval(int(quitAfterSeconds * 1000));
-            QObject::connect(&quitTimer, &QTimer::timeout, window.get(), [&] {
+            QObject::connect(&quitTimer, &QTimer::timeout, &app, [&] {
+                quitRequested = true;
                 dumpTimer.stop();
                 if (dump && !dump->take())
                     result = 1;
-                window->close();
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    if (auto *box = qobject_cast<QDialog *>(w); box && box->isVisible() && box->isModal())
+                        box->reject();
+                }
+                if (QWidget *w = mainWindowWidget(); w && windowBuilt)
+                    w->close();
                 QCoreApplication::exit(result);
             });
             quitTimer.start();
+        }
+
+        auto window = std::make_unique<MainWindow>(nullptr, options);
+        windowBuilt = true;
+        if (quitRequested) {
+            window->close();
+            return result;
         }
 
         QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));

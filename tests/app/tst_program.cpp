@@ -36,10 +36,17 @@ struct Run
 
     // noDisplay: started as on a machine without a screen and without a platform chosen; the
     // program is to find its way offscreen by itself.
-    void start(const QStringList &arguments, double quitAfterSeconds, bool noDisplay = false)
+    // storedSettings: the settings file the program finds ("KTW Systems/Chronode.conf").
+    void start(const QStringList &arguments, double quitAfterSeconds, bool noDisplay = false,
+               const QByteArray &storedSettings = QByteArray())
     {
         home = std::make_unique<QTemporaryDir>();
-        QDir(home->path()).mkpath(QStringLiteral("config"));
+        QDir(home->path()).mkpath(QStringLiteral("config/KTW Systems"));
+        if (!storedSettings.isEmpty()) {
+            QFile conf(home->path() + QStringLiteral("/config/KTW Systems/Chronode.conf"));
+            if (conf.open(QIODevice::WriteOnly))
+                conf.write(storedSettings);
+        }
         QDir(home->path()).mkpath(QStringLiteral("runtime"));
         QFile::setPermissions(home->path() + QStringLiteral("/runtime"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -195,6 +202,7 @@ private Q_SLOTS:
     void initTestCase();
     void simulatedStation_data();
     void simulatedStation();
+    void unattendedRunWithBrokenPort();
     void replayedCapture_data();
     void replayedCapture();
     void badArguments_data();
@@ -204,6 +212,7 @@ private:
     // The runs go on side by side while the first test waits for them.
     std::map<QString, Run> m_simRuns;
     std::map<QString, Run> m_replays;   // by capture file; none when the captures are absent
+    Run m_brokenPort;
 };
 
 // Simulated models and how long each runs: detection of a 12-channel receiver takes some 10 s,
@@ -214,6 +223,7 @@ static const std::map<QString, double> kSimSeconds = {
     { QStringLiteral("UT+"), 22 },
     { QStringLiteral("VP"), 29 },
 };
+static constexpr double kBrokenPortSeconds = 3;
 // Long enough for the recordings (at most 12 s) to play to their end.
 static constexpr double kReplaySeconds = 16;
 static const QStringList kCaptures = { QStringLiteral("oncore-binary.log"), QStringLiteral("garmin15x.log") };
@@ -235,6 +245,10 @@ void TestProgram::initTestCase()
         if (!TestSupport::capturesDir().isEmpty() && QFileInfo::exists(capture))
             m_replays[file].start({ QStringLiteral("--replay"), capture }, kReplaySeconds);
     }
+    // A stored port that does not exist: its error box opens while the window is being built.
+    m_brokenPort.start({}, kBrokenPortSeconds, false,
+                       QByteArrayLiteral("[GpsPortDialog]\nGPS%20Serial%20Port=/dev/chronode-no-such-port\n"));
+    m_brokenPort.finish(int(kBrokenPortSeconds * 1000) + 15000);
     for (auto &[model, run] : m_simRuns)
         run.finish(int(kSimSeconds.at(model) * 1000) + 30000);
     for (auto &[file, run] : m_replays)
@@ -311,6 +325,17 @@ void TestProgram::simulatedStation()
                                          .arg(s.prn).arg(s.elevation).arg(s.azimuth).arg(s.cNo)));
     }
     QVERIFY2(label(last, "VisibleLabel").endsWith(QStringLiteral(" Visible")), qPrintable(label(last, "VisibleLabel")));
+}
+
+// Nobody is there to answer the port's error box; the run still ends on time and leaves what
+// the window showed.
+void TestProgram::unattendedRunWithBrokenPort()
+{
+    QVERIFY2(m_brokenPort.failure.isEmpty(), qPrintable(m_brokenPort.failure));
+    const QJsonObject last = m_brokenPort.snapshots.last().toObject();
+    QCOMPARE(last.value(QStringLiteral("title")).toString(), QStringLiteral("Chronode"));
+    QCOMPARE(label(last, "ClockLabel"), QStringLiteral("--:--.--.---"));
+    QVERIFY(shownSatellites(last).isEmpty());
 }
 
 // What each recording is known to hold, from its header notes and its own sentences: the
