@@ -10,36 +10,6 @@ namespace UbxEncoder {
 
 namespace {
 
-// Little-endian payload writer.
-class Writer
-{
-public:
-    Writer &u8(uint32_t v)
-    {
-        m_bytes.append(char(v & 0xFF));
-        return *this;
-    }
-    Writer &u16(uint32_t v) { return u8(v).u8(v >> 8); }
-    Writer &u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-    Writer &i32(int32_t v) { return u32(uint32_t(v)); }
-    Writer &zeros(int n)
-    {
-        m_bytes.append(QByteArray(n, '\0'));
-        return *this;
-    }
-    Writer &text(const QString &s, int width)
-    {
-        QByteArray t = s.toLatin1().left(width - 1);   // always NUL-terminated
-        t.resize(width, '\0');
-        m_bytes.append(t);
-        return *this;
-    }
-    QByteArray frame(uint8_t cls, uint8_t id) const { return Ubx::withChecksum(Ubx::frame(cls, id, m_bytes)); }
-
-private:
-    QByteArray m_bytes;
-};
-
 uint32_t hundredths(double v)
 {
     return v <= 0 ? 0u : uint32_t(qMin(65535.0, std::round(v * 100.0)));
@@ -47,10 +17,23 @@ uint32_t hundredths(double v)
 
 } // namespace
 
+PayloadWriter &PayloadWriter::text(const QString &s, int width)
+{
+    QByteArray t = s.toLatin1().left(width - 1);   // always NUL-terminated
+    t.resize(width, '\0');
+    m_bytes.append(t);
+    return *this;
+}
+
+QByteArray PayloadWriter::frame(uint8_t cls, uint8_t id) const
+{
+    return Ubx::withChecksum(Ubx::frame(cls, id, m_bytes));
+}
+
 QByteArray navTimeUtc(uint32_t iTow, const QDateTime &utc, int32_t nano, uint32_t tAcc, uint8_t valid)
 {
     const QDateTime t = utc.toUTC();
-    return Writer()
+    return PayloadWriter()
         .u32(iTow)
         .u32(tAcc)
         .i32(nano)
@@ -66,13 +49,13 @@ QByteArray navTimeUtc(uint32_t iTow, const QDateTime &utc, int32_t nano, uint32_
 
 QByteArray navTimeGps(uint32_t iTow, int16_t week, int8_t leapSeconds, uint8_t valid, int32_t fTow, uint32_t tAcc)
 {
-    return Writer().u32(iTow).i32(fTow).u16(uint16_t(week)).u8(uint8_t(leapSeconds)).u8(valid).u32(tAcc).frame(Ubx::Nav, 0x20);
+    return PayloadWriter().u32(iTow).i32(fTow).u16(uint16_t(week)).u8(uint8_t(leapSeconds)).u8(valid).u32(tAcc).frame(Ubx::Nav, 0x20);
 }
 
 QByteArray navPosLlh(uint32_t iTow, double latDeg, double lonDeg, double heightM, double mslM, uint32_t hAccMm,
                      uint32_t vAccMm)
 {
-    return Writer()
+    return PayloadWriter()
         .u32(iTow)
         .i32(int32_t(std::llround(lonDeg * 1e7)))
         .i32(int32_t(std::llround(latDeg * 1e7)))
@@ -85,12 +68,12 @@ QByteArray navPosLlh(uint32_t iTow, double latDeg, double lonDeg, double heightM
 
 QByteArray navStatus(uint32_t iTow, uint8_t gpsFix, uint8_t flags, uint32_t ttffMs, uint32_t msss)
 {
-    return Writer().u32(iTow).u8(gpsFix).u8(flags).u8(0).u8(0).u32(ttffMs).u32(msss).frame(Ubx::Nav, 0x03);
+    return PayloadWriter().u32(iTow).u8(gpsFix).u8(flags).u8(0).u8(0).u32(ttffMs).u32(msss).frame(Ubx::Nav, 0x03);
 }
 
 QByteArray navDop(uint32_t iTow, const Dops &d)
 {
-    return Writer()
+    return PayloadWriter()
         .u32(iTow)
         .u16(hundredths(d.g))
         .u16(hundredths(d.p))
@@ -104,7 +87,7 @@ QByteArray navDop(uint32_t iTow, const Dops &d)
 
 QByteArray navVelNed(uint32_t iTow, uint32_t groundSpeedCmS, double headingDeg)
 {
-    return Writer()
+    return PayloadWriter()
         .u32(iTow)
         .zeros(12)              // velN, velE, velD
         .u32(groundSpeedCmS)    // speed (3-D): the same on the ground
@@ -117,7 +100,7 @@ QByteArray navVelNed(uint32_t iTow, uint32_t groundSpeedCmS, double headingDeg)
 
 QByteArray navSvInfo(uint32_t iTow, const QList<SvChannel> &channels, uint8_t globalFlags)
 {
-    Writer w;
+    PayloadWriter w;
     const int n = int(qMin<qsizetype>(channels.size(), 255));
     w.u32(iTow).u8(uint32_t(n)).u8(globalFlags).u16(0);
     for (int i = 0; i < n; ++i) {
@@ -129,13 +112,13 @@ QByteArray navSvInfo(uint32_t iTow, const QList<SvChannel> &channels, uint8_t gl
 
 QByteArray timTp(uint32_t towMs, int32_t qErrPs, uint16_t week, uint32_t towSubMs, uint8_t flags)
 {
-    return Writer().u32(towMs).u32(towSubMs).i32(qErrPs).u16(week).u8(flags).u8(0).frame(Ubx::Tim, 0x01);
+    return PayloadWriter().u32(towMs).u32(towSubMs).i32(qErrPs).u16(week).u8(flags).u8(0).frame(Ubx::Tim, 0x01);
 }
 
 QByteArray timSvin(uint32_t durationS, uint32_t observations, bool valid, bool active, int32_t meanX, int32_t meanY,
                    int32_t meanZ, uint32_t meanV)
 {
-    return Writer()
+    return PayloadWriter()
         .u32(durationS)
         .i32(meanX)
         .i32(meanY)
@@ -150,7 +133,7 @@ QByteArray timSvin(uint32_t durationS, uint32_t observations, bool valid, bool a
 
 QByteArray monVer(const QString &software, const QString &hardware, const QStringList &extensions)
 {
-    Writer w;
+    PayloadWriter w;
     w.text(software, 30).text(hardware, 10);
     for (const QString &e : extensions)
         w.text(e, 30);
@@ -159,7 +142,7 @@ QByteArray monVer(const QString &software, const QString &hardware, const QStrin
 
 QByteArray monHw(uint8_t aStatus, uint8_t aPower, uint16_t noisePerMs, uint16_t agcCnt)
 {
-    return Writer()
+    return PayloadWriter()
         .zeros(16)         // pinSel, pinBank, pinDir, pinVal
         .u16(noisePerMs)
         .u16(agcCnt)
@@ -177,12 +160,12 @@ QByteArray monHw(uint8_t aStatus, uint8_t aPower, uint16_t noisePerMs, uint16_t 
 
 QByteArray ackAck(uint8_t cls, uint8_t id)
 {
-    return Writer().u8(cls).u8(id).frame(Ubx::Ack, 0x01);
+    return PayloadWriter().u8(cls).u8(id).frame(Ubx::Ack, 0x01);
 }
 
 QByteArray ackNak(uint8_t cls, uint8_t id)
 {
-    return Writer().u8(cls).u8(id).frame(Ubx::Ack, 0x00);
+    return PayloadWriter().u8(cls).u8(id).frame(Ubx::Ack, 0x00);
 }
 
 bool frameId(QByteArrayView frame, uint8_t &cls, uint8_t &id)

@@ -14,6 +14,31 @@
 // those UbxDecoder reads.
 namespace UbxEncoder {
 
+// Little-endian payload writer; frame() wraps the payload into a complete frame.
+class PayloadWriter
+{
+public:
+    PayloadWriter &u8(uint32_t v)
+    {
+        m_bytes.append(char(v & 0xFF));
+        return *this;
+    }
+    PayloadWriter &u16(uint32_t v) { return u8(v).u8(v >> 8); }
+    PayloadWriter &u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+    PayloadWriter &i32(int32_t v) { return u32(uint32_t(v)); }
+    PayloadWriter &zeros(int n)
+    {
+        m_bytes.append(QByteArray(n, '\0'));
+        return *this;
+    }
+    // Latin-1 text in a field of `width` bytes, cut to leave room for the closing NUL.
+    PayloadWriter &text(const QString &s, int width);
+    QByteArray frame(uint8_t cls, uint8_t id) const;
+
+private:
+    QByteArray m_bytes;
+};
+
 // NAV-TIMEUTC at a UTC time; nano is the signed fraction of the second in nanoseconds and is
 // added to `utc` truncated to the whole second. valid 0x07 = TOW, week and UTC valid.
 QByteArray navTimeUtc(uint32_t iTow, const QDateTime &utc, int32_t nano = 0, uint32_t tAcc = 10, uint8_t valid = 0x07);
