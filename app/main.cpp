@@ -199,6 +199,9 @@ int main(int argc, char *argv[])
             window->connectReceiver();
         if (window->isVisible())
             result = app.exec();
+        // Closed by the user (or the remote link): the last picture too.
+        if (dump && !quitRequested && !dump->take() && result == 0)
+            result = 1;
     }
     return result;
 }
