@@ -270,10 +270,25 @@ SimulatedReceiver::~SimulatedReceiver() = default;
 
 int SimulatedReceiver::amuForCNo(int cNo)
 {
-    for (int amu = 1; amu <= 255; ++amu)
-        if (int(20.0 * std::log10(double(amu)) + 4.6 + 0.5) >= cNo)
-            return amu;
-    return 255;
+    // The smallest signal byte the receiver's conversion turns into at least cNo, looked up in
+    // a table built once (the search costs 255 logarithms a satellite a second otherwise).
+    static const std::array<uint8_t, 64> table = [] {
+        std::array<uint8_t, 64> t {};
+        for (int c = 0; c < 64; ++c) {
+            int found = 255;
+            for (int amu = 1; amu <= 255; ++amu) {
+                if (int(20.0 * std::log10(double(amu)) + 4.6 + 0.5) >= c) {
+                    found = amu;
+                    break;
+                }
+            }
+            t[c] = uint8_t(found);
+        }
+        return t;
+    }();
+    if (cNo <= 0)
+        return 1;
+    return cNo < 64 ? table[cNo] : 255;
 }
 
 SimulatedEpoch SimulatedReceiver::epochAt(qint64 utcSecond) const
