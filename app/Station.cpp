@@ -154,6 +154,7 @@ Station::PortChange Station::classifyPortChange(const GpsPortSettings &before, c
 void Station::setLaunchOptions(const StationLaunchOptions &options)
 {
     m_launch = options;
+    m_port->setListenOnly(!options.replayFile.isEmpty());
     m_replayStarted = false;
     SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel);
 }

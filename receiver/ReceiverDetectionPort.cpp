@@ -55,6 +55,8 @@ void StoredReceiverPort::setMode(int mode)
 
 bool StoredReceiverPort::minimizeInitialization() const
 {
+    if (m_listenOnly)
+        return true;
     QSettings settings;
     return GpsPortSettings::load(settings).doNotInitialize;
 }

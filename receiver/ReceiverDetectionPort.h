@@ -35,10 +35,14 @@ public:
     void setDataRate(int rate) override;
     void setMode(int mode) override;
     bool minimizeInitialization() const override;
+    // A source that can be listened to but never answers (a replayed capture): initialisation
+    // is kept to the minimum whatever the stored option says.
+    void setListenOnly(bool listenOnly) { m_listenOnly = listenOnly; }
 
     static QString badRateText(int rate);
     static QString badModeText(int mode);
 
 private:
     std::function<void()> m_restartLink;
+    bool m_listenOnly = false;
 };

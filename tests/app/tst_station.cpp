@@ -6,6 +6,8 @@
 #include "receiver/GpsPortSettings.h"
 #include "receiver/MessageDecoders.h"
 #include "receiver/FakeTransport.h"
+#include "receiver/ReceiverCommandChannel.h"
+#include "receiver/ReceiverDetection.h"
 
 #include <QSignalSpy>
 #include <QTimeZone>
@@ -228,6 +230,7 @@ private Q_SLOTS:
     void modeFromOption_data();
     void modeFromOption();
     void linkPulsesDriveTheCycle();
+    void replayIsSetUpWithoutAnswers();
     void portChangeKinds_data();
     void portChangeKinds();
 
@@ -942,6 +945,35 @@ void TestStation::portChangeKinds()
     if (field == QLatin1String("pps"))
         after.ppsInterface = 2;
     QCOMPARE(int(Station::classifyPortChange(before, after)), expected);
+}
+
+// A recording can be listened to but never answers: a replayed u-blox capture must be set up
+// without the MON-VER wait that would end in "UBX ERROR: COM port setup failure".
+void TestStation::replayIsSetUpWithoutAnswers()
+{
+    const QString dir = TestSupport::capturesDir();
+    if (dir.isEmpty())
+        QSKIP("captures not present");
+    TestSupport::TemporarySettings temp;
+    Station station;
+    station.commandChannel().setPauseMs(0);
+    station.setLaunchOptions({ dir + QStringLiteral("/ublox-lea-4t.log"), QStringLiteral("9"), QString() });
+    {
+        QSettings settings;
+        station.readPortSettings(settings);
+    }
+    QSignalSpy sent(&station.commandChannel(), &ReceiverCommandChannel::sendGpsMessage);
+    QSignalSpy described(&station.detection(), &ReceiverDetection::receiverDescription);
+    QVERIFY(station.detection().initialiseReceiver());
+    for (const QList<QVariant> &args : sent) {
+        const QByteArray bytes = args.at(0).toByteArray();
+        // No MON-VER poll (class 0A, id 04) and no port reconfiguration (CFG-PRT 06 00).
+        QVERIFY(!bytes.startsWith(QByteArray::fromHex("b5620a04")));
+        QVERIFY(!bytes.startsWith(QByteArray::fromHex("b5620600")));
+    }
+    QVERIFY(!described.isEmpty());
+    QCOMPARE(described.last().at(0).toString(), QStringLiteral("u-blox UBX Mode"));
+    station.setClosing();
 }
 
 QTEST_GUILESS_MAIN(TestStation)
