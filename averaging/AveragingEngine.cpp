@@ -134,6 +134,13 @@ inline double advance(double n, double limit)
     return std::min(n, AveragingEngine::CounterCeiling);
 }
 
+// A weight or limit keeps its value when handed a NaN or an infinity.
+void keepIfFinite(double &field, double v)
+{
+    if (std::isfinite(v))
+        field = v;
+}
+
 } // namespace
 
 AveragingEngine::AveragingEngine(QObject *parent)
@@ -231,36 +238,12 @@ double AveragingEngine::setTimingErrorTerms(double a, double b)
     return m_timingErrorSumSquares;
 }
 
-void AveragingEngine::setHdopWeight(double v)
-{
-    if (std::isfinite(v))
-        m_hdopWeight = v;
-}
-void AveragingEngine::setVdopWeight(double v)
-{
-    if (std::isfinite(v))
-        m_vdopWeight = v;
-}
-void AveragingEngine::setTdopWeight(double v)
-{
-    if (std::isfinite(v))
-        m_tdopWeight = v;
-}
-void AveragingEngine::setPositionWeightLimit(double v)
-{
-    if (std::isfinite(v))
-        m_positionWeightLimit = v;
-}
-void AveragingEngine::setRmsWeightLimit(double v)
-{
-    if (std::isfinite(v))
-        m_rmsWeightLimit = v;
-}
-void AveragingEngine::setTimingWeightLimit(double v)
-{
-    if (std::isfinite(v))
-        m_timingWeightLimit = v;
-}
+void AveragingEngine::setHdopWeight(double v) { keepIfFinite(m_hdopWeight, v); }
+void AveragingEngine::setVdopWeight(double v) { keepIfFinite(m_vdopWeight, v); }
+void AveragingEngine::setTdopWeight(double v) { keepIfFinite(m_tdopWeight, v); }
+void AveragingEngine::setPositionWeightLimit(double v) { keepIfFinite(m_positionWeightLimit, v); }
+void AveragingEngine::setRmsWeightLimit(double v) { keepIfFinite(m_rmsWeightLimit, v); }
+void AveragingEngine::setTimingWeightLimit(double v) { keepIfFinite(m_timingWeightLimit, v); }
 
 // ---------------------------------------------------------------------------------------------
 // the averaging pass
