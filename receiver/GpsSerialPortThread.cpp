@@ -184,7 +184,7 @@ void GpsSerialPortThread::handleReadyRead()
     m_framedMode = currentMode();
     if (m_framedMode != m_lastFramedMode) {
         m_lastFramedMode = m_framedMode;
-        m_framer.setMode(m_framedMode);   // drops both partial messages
+        m_framer.setMode(m_framedMode);   // drops every partial message
     }
     if (m_inputChunk.isEmpty() || m_framedMode >= ReceiverMode::Search)
         return;

@@ -20,6 +20,7 @@ void StreamFramer::reset()
 {
     m_motorola.reset();
     m_nmeaUbx.reset();
+    m_loran.reset();
 }
 
 void StreamFramer::feed(QByteArrayView bytes, const FrameSink &sink)
@@ -43,7 +44,10 @@ void StreamFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSink 
     case ReceiverMode::UbloxNmea:
         m_nmeaUbx.feed(bytes, false, ppsPending, sink);
         break;
+    case ReceiverMode::MotorolaLoran:
+        m_loran.feed(bytes, ppsPending, sink);
+        break;
     default:
-        break;   // LORAN (0), search (11) and unused values frame nothing
+        break;   // search (11) and unused values frame nothing
     }
 }

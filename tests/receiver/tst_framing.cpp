@@ -152,8 +152,9 @@ void TestFraming::stream_data()
     }
     QTest::newRow("motorola in nmea mode ignored")
         << int(ReceiverMode::MotorolaNmea) << QList<QByteArray> { ha } << QList<QByteArray> {};
-    QTest::newRow("loran mode frames nothing")
-        << int(ReceiverMode::MotorolaLoran) << QList<QByteArray> { ha + nmea("GPZDA,1") } << QList<QByteArray> {};
+    QTest::newRow("loran mode frames text lines")
+        << int(ReceiverMode::MotorolaLoran) << QList<QByteArray> { nmea("GPZDA,1") + "T012\r\n" }
+        << QList<QByteArray> { nmeaEmitted("GPZDA,1"), "T012" };
     QTest::newRow("search mode frames nothing")
         << int(ReceiverMode::Search) << QList<QByteArray> { ha + nmea("GPZDA,1") } << QList<QByteArray> {};
 
