@@ -323,7 +323,7 @@ QList<QByteArray> garmin(const ReceiverSettings &settings, const ReceiverReferen
 
 uint8_t constellationCommandByte(uint8_t mask)
 {
-    return std::popcount(unsigned(mask)) < 2 ? ReceiverSettings::Gps : mask;
+    return std::popcount(unsigned(mask)) < 2 ? uint8_t(ReceiverSettings::Gps) : mask;
 }
 
 QString constellationProblem(uint8_t mask, bool galileoCapable)
