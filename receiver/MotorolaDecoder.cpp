@@ -277,6 +277,18 @@ void MotorolaDecoder::showTwelveChannelStatus(uint8_t statusHigh, uint8_t status
             m_ctx.averaging->setFixType(dimension);
     }
     showStatus(status, motorolaFormat(m_fixDimension == 3 ? "PDOP = %4.1f" : "HDOP = %4.1f", dop));
+
+    // The 12-channel receivers report no separate navigation flags: the fix state in the top
+    // three bits of the status word tells whether the unit navigates or holds its position.
+    int nav = -1;
+    switch (statusHigh >> 5) {
+    case 7: case 6: case 5: nav = 0; break;   // 3-D, 2-D, propagating: navigating
+    case 4: nav = 1; break;                   // position hold
+    default: break;                           // acquiring, poor geometry: unknown
+    }
+    m_ctx.state->navigationState = nav;
+    if (m_ctx.display)
+        m_ctx.display->setNavigationIndicator(nav);
 }
 
 void MotorolaDecoder::showStatus(const QString &status, const QString &dop)

@@ -362,6 +362,8 @@ void TestMotorola::haWholeMessage()
     QCOMPARE(fx.display.antenna, QList<int>{ 1 });
     QCOMPARE(fx.state.antennaState, 1);
     QCOMPARE(fx.decoder.statusText(), QStringLiteral("3-D Fix, Insufficient Satellites (<3): PDOP =  1.2"));
+    QCOMPARE(fx.display.navigation, QList<int>{ 0 });
+    QCOMPARE(fx.state.navigationState, 0);
     QCOMPARE(fx.averaging.fixTypes, QList<int>{ 3 });
     QCOMPARE(fx.averaging.speeds, QList<double>{ 123 * 0.019425 });
     QCOMPARE(fx.averaging.headings.size(), 1);
@@ -377,6 +379,11 @@ void TestMotorola::haWholeMessage()
     Fixture fx2(M::M12);
     fx2.decode(haFrame(0x8050, 1234));
     QCOMPARE(fx2.decoder.statusText(), QStringLiteral("Position Hold, Cold Start or Bad Almanac, DGPS: HDOP =  1.2"));
+    QCOMPARE(fx2.display.navigation, QList<int>{ 1 });
+    // Acquiring satellites says nothing about navigation.
+    fx2.decode(haFrame(0x6000, 1234));
+    QCOMPARE(fx2.display.navigation, (QList<int>{ 1, -1 }));
+    QCOMPARE(fx2.state.navigationState, -1);
     QCOMPARE(fx2.averaging.positions[0].altMsl, 12.34);
     QCOMPARE(fx2.state.antennaState, 0);
 }
