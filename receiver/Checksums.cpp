@@ -57,7 +57,8 @@ QByteArray hexByte(uint8_t value)
 bool nmeaSentenceValid(QByteArrayView s)
 {
     const qsizetype n = s.size();
-    if (n >= 3 && s[n - 3] == '*') {
+    // A star in the first place has nothing before it to check (and no body to read).
+    if (n >= 4 && s[n - 3] == '*') {
         static const char digits[] = "0123456789ABCDEF";
         const uint8_t x = nmeaXor(s.sliced(1, n - 4));
         return s[n - 2] == digits[x >> 4] && s[n - 1] == digits[x & 0x0F];

@@ -74,6 +74,9 @@ void TestChecksums::nmeaSentence_data()
     QTest::newRow("no star no comma") << QByteArray("$GPRMC") << false;
     QTest::newRow("star not third-last") << QByteArray("$GPRMC,1*4") << false;
     QTest::newRow("empty checksum body") << QByteArray("$*00") << true;
+    // No '$' in front of the star: nothing lies between them, and nothing may be read.
+    QTest::newRow("star first, no dollar") << QByteArray("*00") << false;
+    QTest::newRow("star first, two digits") << QByteArray("*AB") << false;
 }
 
 void TestChecksums::nmeaSentence()
