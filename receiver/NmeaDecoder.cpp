@@ -620,13 +620,14 @@ void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
 void NmeaDecoder::decodeRmc(const Fields &f)
 {
     // $--RMC,time,status,lat,N,lon,E,speed,course,ddmmyy,variation,E
+    // An empty speed or course field reads as 0.0, like every empty numeric field.
     if (m_ctx.averaging) {
         bool ok = false;
         const double speed = numberField(f, 7, &ok);
-        if (ok && !field(f, 7).isEmpty())
+        if (ok)
             m_ctx.averaging->setSpeedKnots(speed);
         const double course = numberField(f, 8, &ok);
-        if (ok && !field(f, 8).isEmpty())
+        if (ok)
             m_ctx.averaging->setHeadingDegrees(course);
     }
 

@@ -779,13 +779,17 @@ void TestNmeaDecoder::rmcAndVtgFeedSpeedAndCourse()
     QCOMPARE(rig.averaging.speeds, QList<double> { 5.3 });
     QCOMPARE(rig.averaging.headings, QList<double> { 247.1 });
     QVERIFY(rig.averaging.positions.isEmpty());   // heights come from GGA only
+    // Empty speed and course fields read as 0.0; a field that is no number is skipped.
     QVERIFY(rig.feed("GPRMC,113259,A,3238.9148,N,10822.4466,W,,,181022,,"));
-    QCOMPARE(rig.averaging.speeds.size(), 1);
-    QVERIFY(rig.feed("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"));
-    QCOMPARE(rig.averaging.speeds, (QList<double> { 5.3, 5.5 }));
-    QCOMPARE(rig.averaging.headings, (QList<double> { 247.1, 54.7 }));
-    QVERIFY(rig.feed("GPVTG,,T,,M,,N,,K,N"));
+    QCOMPARE(rig.averaging.speeds, (QList<double> { 5.3, 0.0 }));
+    QCOMPARE(rig.averaging.headings, (QList<double> { 247.1, 0.0 }));
+    QVERIFY(rig.feed("GPRMC,113300,A,3238.9148,N,10822.4466,W,x,y,181022,,"));
     QCOMPARE(rig.averaging.speeds.size(), 2);
+    QVERIFY(rig.feed("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"));
+    QCOMPARE(rig.averaging.speeds, (QList<double> { 5.3, 0.0, 5.5 }));
+    QCOMPARE(rig.averaging.headings, (QList<double> { 247.1, 0.0, 54.7 }));
+    QVERIFY(rig.feed("GPVTG,,T,,M,,N,,K,N"));
+    QCOMPARE(rig.averaging.speeds.size(), 3);
     rig.state.timeMessageMissing = true;
     QVERIFY(rig.feed("GPGLL,5209.7838,N,02048.4819,E,171245.00,A"));
     QVERIFY(rig.averaging.positions.isEmpty());
