@@ -355,13 +355,21 @@ bool NmeaDecoder::storeTime(int year, int month, int day, int hours, int minutes
     if (seconds < 60.0)
         ms = roundToSecond ? std::llround(std::floor(seconds + 0.5)) * 1000
                            : std::llround(seconds * 1000.0);
+    // The time of day is taken as a wall-clock reading: counted from midnight, a receiver in
+    // local time would be an hour off for the rest of a day on which summer time starts or ends.
+    qint64 dayMs = qint64(hours) * 3600000 + qint64(minutes) * 60000 + ms;
+    QDate onDay = date;
+    if (dayMs >= 86400000) {
+        onDay = onDay.addDays(1);
+        dayMs -= 86400000;
+    }
+    const QTime timeOfDay = QTime::fromMSecsSinceStartOfDay(int(dayMs));
     QDateTime dt;
-    const QTime midnight(0, 0);
     if (m_ctx.options.receiverInLocalTime)
-        dt = QDateTime(date, midnight, Qt::LocalTime);
+        dt = QDateTime(onDay, timeOfDay, Qt::LocalTime);
     else
-        dt = QDateTime(date, midnight, QTimeZone::utc());
-    dt = dt.addMSecs(qint64(hours) * 3600000 + qint64(minutes) * 60000 + ms).toUTC();
+        dt = QDateTime(onDay, timeOfDay, QTimeZone::utc());
+    dt = dt.toUTC();
     if (!dt.isValid())
         return false;
 

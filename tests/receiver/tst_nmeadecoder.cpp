@@ -124,6 +124,8 @@ private Q_SLOTS:
     void zdaInvalid_data();
     void zdaInvalid();
     void zdaInLocalTime();
+    void localTimeOnSummerTimeDays_data();
+    void localTimeOnSummerTimeDays();
     void ggaHeights_data();
     void ggaHeights();
     void ggaPositionAndCounts();
@@ -301,6 +303,45 @@ void TestNmeaDecoder::zdaInLocalTime()
     tzset();
     QCOMPARE(got, utc(2019, 12, 31, 22, 30, 0, 500));
     QCOMPARE(rig.state.receiverUtcDateTime.mjd(), ReceiverTime::mjdOf(QDate(2019, 12, 31)));
+}
+
+void TestNmeaDecoder::localTimeOnSummerTimeDays_data()
+{
+    // Central European zone: summer time from 02:00 on the last Sunday of March to 03:00 on
+    // the last Sunday of October (29 March and 25 October 2020).
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QDateTime>("expected");
+    QTest::newRow("ZDA spring day, before the change")
+        << QByteArray("GPZDA,013000.00,29,03,2020,,") << utc(2020, 3, 29, 0, 30, 0);
+    QTest::newRow("ZDA spring day, after the change")
+        << QByteArray("GPZDA,120000.25,29,03,2020,,") << utc(2020, 3, 29, 10, 0, 0, 250);
+    QTest::newRow("ZDA autumn day, after the change")
+        << QByteArray("GPZDA,120000.00,25,10,2020,,") << utc(2020, 10, 25, 11, 0, 0);
+    QTest::newRow("RMC spring day, rounded into the next day")
+        << QByteArray("GPRMC,235959.6,A,,,,,,,290320,,") << utc(2020, 3, 29, 22, 0, 0);
+}
+
+void TestNmeaDecoder::localTimeOnSummerTimeDays()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QDateTime, expected);
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    tzset();
+    DecoderOptions options = Rig::withTexts();
+    options.receiverInLocalTime = true;
+    Rig rig(ReceiverMode::MotorolaNmea, options);
+    const bool fed = rig.feed(raw);
+    const QDateTime got = rig.state.receiverUtcDateTime.dateTime();
+    const QString warning = rig.decoder.lastWarning();
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+    QVERIFY(fed);
+    QCOMPARE(warning, QString());
+    QCOMPARE(got, expected);
 }
 
 void TestNmeaDecoder::ggaHeights_data()
