@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "receiver/SharedReceiverPort.h"
 
 #include "app/Station.h"
 #include "receiver/GpsPortSettings.h"
@@ -26,43 +27,6 @@ constexpr double SimSpeed = 20.0;
 constexpr int AnswerMs = 450;
 constexpr int DelayPercent = 5;
 
-struct Written
-{
-    QByteArray bytes;
-    int rate;   // the port rate the bytes went out at
-};
-
-// Stands between the link and one receiver that outlives the port's re-openings (a real unit
-// keeps its rate and settings while the port is closed). Records what the link wrote.
-class SharedReceiverPort : public GpsTransport
-{
-public:
-    SharedReceiverPort(SimulatedReceiverTransport &rx, QList<Written> &log,
-                       std::function<void(const QByteArray &)> onWrite)
-        : m_rx(rx), m_log(log), m_onWrite(std::move(onWrite))
-    {
-        connect(&m_rx, &GpsTransport::readyRead, this, &GpsTransport::readyRead);
-    }
-    bool open(const GpsPortSettings &settings) override { return m_rx.open(settings); }
-    void close() override { m_rx.close(); }
-    bool isOpen() const override { return m_rx.isOpen(); }
-    QByteArray readAll() override { return m_rx.readAll(); }
-    qint64 write(const QByteArray &bytes) override
-    {
-        m_log.append({ bytes, m_rx.receiver().linkRate() });
-        if (m_onWrite)
-            m_onWrite(bytes);
-        return m_rx.write(bytes);
-    }
-    void clear() override { m_rx.clear(); }
-    int modemSignals() override { return m_rx.modemSignals(); }
-    QString name() const override { return GpsPortSettings::simulatorPortName(); }
-
-private:
-    SimulatedReceiverTransport &m_rx;
-    QList<Written> &m_log;
-    std::function<void(const QByteArray &)> m_onWrite;
-};
 
 // A receiver played by a script: each write may be answered with bytes.
 class ScriptedTransport : public GpsTransport
@@ -143,7 +107,7 @@ struct Rig
                 [this, script] { return std::make_unique<ScriptedTransport>(script, written); });
         } else {
             station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
-                return std::make_unique<SharedReceiverPort>(rx, written, [this](const QByteArray &b) {
+                return std::make_unique<SharedReceiverPort>(rx, &written, [this](const QByteArray &b) {
                     if (onWrite)
                         onWrite(b);
                 });

@@ -4,6 +4,7 @@
 // MON-VER fails the set-up. What the unit was left sending is read back from the simulation.
 
 #include "TestSupport.h"
+#include "receiver/SharedReceiverPort.h"
 
 #include "app/Station.h"
 #include "receiver/GpsPortSettings.h"
@@ -28,38 +29,6 @@ constexpr double SimSpeed = 20.0;
 constexpr int AnswerMs = 450;
 constexpr int DelayPercent = 5;
 
-struct Written
-{
-    QByteArray bytes;
-    int rate;
-};
-
-// One receiver that outlives the link's port re-openings; records what the link wrote.
-class SharedReceiverPort : public GpsTransport
-{
-public:
-    SharedReceiverPort(SimulatedReceiverTransport &rx, QList<Written> &log)
-        : m_rx(rx), m_log(log)
-    {
-        connect(&m_rx, &GpsTransport::readyRead, this, &GpsTransport::readyRead);
-    }
-    bool open(const GpsPortSettings &settings) override { return m_rx.open(settings); }
-    void close() override { m_rx.close(); }
-    bool isOpen() const override { return m_rx.isOpen(); }
-    QByteArray readAll() override { return m_rx.readAll(); }
-    qint64 write(const QByteArray &bytes) override
-    {
-        m_log.append({ bytes, m_rx.receiver().linkRate() });
-        return m_rx.write(bytes);
-    }
-    void clear() override { m_rx.clear(); }
-    int modemSignals() override { return m_rx.modemSignals(); }
-    QString name() const override { return GpsPortSettings::simulatorPortName(); }
-
-private:
-    SimulatedReceiverTransport &m_rx;
-    QList<Written> &m_log;
-};
 
 SimulatedReceiverConfig ubloxModel(int rate = 9600)
 {
@@ -90,7 +59,7 @@ struct Rig
         s.setValue(GpsPortSettings::keyMode(), modeText);
         s.setValue(GpsPortSettings::keyPpsInterface(), 0);
         station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
-            return std::make_unique<SharedReceiverPort>(rx, written);
+            return std::make_unique<SharedReceiverPort>(rx, &written);
         });
         const DecoderContext context = station.decoderContext(nullptr);
         motorola = std::make_unique<MotorolaDecoder>(context);

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "receiver/SharedReceiverPort.h"
 
 #include "app/ReceiverState.h"
 #include "app/Station.h"
@@ -91,25 +92,6 @@ public:
 };
 
 // Keeps one simulated receiver across the port's re-openings and lets the test read it.
-class SharedPort : public GpsTransport
-{
-public:
-    explicit SharedPort(SimulatedReceiverTransport &rx) : m_rx(rx)
-    {
-        connect(&m_rx, &GpsTransport::readyRead, this, &GpsTransport::readyRead);
-    }
-    bool open(const GpsPortSettings &settings) override { return m_rx.open(settings); }
-    void close() override { m_rx.close(); }
-    bool isOpen() const override { return m_rx.isOpen(); }
-    QByteArray readAll() override { return m_rx.readAll(); }
-    qint64 write(const QByteArray &bytes) override { return m_rx.write(bytes); }
-    void clear() override { m_rx.clear(); }
-    int modemSignals() override { return m_rx.modemSignals(); }
-    QString name() const override { return GpsPortSettings::simulatorPortName(); }
-
-private:
-    SimulatedReceiverTransport &m_rx;
-};
 
 } // namespace
 
@@ -651,7 +633,7 @@ void TestReceiverSettings::stationKeepsLivingAfterSetUp()
     }
     Station station;
     station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(),
-                                                        [&rx] { return std::make_unique<SharedPort>(rx); });
+                                                        [&rx] { return std::make_unique<SharedReceiverPort>(rx); });
     const DecoderContext context = station.decoderContext(nullptr);
     MotorolaDecoder motorola(context);
     NmeaDecoder nmea(context);
@@ -702,7 +684,7 @@ void TestReceiverSettings::pvt6EmulationSurvivesSetUp()
     }
     Station station;
     station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(),
-                                                        [&rx] { return std::make_unique<SharedPort>(rx); });
+                                                        [&rx] { return std::make_unique<SharedReceiverPort>(rx); });
     const DecoderContext context = station.decoderContext(nullptr);
     MotorolaDecoder motorola(context);
     station.setMotorolaDecoder(&motorola);
