@@ -25,6 +25,19 @@ inline QByteArray motorola(const char *id, QByteArray body = {}, char fill = 0)
     return f;
 }
 
+// A Motorola command as the link sends it ("@@" + identifier and parameters, checksum, CR LF),
+// with the checksum computed here, independently of the project's own checksum code.
+inline QByteArray command(const QByteArray &idAndParams)
+{
+    QByteArray c = "@@" + idAndParams;
+    uint8_t x = 0;
+    for (char ch : c)
+        x ^= uint8_t(ch);
+    c.append(char(x));
+    c.append("\r\n");
+    return c;
+}
+
 // The frame as the link hands it on: without checksum and CR LF.
 inline QByteArray emitted(const QByteArray &wire)
 {

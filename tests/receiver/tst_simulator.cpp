@@ -1,6 +1,7 @@
 // The simulated receiver model: its frames byte for byte, its sky and clock, and how it answers.
 
 #include "TestSupport.h"
+#include "receiver/FramingHelpers.h"
 
 #include "receiver/MotorolaEncoder.h"
 #include "receiver/MotorolaFramer.h"
@@ -12,16 +13,9 @@
 
 namespace {
 
-// A command as the link sends it: checksum (computed here, independently) and CR LF appended.
 QByteArray cmd(const QByteArray &idAndParams)
 {
-    QByteArray c = "@@" + idAndParams;
-    uint8_t x = 0;
-    for (char ch : c)
-        x ^= uint8_t(ch);
-    c.append(char(x));
-    c.append("\r\n");
-    return c;
+    return Frames::command(idAndParams);
 }
 
 // The frames the link would emit for these bytes.

@@ -2,6 +2,7 @@
 // each edge, answers after a command, and the whole thing driving the real link.
 
 #include "TestSupport.h"
+#include "receiver/FramingHelpers.h"
 
 #include "app/ReceiverState.h"
 #include "receiver/GpsPortSettings.h"
@@ -19,13 +20,7 @@ constexpr qint64 T0ms = 1767225600000;   // 2026-01-01 00:00:00 UTC
 
 QByteArray cmd(const QByteArray &idAndParams)
 {
-    QByteArray c = "@@" + idAndParams;
-    uint8_t x = 0;
-    for (char ch : c)
-        x ^= uint8_t(ch);
-    c.append(char(x));
-    c.append("\r\n");
-    return c;
+    return Frames::command(idAndParams);
 }
 
 QList<QByteArray> frameIds(const QByteArray &bytes)
