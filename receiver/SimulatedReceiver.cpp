@@ -403,7 +403,8 @@ uint8_t SimulatedReceiver::positionStatus(const SimulatedEpoch &e, char family) 
     return e.positionHold ? 0x08 : 0x20;
 }
 
-QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family) const
+// The time, position, DOP and counts every position message of an epoch carries.
+static MotorolaEncoder::PositionMessage basePositionMessage(const SimulatedEpoch &e)
 {
     MotorolaEncoder::PositionMessage m;
     m.time = MotorolaEncoder::TimeStamp::fromUtc(e.utc);
@@ -411,13 +412,19 @@ QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family
     m.longitudeMas = e.longitudeMas;
     m.heightCm = e.heightCm;
     m.mslHeightCm = e.mslHeightCm;
+    m.dopTenths = uint16_t(e.dopTenths);
+    m.visible = uint8_t(e.visibleCount);
+    m.tracked = uint8_t(e.trackedCount);
+    return m;
+}
+
+QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family) const
+{
+    MotorolaEncoder::PositionMessage m = basePositionMessage(e);
     m.rawLatitudeMas = e.latitudeMas;
     m.rawLongitudeMas = e.longitudeMas;
     m.rawHeightCm = e.heightCm;
     m.rawMslHeightCm = e.mslHeightCm;
-    m.dopTenths = uint16_t(e.dopTenths);
-    m.visible = uint8_t(e.visibleCount);
-    m.tracked = uint8_t(e.trackedCount);
     for (int sv : e.channelSvIds) {
         MotorolaEncoder::Channel c;
         if (const SimulatedSatellite *s = sv ? e.satellite(sv) : nullptr) {
@@ -450,15 +457,7 @@ QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family
 
 QByteArray SimulatedReceiver::shortPositionFrame(const SimulatedEpoch &e) const
 {
-    MotorolaEncoder::PositionMessage m;
-    m.time = MotorolaEncoder::TimeStamp::fromUtc(e.utc);
-    m.latitudeMas = e.latitudeMas;
-    m.longitudeMas = e.longitudeMas;
-    m.heightCm = e.heightCm;
-    m.mslHeightCm = e.mslHeightCm;
-    m.dopTenths = uint16_t(e.dopTenths);
-    m.visible = uint8_t(e.visibleCount);
-    m.tracked = uint8_t(e.trackedCount);
+    MotorolaEncoder::PositionMessage m = basePositionMessage(e);
     m.receiverStatus = uint16_t(positionStatus(e, 'H') << 8);
     m.idTag = m_idTag;
     return MotorolaEncoder::hb(m);
