@@ -1,9 +1,9 @@
 #include "app/ReceiverTools.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "receiver/DecoderContext.h"
-#include "receiver/MotorolaCommands.h"
-#include "receiver/ReceiverMode.h"
+#include "receiver/motorola/MotorolaCommands.h"
+#include "core/ReceiverMode.h"
 
 namespace ReceiverTools {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 
 #include <QList>
 #include <QString>

@@ -1,15 +1,15 @@
 #include "app/Station.h"
 
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsSerialPortThread.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/MessageDecoders.h"
-#include "receiver/MotorolaCommands.h"
-#include "receiver/ReceiverCommandChannel.h"
-#include "receiver/ReceiverDetection.h"
-#include "receiver/ReceiverDetectionPort.h"
-#include "receiver/ReceiverMode.h"
-#include "receiver/ReplayTransport.h"
-#include "receiver/SimulatedReceiverTransport.h"
+#include "receiver/motorola/MotorolaCommands.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/setup/ReceiverDetection.h"
+#include "receiver/setup/ReceiverDetectionPort.h"
+#include "core/ReceiverMode.h"
+#include "transport/ReplayTransport.h"
+#include "sim/SimulatedReceiverTransport.h"
 
 #include <QDateTime>
 #include <QSettings>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "app/StationHooks.h"
 #include "receiver/DecoderContext.h"
-#include "receiver/ReceiverSettings.h"
+#include "receiver/setup/ReceiverSettings.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "app/StationHooks.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 
 #include <QSettings>
 #include <iterator>

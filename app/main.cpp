@@ -1,8 +1,8 @@
 #include "app/Station.h"
 #include "app/ui/DisplaySnapshot.h"
 #include "app/ui/MainWindow.h"
-#include "receiver/ReplayTransport.h"
-#include "receiver/SimulatedReceiver.h"
+#include "transport/ReplayTransport.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "averaging/AveragingEngine.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -3,10 +3,10 @@
 //
 //   bench_decode [SECONDS_OF_STREAM]     (default 20000 simulated seconds, about 5 MB)
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaFrame.h"
-#include "receiver/StreamFramer.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // Frames large synthetic receiver streams and prints the throughput of each framer.
 //   bench_framing [megabytes]   (default 128)
 
-#include "receiver/Checksums.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/NmeaUbxFramer.h"
+#include "receiver/framing/Checksums.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "receiver/framing/NmeaUbxFramer.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // CPU time, per receiver family, as chronode-sim generates them. A simulated day (86 400
 // seconds) must take seconds, not minutes, so long tests and benchmarks can run on it.
 
-#include "receiver/SimulatedReceiver.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

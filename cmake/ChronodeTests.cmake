@@ -12,7 +12,7 @@ foreach(src IN LISTS test_sources)
     if(name MATCHES "^tst_ui_")
         target_link_libraries(${name} PRIVATE chronode_gui Qt6::Test)
     else()
-        target_link_libraries(${name} PRIVATE chronode_core Qt6::Test)
+        target_link_libraries(${name} PRIVATE chronode_station Qt6::Test)
     endif()
     target_compile_definitions(${name} PRIVATE
         CHRONODE_SHARED_DIR="${CHRONODE_SHARED_DIR}"
@@ -25,3 +25,9 @@ foreach(src IN LISTS test_sources)
         TIMEOUT 300
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
 endforeach()
+
+# The layer rule of the source tree, checked on every test run.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+    add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/check_layers.py ${CMAKE_SOURCE_DIR})
+endif()

@@ -1,6 +1,6 @@
 #include "timescale/ClockPanel.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "timescale/Sidereal.h"
 #include "timescale/TimeScales.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timescale/ReceiverTime.h"
+#include "core/ReceiverTime.h"
 
 #include <QDateTime>
 #include <QString>

@@ -3,7 +3,7 @@
 #include "app/MainWindowSettings.h"
 #include "app/SatelliteTableModel.h"
 #include "app/Station.h"
-#include "receiver/GpsPortSettings.h"
+#include "transport/GpsPortSettings.h"
 #include "receiver/DecoderContext.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "averaging/ui/GpsNavDialog.h"
 
-#include "app/ui/MessageBoxes.h"
+#include "core/ui/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

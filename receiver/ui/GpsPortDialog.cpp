@@ -1,7 +1,7 @@
 #include "receiver/ui/GpsPortDialog.h"
 
-#include "app/ui/MessageBoxes.h"
-#include "receiver/ReceiverMode.h"
+#include "core/ui/MessageBoxes.h"
+#include "core/ReceiverMode.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiver/GpsPortSettings.h"
+#include "transport/GpsPortSettings.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "receiver/ui/GpsRxDialog.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/ReceiverMode.h"
+#include "core/ReceiverState.h"
+#include "core/ReceiverMode.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

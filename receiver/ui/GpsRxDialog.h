@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiver/ReceiverSettings.h"
+#include "receiver/setup/ReceiverSettings.h"
 
 #include <QDialog>
 #include <functional>

@@ -2,9 +2,9 @@
 // capture: what its window shows is read back through --dump-display and checked against what
 // the simulator meant and what the capture is known to hold.
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "receiver/SimulatedReceiver.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QDateTime>
 #include <QFileInfo>

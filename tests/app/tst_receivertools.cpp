@@ -1,9 +1,9 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "app/ReceiverTools.h"
 #include "receiver/DecoderContext.h"
-#include "receiver/ReceiverMode.h"
+#include "core/ReceiverMode.h"
 
 #include <QTest>
 

@@ -1,13 +1,13 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include "app/MainWindowSettings.h"
 #include "app/Station.h"
-#include "receiver/GpsSerialPortThread.h"
-#include "receiver/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "transport/GpsPortSettings.h"
 #include "receiver/MessageDecoders.h"
-#include "receiver/FakeTransport.h"
-#include "receiver/ReceiverCommandChannel.h"
-#include "receiver/ReceiverDetection.h"
+#include "support/FakeTransport.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/setup/ReceiverDetection.h"
 
 #include <QSignalSpy>
 #include <QTimeZone>

@@ -1,12 +1,12 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MessageBoxes.h"
+#include "core/ui/MessageBoxes.h"
 #include "app/ui/SatelliteTableView.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/NmeaUbxFramer.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "receiver/framing/NmeaUbxFramer.h"
 
 #include <QAction>
 #include <QCheckBox>

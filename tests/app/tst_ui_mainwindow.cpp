@@ -1,11 +1,11 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/GpsRxIdDialog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MessageBoxes.h"
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsSerialPortThread.h"
+#include "core/ui/MessageBoxes.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
 
 #include <QAction>
 #include <QActionGroup>

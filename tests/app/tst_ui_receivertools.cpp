@@ -1,10 +1,10 @@
 // The Tools menu's self test and self survey reach the user through the message boxes and the
 // receiver through the command path.
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include "app/ui/MainWindow.h"
-#include "app/ui/MessageBoxes.h"
+#include "core/ui/MessageBoxes.h"
 
 #include <QAction>
 #include <QTest>

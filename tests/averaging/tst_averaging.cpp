@@ -1,8 +1,8 @@
 #include "averaging/AveragingEngine.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

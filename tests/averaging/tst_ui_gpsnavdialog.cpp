@@ -1,9 +1,9 @@
 #include "averaging/ui/GpsNavDialog.h"
 
-#include "app/ReceiverState.h"
-#include "app/ui/MessageBoxes.h"
+#include "core/ReceiverState.h"
+#include "core/ui/MessageBoxes.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

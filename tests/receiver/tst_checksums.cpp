@@ -1,5 +1,5 @@
-#include "receiver/Checksums.h"
-#include "receiver/ReceiverCommandChannel.h"
+#include "receiver/framing/Checksums.h"
+#include "receiver/link/ReceiverCommandChannel.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "FakeTransport.h"
-#include "app/ReceiverState.h"
-#include "receiver/GpsSerialPortThread.h"
-#include "receiver/ReceiverCommandChannel.h"
+#include "support/FakeTransport.h"
+#include "core/ReceiverState.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/ReceiverCommandChannel.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -3,20 +3,20 @@
 // "u-blox UBX"; a configured "u-blox NMEA" unit is set up for NMEA; a unit that never answers
 // MON-VER fails the set-up. What the unit was left sending is read back from the simulation.
 
-#include "TestSupport.h"
-#include "receiver/SharedReceiverPort.h"
+#include "support/TestSupport.h"
+#include "support/SharedReceiverPort.h"
 
 #include "app/Station.h"
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsSerialPortThread.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/ReceiverCommandChannel.h"
-#include "receiver/ReceiverDetection.h"
-#include "receiver/SimulatedReceiverTransport.h"
-#include "receiver/SimulatedUblox.h"
-#include "receiver/UbxConfiguration.h"
-#include "receiver/UbxDecoder.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/setup/ReceiverDetection.h"
+#include "sim/SimulatedReceiverTransport.h"
+#include "sim/SimulatedUblox.h"
+#include "receiver/ubx/UbxConfiguration.h"
+#include "receiver/ubx/UbxDecoder.h"
 
 #include <QtTest>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "receiver/FramingHelpers.h"
-#include "receiver/ReceiverMode.h"
-#include "receiver/StreamFramer.h"
+#include "support/TestSupport.h"
+#include "support/FramingHelpers.h"
+#include "core/ReceiverMode.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QMap>
 #include <QRandomGenerator>

@@ -1,8 +1,8 @@
-#include "FakeTransport.h"
-#include "TestSupport.h"
-#include "app/ReceiverState.h"
-#include "receiver/FramingHelpers.h"
-#include "receiver/GpsSerialPortThread.h"
+#include "support/FakeTransport.h"
+#include "support/TestSupport.h"
+#include "core/ReceiverState.h"
+#include "support/FramingHelpers.h"
+#include "receiver/link/GpsSerialPortThread.h"
 
 #include <QPointer>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "app/ReceiverState.h"
-#include "receiver/FramingHelpers.h"
-#include "receiver/GpsSerialPortThread.h"
+#include "support/TestSupport.h"
+#include "core/ReceiverState.h"
+#include "support/FramingHelpers.h"
+#include "receiver/link/GpsSerialPortThread.h"
 
 #include <QSettings>
 #include <QtTest>

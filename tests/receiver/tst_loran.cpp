@@ -1,14 +1,14 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include "app/Station.h"
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsSerialPortThread.h"
-#include "receiver/GpsTransport.h"
-#include "receiver/LoranFramer.h"
-#include "receiver/ReceiverCommandChannel.h"
-#include "receiver/ReceiverDetection.h"
-#include "receiver/ReceiverMode.h"
-#include "receiver/StreamFramer.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "transport/GpsTransport.h"
+#include "receiver/framing/LoranFramer.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/setup/ReceiverDetection.h"
+#include "core/ReceiverMode.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QtTest>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "averaging/Geoid.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaFrame.h"
-#include "receiver/MotorolaModels.h"
-#include "MotorolaFixture.h"
-#include "TestSupport.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "core/MotorolaModels.h"
+#include "support/MotorolaFixture.h"
+#include "support/TestSupport.h"
 
 #include <QtTest>
 

@@ -1,12 +1,12 @@
 // The Motorola decoder on real receiver bytes: gpsd's Oncore UT+ capture, compared with what
 // gpsd itself reported from the same bytes.
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaModels.h"
-#include "receiver/StreamFramer.h"
-#include "RecordingAveraging.h"
-#include "TestSupport.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "core/MotorolaModels.h"
+#include "receiver/framing/StreamFramer.h"
+#include "support/RecordingAveraging.h"
+#include "support/TestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

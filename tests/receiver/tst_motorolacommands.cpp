@@ -1,7 +1,7 @@
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaCommands.h"
-#include "RecordingAveraging.h"
-#include "TestSupport.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaCommands.h"
+#include "support/RecordingAveraging.h"
+#include "support/TestSupport.h"
 
 #include <QSettings>
 #include <QtTest>

@@ -2,13 +2,13 @@
 // decoder must neither crash nor read outside the frame (run under the sanitizers too), and
 // what it stores must stay within its ranges.
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaFrame.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/StreamFramer.h"
-#include "MotorolaFixture.h"
-#include "TestSupport.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "receiver/framing/StreamFramer.h"
+#include "support/MotorolaFixture.h"
+#include "support/TestSupport.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaFrame.h"
-#include "MotorolaFixture.h"
-#include "TestSupport.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "support/MotorolaFixture.h"
+#include "support/TestSupport.h"
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
 #include "receiver/DecoderContext.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/ReceiverMode.h"
-#include "receiver/StreamFramer.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "core/ReceiverMode.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

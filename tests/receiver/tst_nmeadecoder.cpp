@@ -1,9 +1,9 @@
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
 #include "receiver/DecoderContext.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/ReceiverMode.h"
-#include "RecordingAveraging.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "core/ReceiverMode.h"
+#include "support/RecordingAveraging.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "TestSupport.h"
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsTransportFactory.h"
-#include "receiver/SerialTransport.h"
-#include "receiver/TcpTransport.h"
+#include "support/TestSupport.h"
+#include "transport/GpsPortSettings.h"
+#include "transport/GpsTransportFactory.h"
+#include "transport/SerialTransport.h"
+#include "transport/TcpTransport.h"
 
 #include <QSettings>
 #include <QtTest>

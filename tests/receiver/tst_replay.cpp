@@ -1,11 +1,11 @@
 // Capture replay: cutting a capture into seconds and playing one second per 1PPS edge.
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "receiver/GpsPortSettings.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/ReplayTransport.h"
-#include "receiver/SimulatedReceiver.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "transport/ReplayTransport.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QRegularExpression>
 #include <QSet>

@@ -3,16 +3,16 @@
 // UBX decoder giving back what the simulation meant. Expectations come from the simulation's
 // truth (its epochs), never from the decoder.
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "RecordingAveraging.h"
-#include "app/ReceiverState.h"
-#include "receiver/SimulatedReceiver.h"
-#include "receiver/SimulatedUblox.h"
-#include "receiver/StreamFramer.h"
-#include "receiver/UbxConfiguration.h"
-#include "receiver/UbxDecoder.h"
-#include "receiver/UbxEncoder.h"
+#include "support/RecordingAveraging.h"
+#include "core/ReceiverState.h"
+#include "sim/SimulatedReceiver.h"
+#include "sim/SimulatedUblox.h"
+#include "receiver/framing/StreamFramer.h"
+#include "receiver/ubx/UbxConfiguration.h"
+#include "receiver/ubx/UbxDecoder.h"
+#include "receiver/ubx/UbxEncoder.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

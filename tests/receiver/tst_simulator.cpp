@@ -1,11 +1,11 @@
 // The simulated receiver model: its frames byte for byte, its sky and clock, and how it answers.
 
-#include "TestSupport.h"
-#include "receiver/FramingHelpers.h"
+#include "support/TestSupport.h"
+#include "support/FramingHelpers.h"
 
-#include "receiver/MotorolaEncoder.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/SimulatedReceiver.h"
+#include "receiver/motorola/MotorolaEncoder.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QSet>
 #include <QtTest>

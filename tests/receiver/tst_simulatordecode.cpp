@@ -2,13 +2,13 @@
 // back what the simulation meant: identification, times, positions, satellites, sawtooth.
 // The expectations come from the simulation's own truth (its epochs), never from the decoder.
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/SimulatedReceiver.h"
-#include "receiver/StreamFramer.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "sim/SimulatedReceiver.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,15 +1,15 @@
 // The simulated receiver behind the transport seam: pulse on DCD, one second of bytes after
 // each edge, answers after a command, and the whole thing driving the real link.
 
-#include "TestSupport.h"
-#include "receiver/FramingHelpers.h"
+#include "support/TestSupport.h"
+#include "support/FramingHelpers.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/GpsPortSettings.h"
-#include "receiver/GpsSerialPortThread.h"
-#include "receiver/GpsTransportFactory.h"
-#include "receiver/MotorolaFramer.h"
-#include "receiver/SimulatedReceiverTransport.h"
+#include "core/ReceiverState.h"
+#include "transport/GpsPortSettings.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "transport/GpsTransportFactory.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "sim/SimulatedReceiverTransport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

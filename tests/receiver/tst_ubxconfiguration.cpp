@@ -1,9 +1,9 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/ReceiverCommandChannel.h"
-#include "receiver/UbxConfiguration.h"
-#include "receiver/UbxDecoder.h"
+#include "core/ReceiverState.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/ubx/UbxConfiguration.h"
+#include "receiver/ubx/UbxDecoder.h"
 
 #include <QtTest>
 #include <functional>

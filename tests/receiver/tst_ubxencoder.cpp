@@ -1,11 +1,11 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
-#include "receiver/StreamFramer.h"
-#include "receiver/UbxConfiguration.h"
-#include "receiver/UbxDecoder.h"
-#include "receiver/UbxEncoder.h"
+#include "receiver/framing/StreamFramer.h"
+#include "receiver/ubx/UbxConfiguration.h"
+#include "receiver/ubx/UbxDecoder.h"
+#include "receiver/ubx/UbxEncoder.h"
 
 #include <QtTest>
 

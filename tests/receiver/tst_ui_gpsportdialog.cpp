@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "app/ui/MessageBoxes.h"
+#include "support/TestSupport.h"
+#include "core/ui/MessageBoxes.h"
 #include "receiver/ui/GpsPortDialog.h"
 
 #include <QAbstractButton>

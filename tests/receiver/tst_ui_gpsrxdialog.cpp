@@ -1,12 +1,12 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "app/Station.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MessageBoxes.h"
+#include "core/ui/MessageBoxes.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
-#include "receiver/ReceiverSettings.h"
+#include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ui/GpsRxDialog.h"
 
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "app/ReceiverState.h"
+#include "core/ReceiverState.h"
 #include "timescale/ClockPanel.h"
 #include "timescale/Sidereal.h"
 

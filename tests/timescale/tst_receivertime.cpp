@@ -1,4 +1,4 @@
-#include "timescale/ReceiverTime.h"
+#include "core/ReceiverTime.h"
 
 #include <QtTest>
 

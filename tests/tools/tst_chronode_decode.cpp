@@ -1,7 +1,7 @@
 // chronode-decode as a user runs it: arguments, exit status and the JSON lines it prints.
 
-#include "receiver/MotorolaFrame.h"
-#include "TestSupport.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "support/TestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

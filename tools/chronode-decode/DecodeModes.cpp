@@ -1,11 +1,11 @@
 #include "DecodeModes.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaDecoder.h"
-#include "receiver/MotorolaFrame.h"
-#include "receiver/MotorolaModels.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/ReceiverMode.h"
+#include "core/ReceiverState.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaFrame.h"
+#include "core/MotorolaModels.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "core/ReceiverMode.h"
 
 #include <QDateTime>
 #include <QJsonArray>

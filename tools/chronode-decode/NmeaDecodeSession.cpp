@@ -4,8 +4,8 @@
 #include "DecodeModes.h"
 #include "RecordedEngineInputs.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/NmeaDecoder.h"
+#include "core/ReceiverState.h"
+#include "receiver/nmea/NmeaDecoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -5,9 +5,9 @@
 #include "DecodeModes.h"
 #include "RecordedEngineInputs.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/NmeaDecoder.h"
-#include "receiver/UbxDecoder.h"
+#include "core/ReceiverState.h"
+#include "receiver/nmea/NmeaDecoder.h"
+#include "receiver/ubx/UbxDecoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -6,9 +6,9 @@
 
 #include "DecodeModes.h"
 
-#include "app/ReceiverState.h"
-#include "receiver/MotorolaModels.h"
-#include "receiver/StreamFramer.h"
+#include "core/ReceiverState.h"
+#include "core/MotorolaModels.h"
+#include "receiver/framing/StreamFramer.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -8,8 +8,8 @@
 // model has T-RAIM) and the visible-satellite list. A u-blox model ("LEA-6T") writes its factory
 // NMEA output, or with --ubx the UBX timing messages the program's set-up switches on.
 
-#include "receiver/SimulatedReceiver.h"
-#include "receiver/SimulatedUblox.h"
+#include "sim/SimulatedReceiver.h"
+#include "sim/SimulatedUblox.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,0 +1,370 @@
+#include "receiver/setup/ReceiverSettings.h"
+
+#include "core/ReceiverState.h"
+#include "receiver/DecoderContext.h"
+#include "receiver/motorola/MotorolaCommands.h"
+#include "core/ReceiverMode.h"
+#include "receiver/ubx/UbxConfiguration.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSettings>
+#include <QTimer>
+#include <bit>
+#include <cmath>
+
+namespace {
+
+// --- settings store --------------------------------------------------------------------------
+
+// An integer key: missing, unreadable or outside [lo, hi] gives `def`, written back.
+int readInt(QSettings &s, const QString &key, int def, int lo, int hi)
+{
+    const QVariant v = s.value(key);
+    bool ok = false;
+    int n = def;
+    if (v.isValid()) {
+        if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
+            n = v.toString().trimmed().toInt(&ok);
+        else
+            n = v.toInt(&ok);
+    }
+    if (!ok || n < lo || n > hi) {
+        s.setValue(key, def);
+        return def;
+    }
+    return n;
+}
+
+// A bool key: stored bools and the texts "true"/"false"/"1"/"0"; anything else is repaired.
+bool readBool(QSettings &s, const QString &key, bool def)
+{
+    const QVariant v = s.value(key);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    if (v.isValid()) {
+        const QString t = v.toString().trimmed().toLower();
+        if (t == QLatin1String("true") || t == QLatin1String("1"))
+            return true;
+        if (t == QLatin1String("false") || t == QLatin1String("0"))
+            return false;
+    }
+    s.setValue(key, def);
+    return def;
+}
+
+QString maskText(uint32_t mask)
+{
+    return QStringLiteral("%1").arg(mask, 8, 16, QLatin1Char('0')).toUpper();
+}
+
+// --- command building ------------------------------------------------------------------------
+
+QByteArray motorola(const char *id, std::initializer_list<uint8_t> params)
+{
+    QByteArray b(id);
+    for (uint8_t p : params)
+        b.append(char(p));
+    return b;
+}
+
+void appendBe32(QByteArray &b, uint32_t v)
+{
+    b.append(char(v >> 24));
+    b.append(char(v >> 16));
+    b.append(char(v >> 8));
+    b.append(char(v));
+}
+
+bool isSsrM8(int model)
+{
+    return model == ReceiverModelCode::SsrM8F || model == ReceiverModelCode::SsrM8T;
+}
+
+QList<ReceiverSettingsCommand> motorolaBinary(const ReceiverSettings &rs, const ReceiverState &state)
+{
+    QList<ReceiverSettingsCommand> out;
+    auto add = [&out](const QByteArray &bytes, bool await = false) { out.append({ bytes, await }); };
+    const int channels = MotorolaCommands::channelsFor(state);
+    const int gpsMode = rs.effectiveGpsMode();
+
+    add(motorola("@@AP", { uint8_t(rs.effectivePpsRate() == 1 ? 1 : 0) }));
+    add(motorola("@@Gc", { uint8_t(rs.shortPulse() ? 5 : 1) }));
+    add(motorola("@@Ag", { uint8_t(rs.elevationMask) }));
+    if (channels < 12) {
+        add(motorola("@@At", { uint8_t(gpsMode == ReceiverSettings::Nav0D ? 1 : 0) }));
+        add(motorola("@@Av", { uint8_t(gpsMode == ReceiverSettings::Nav2D ? 1 : 0) }));
+    } else {
+        const uint8_t control = gpsMode == ReceiverSettings::Nav2D ? 2 : gpsMode == ReceiverSettings::Nav0D ? 1 : 0;
+        add(motorola("@@Gd", { control }));
+    }
+    const uint8_t corrections = uint8_t((rs.effectiveTropospheric() == 0 ? 2 : 0) + (rs.effectiveIonospheric() == 0 ? 1 : 0));
+    add(motorola("@@Aq", { corrections }));
+    if (channels < 12 || isSsrM8(state.receiverModel))
+        add(motorola("@@Ar", { uint8_t(rs.effectivePositionFixMode() == 0 ? 1 : 0) }));
+    add(motorola("@@Ah", { uint8_t(rs.effectiveSatelliteSelection() == 1 ? 2 : 0) }));
+    add(motorola("@@Aj", { uint8_t(rs.effectiveGeometryButton()) }));
+    add(motorola("@@AB", { uint8_t(rs.effectiveApplicationType()) }));
+    add(motorola("@@AE", { uint8_t(rs.alignMessages ? 1 : 0) }));
+    add(motorola("@@Bh", { uint8_t(rs.dgpsActivate ? rs.dgpsRate : 0) }));
+    QByteArray am = motorola("@@Am", { 0x00 });
+    appendBe32(am, ~rs.satelliteIgnoreMask);
+    add(am);
+
+    add(motorola("@@Hb", { 0x00 }));
+    if (channels < 8) {
+        add(motorola("@@Ba", { 0x01 }));
+        add(motorola("@@Bk", { 0x01 }));
+    } else if (channels == 8) {
+        add(motorola("@@Ea", { 0x01 }), true);
+        add(motorola("@@Ek", { 0x01 }));
+    } else if (channels >= 12) {
+        add(motorola("@@Ha", { 0x01 }));
+    }
+    if (isSsrM8(state.receiverModel))
+        add(motorola("@@Sc", { ReceiverSettingsCommands::constellationCommandByte(rs.constellationMask()) }));
+    add(MotorolaCommands::traimFamilyCommand(state));
+    return out;
+}
+
+uint8_t dynamicModel(int applicationType)
+{
+    switch (applicationType) {
+    case ReceiverSettings::Air: return 0x08;
+    case ReceiverSettings::Handheld: return 0x03;
+    case ReceiverSettings::Land: return 0x00;
+    case ReceiverSettings::Marine: return 0x05;
+    case ReceiverSettings::Static: return 0x02;
+    default: return 0x00;
+    }
+}
+
+QList<ReceiverSettingsCommand> ublox(const ReceiverSettings &rs, const ReceiverReferencePosition &ref)
+{
+    QList<ReceiverSettingsCommand> out;
+    out.append({ Ubx::cfgNav5(dynamicModel(rs.effectiveApplicationType()), rs.elevationMask), false });
+    if (rs.effectiveGpsMode() == ReceiverSettings::Nav0D) {
+        if (ref.valid) {
+            const Ubx::EcefCm p = Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM);
+            out.append({ Ubx::cfgTmodeFixed(p.x, p.y, p.z), false });
+            out.append({ Ubx::cfgTmode2Fixed(p.x, p.y, p.z), false });
+        }
+    } else {
+        // Leaving 0-D: the receiver navigates again (time mode 0, every field 0).
+        const QByteArray zero(28, '\0');
+        out.append({ Ubx::frame(Ubx::Cfg, 0x1D, zero), false });
+        out.append({ Ubx::frame(Ubx::Cfg, 0x3D, zero), false });
+    }
+    return out;
+}
+
+// Degrees and minutes to three decimals, the minutes carried into the degrees at 60.
+struct DegMin
+{
+    unsigned degrees;
+    double minutes;
+};
+
+DegMin degreesMinutes(double value)
+{
+    const qint64 thousandths = qRound64(std::fabs(value) * 60000.0);
+    return { unsigned(thousandths / 60000), double(thousandths % 60000) / 1000.0 };
+}
+
+bool awaitAnswer(ReceiverState &s, ReceiverCommandSink &sink, const QByteArray &command,
+                 const ReceiverSettingsWait &wait)
+{
+    const QList<QByteArray> keptHeads = s.awaitedAnswerHeads;
+    const bool busy = s.receiverBusy;
+    s.awaitedAnswerHeads = { command.left(4) };
+    s.setAnswered(AnswerFamily::MotorolaBinary, false);
+    sink.sendGpsRxCommand(command);
+    s.receiverBusy = false;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!s.answered(AnswerFamily::MotorolaBinary) && !s.closing && elapsed.elapsed() < wait.timeoutMs) {
+        QEventLoop loop;
+        QTimer::singleShot(std::max(1, wait.pollMs), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    s.receiverBusy = busy;
+    s.awaitedAnswerHeads = keptHeads;
+    return s.answered(AnswerFamily::MotorolaBinary);
+}
+
+} // namespace
+
+// --- ReceiverSettings ------------------------------------------------------------------------
+
+uint8_t ReceiverSettings::constellationMask() const
+{
+    return uint8_t((satGps ? Gps : 0) | (satGlonass ? Glonass : 0) | (satGalileo ? Galileo : 0)
+                   | (satBeidou ? Beidou : 0) | (satQzss ? Qzss : 0) | (satSbas ? Sbas : 0));
+}
+
+void ReceiverSettings::setConstellationMask(uint8_t mask)
+{
+    satGps = mask & Gps;
+    satGlonass = mask & Glonass;
+    satGalileo = mask & Galileo;
+    satBeidou = mask & Beidou;
+    satQzss = mask & Qzss;
+    satSbas = mask & Sbas;
+}
+
+ReceiverSettings ReceiverSettings::load(QSettings &s)
+{
+    ReceiverSettings r;
+    r.gpsMode = readInt(s, keyGpsMode(), -1, -1, 2);
+    r.localTime = readBool(s, keyLocalTime(), false);
+    r.emulatePvt6 = readBool(s, keyEmulatePvt6(), false);
+    r.positionFixMode = readInt(s, keyPositionFixMode(), -1, -1, 1);
+    r.satelliteSelection = readInt(s, keySatelliteSelection(), -1, -1, 1);
+    r.ionospheric = readInt(s, keyIonospheric(), -1, -1, 1);
+    r.tropospheric = readInt(s, keyTropospheric(), -1, -1, 1);
+    r.geometryButton = readInt(s, keyGeometryButton(), -1, -1, 4);
+    r.dgpsActivate = readBool(s, keyDgpsActivate(), false);
+    r.dgpsRate = readInt(s, keyDgpsRate(), DefaultDgpsRate, 0, MaxDgpsRate);
+    r.alignMessages = readBool(s, keyAlignMessages(), false);
+    r.elevationMask = readInt(s, keyElevationMask(), DefaultElevationMask, 0, MaxElevationMask);
+    r.applicationType = readInt(s, keyApplicationType(), -1, -1, 4);
+    r.ppsRate = readInt(s, keyPpsRate(), -1, -1, 1);
+    r.ppsDuration = readInt(s, keyPpsDuration(), -1, -1, 1);
+    r.satGps = readBool(s, keySatGps(), false);
+    r.satGlonass = readBool(s, keySatGlonass(), false);
+    r.satGalileo = readBool(s, keySatGalileo(), false);
+    r.satBeidou = readBool(s, keySatBeidou(), false);
+    r.satQzss = readBool(s, keySatQzss(), false);
+    r.satSbas = readBool(s, keySatSbas(), false);
+
+    const QString mask = s.value(keySatelliteIgnoreMask()).toString().trimmed();
+    bool ok = false;
+    const qulonglong m = mask.toULongLong(&ok, 16);
+    if (ok && mask.size() <= 8 && m <= 0xFFFFFFFFull) {
+        r.satelliteIgnoreMask = uint32_t(m);
+    } else {
+        r.satelliteIgnoreMask = 0;
+        s.setValue(keySatelliteIgnoreMask(), maskText(0));
+    }
+    return r;
+}
+
+void ReceiverSettings::save(QSettings &s) const
+{
+    s.setValue(keyGpsMode(), gpsMode);
+    s.setValue(keyLocalTime(), localTime);
+    s.setValue(keyEmulatePvt6(), emulatePvt6);
+    s.setValue(keyPositionFixMode(), positionFixMode);
+    s.setValue(keySatelliteSelection(), satelliteSelection);
+    s.setValue(keyIonospheric(), ionospheric);
+    s.setValue(keyTropospheric(), tropospheric);
+    s.setValue(keyGeometryButton(), geometryButton);
+    s.setValue(keyDgpsActivate(), dgpsActivate);
+    s.setValue(keyDgpsRate(), dgpsRate);
+    s.setValue(keyAlignMessages(), alignMessages);
+    s.setValue(keyElevationMask(), elevationMask);
+    s.setValue(keyApplicationType(), applicationType);
+    s.setValue(keyPpsRate(), ppsRate);
+    s.setValue(keyPpsDuration(), ppsDuration);
+    s.setValue(keySatGps(), satGps);
+    s.setValue(keySatGlonass(), satGlonass);
+    s.setValue(keySatGalileo(), satGalileo);
+    s.setValue(keySatBeidou(), satBeidou);
+    s.setValue(keySatQzss(), satQzss);
+    s.setValue(keySatSbas(), satSbas);
+    s.setValue(keySatelliteIgnoreMask(), maskText(satelliteIgnoreMask));
+}
+
+// --- commands --------------------------------------------------------------------------------
+
+namespace ReceiverSettingsCommands {
+
+QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, const ReceiverState &state,
+                                          const ReceiverReferencePosition &reference)
+{
+    switch (state.receiverMode) {
+    case ReceiverMode::MotorolaBinary:
+        return motorolaBinary(settings, state);
+    case ReceiverMode::UbloxUbx:
+    case ReceiverMode::UbloxNmea:
+        return ublox(settings, reference);
+    default:
+        return {};
+    }
+}
+
+QList<QByteArray> bytesOf(const QList<ReceiverSettingsCommand> &commands)
+{
+    QList<QByteArray> out;
+    out.reserve(commands.size());
+    for (const ReceiverSettingsCommand &c : commands)
+        out.append(c.bytes);
+    return out;
+}
+
+QList<QByteArray> garmin(const ReceiverSettings &settings, const ReceiverReferencePosition &reference)
+{
+    // 3-D is the receiver's automatic 2-D/3-D mode; the receiver has no position hold, so 0-D
+    // holds the altitude like 2-D.
+    const char fix = settings.effectiveGpsMode() == ReceiverSettings::Nav3D ? 'A' : '2';
+    const int altitude = reference.valid ? qRound(reference.heightMslM) : 0;
+    QList<QByteArray> out;
+    out.append(QStringLiteral("$PGRMC,%1,%2,100,,,,,,A,,1,2,8,30").arg(QLatin1Char(fix)).arg(altitude).toLatin1());
+    if (reference.valid) {
+        const DegMin lat = degreesMinutes(reference.latDeg);
+        const DegMin lon = degreesMinutes(reference.lonDeg);
+        out.append(QString::asprintf("$PGRMI,%02u%06.3f,%c,%03u%06.3f,%c,A", lat.degrees, lat.minutes,
+                                     reference.latDeg < 0 ? 'S' : 'N', lon.degrees, lon.minutes,
+                                     reference.lonDeg < 0 ? 'W' : 'E')
+                       .toLatin1());
+    }
+    return out;
+}
+
+uint8_t constellationCommandByte(uint8_t mask)
+{
+    return std::popcount(unsigned(mask)) < 2 ? uint8_t(ReceiverSettings::Gps) : mask;
+}
+
+QString constellationProblem(uint8_t mask, bool galileoCapable)
+{
+    if ((mask & ReceiverSettings::Qzss) && !(mask & ReceiverSettings::Gps))
+        return QStringLiteral("QZSS is only available together with GPS");
+    if ((mask & ReceiverSettings::Glonass) && (mask & ReceiverSettings::Beidou))
+        return QStringLiteral("This receiver cannot track GLONASS and Beidou at the same time");
+    if ((mask & ReceiverSettings::Galileo) && !galileoCapable)
+        return QStringLiteral("This receiver's GNSS module cannot track Galileo (pre-FW 3.01)");
+    return {};
+}
+
+QString withPvt6Suffix(const QString &description, bool pvt6)
+{
+    static const QString suffix = QStringLiteral(", PVT6 Mode");
+    QString d = description;
+    d.remove(suffix);
+    if (pvt6 && !d.isEmpty())
+        d += suffix;
+    return d;
+}
+
+} // namespace ReceiverSettingsCommands
+
+void applyReceiverSettings(ReceiverState &state, const ReceiverSettings &settings,
+                           const ReceiverReferencePosition &reference, ReceiverCommandSink &sink,
+                           const ReceiverSettingsWait &wait)
+{
+    const QList<ReceiverSettingsCommand> commands = ReceiverSettingsCommands::forReceiver(settings, state, reference);
+    if (state.receiverMode == ReceiverMode::MotorolaBinary) {
+        state.channelCountUsed = settings.emulatePvt6 ? 6 : state.channelCount;
+        // The "@@Hn" the sequence ends with answers into the receiver-ID window.
+        state.receiverIdHnRequested = true;
+    }
+    for (const ReceiverSettingsCommand &c : commands) {
+        if (state.closing)
+            return;
+        if (c.awaitAnswer && wait.enabled)
+            awaitAnswer(state, sink, c.bytes, wait);
+        else
+            sink.sendGpsRxCommand(c.bytes);
+    }
+}

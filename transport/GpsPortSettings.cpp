@@ -1,0 +1,121 @@
+#include "transport/GpsPortSettings.h"
+
+#include "core/ReceiverMode.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace {
+
+// Reads a key; a missing key or one that does not hold the expected type takes its default,
+// which is written back.
+QString readText(QSettings &s, const QString &key, const QString &fallback)
+{
+    const QVariant v = s.value(key);
+    if (!v.isValid() || !v.canConvert<QString>()) {
+        s.setValue(key, fallback);
+        return fallback;
+    }
+    return v.toString();
+}
+
+int readInt(QSettings &s, const QString &key, int fallback)
+{
+    const QVariant v = s.value(key);
+    bool ok = false;
+    const int value = v.isValid() ? v.toString().trimmed().toInt(&ok) : 0;
+    if (!ok) {
+        s.setValue(key, fallback);
+        return fallback;
+    }
+    return value;
+}
+
+bool readBool(QSettings &s, const QString &key, bool fallback)
+{
+    const QVariant v = s.value(key);
+    if (v.isValid()) {
+        const QString t = v.toString().trimmed().toLower();
+        if (t == QLatin1String("true") || t == QLatin1String("1"))
+            return true;
+        if (t == QLatin1String("false") || t == QLatin1String("0"))
+            return false;
+    }
+    s.setValue(key, fallback);
+    return fallback;
+}
+
+} // namespace
+
+QList<int> GpsPortSettings::dataRates()
+{
+    return { 300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115000 };
+}
+
+bool GpsPortSettings::isValidDataRate(int rate)
+{
+    return dataRates().contains(rate);
+}
+
+GpsPortSettings GpsPortSettings::load(QSettings &s)
+{
+    const GpsPortSettings d;
+    GpsPortSettings r;
+    r.portName = readText(s, keyPort(), d.portName);
+    r.modeText = readText(s, keyMode(), d.modeText);
+    r.dataRate = readInt(s, keyDataRate(), d.dataRate);
+    r.dataBits = readInt(s, keyDataBits(), d.dataBits);
+    r.stopBits = readInt(s, keyStopBits(), d.stopBits);
+    r.parity = readInt(s, keyParity(), d.parity);
+    r.handshake = readInt(s, keyHandshake(), d.handshake);
+    r.ppsInterface = readInt(s, keyPpsInterface(), d.ppsInterface);
+    r.tcpIpAddress = readText(s, keyTcpIpAddress(), d.tcpIpAddress);
+    r.doNotInitialize = readBool(s, keyDoNotInitialize(), d.doNotInitialize);
+    r.autoRestart = readBool(s, keyAutoRestart(), d.autoRestart);
+    if (r.portName.trimmed().isEmpty()) {
+        r.portName = d.portName;
+        s.setValue(keyPort(), r.portName);
+    }
+    return r;
+}
+
+void GpsPortSettings::save(QSettings &s) const
+{
+    s.setValue(keyPort(), portName);
+    s.setValue(keyMode(), modeText);
+    s.setValue(keyDataRate(), dataRate);
+    s.setValue(keyDataBits(), dataBits);
+    s.setValue(keyStopBits(), stopBits);
+    s.setValue(keyParity(), parity);
+    s.setValue(keyHandshake(), handshake);
+    s.setValue(keyPpsInterface(), ppsInterface);
+    s.setValue(keyTcpIpAddress(), tcpIpAddress);
+    s.setValue(keyDoNotInitialize(), doNotInitialize);
+    s.setValue(keyAutoRestart(), autoRestart);
+}
+
+int GpsPortSettings::receiverMode() const
+{
+    return ReceiverMode::fromSettingsText(modeText);
+}
+
+bool GpsPortSettings::parseTcpIpAddress(const QString &text, TcpAddress *address)
+{
+    if (text.isEmpty()) {
+        if (address)
+            *address = {};
+        return true;
+    }
+    static const QRegularExpression re(
+        QStringLiteral("^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+)(?::([0-9]+))?\\z"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        return false;
+    if (address) {
+        address->host = m.captured(1);
+        bool ok = false;
+        const int port = m.captured(2).toInt(&ok);
+        address->port = ok ? port : 0;
+    }
+    return true;
+}
