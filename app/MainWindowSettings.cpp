@@ -1,5 +1,7 @@
 #include "app/MainWindowSettings.h"
 
+#include "core/Settings.h"
+
 #include <QSettings>
 #include <QString>
 #include <QVariant>
@@ -15,42 +17,7 @@ const QString kSortMode = QStringLiteral("MainWindow/Satellite Sort Mode");
 const QString kSound = QStringLiteral("MainWindow/Sound");
 const QString kSoundOol = QStringLiteral("MainWindow/Sound OOL");
 
-// Reads an int key; a missing or non-numeric value becomes the default and is written back.
-int readInt(QSettings &s, const QString &key, int def, bool &ok)
-{
-    const QVariant v = s.value(key);
-    ok = false;
-    if (!v.isValid()) {
-        s.setValue(key, def);
-        return def;
-    }
-    const int value = v.toString().trimmed().toInt(&ok);
-    if (!ok) {
-        s.setValue(key, def);
-        return def;
-    }
-    return value;
-}
 
-// Reads a bool key. Only the texts a bool is stored as ("true", "false", "1", "0") count;
-// anything else becomes the default and is written back.
-bool readBool(QSettings &s, const QString &key, bool def)
-{
-    const QVariant v = s.value(key);
-    if (!v.isValid()) {
-        s.setValue(key, def);
-        return def;
-    }
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool();
-    const QString t = v.toString().trimmed().toLower();
-    if (t == QLatin1String("true") || t == QLatin1String("1"))
-        return true;
-    if (t == QLatin1String("false") || t == QLatin1String("0"))
-        return false;
-    s.setValue(key, def);
-    return def;
-}
 
 } // namespace
 
@@ -72,28 +39,23 @@ void MainWindowSettings::load(QSettings &s)
     geometry = s.value(kGeometry).toByteArray();
     windowState = s.value(kWindowState).toByteArray();
 
-    bool ok = false;
-    clockDisplay = readInt(s, kClockDisplay, 0, ok);
-    if (ok && (clockDisplay < 0 || clockDisplay >= ClockDisplayModes)) {
-        clockDisplay = 0;
-        s.setValue(kClockDisplay, clockDisplay);
-    }
+    clockDisplay = Settings::readInt(s, kClockDisplay, 0, 0, ClockDisplayModes - 1);
 
     // 3 and 4 were formats of an earlier release: they fall back to dd.ddd. Values above 4
     // are kept as stored (the display shows them as dd.ddd).
-    navDataFormat = readInt(s, kNavFormat, 0, ok);
-    if (ok && (navDataFormat == 3 || navDataFormat == 4 || navDataFormat < 0)) {
+    navDataFormat = Settings::readInt(s, kNavFormat, 0);
+    if (navDataFormat == 3 || navDataFormat == 4 || navDataFormat < 0) {
         navDataFormat = 0;
         s.setValue(kNavFormat, navDataFormat);
     }
 
-    toolbarVisible = readBool(s, kToolbar, true);
+    toolbarVisible = Settings::readBool(s, kToolbar, true);
 
     // Every value other than 0..3 means "unsorted", so none needs repair.
-    satelliteSortMode = readInt(s, kSortMode, 4, ok);
+    satelliteSortMode = Settings::readInt(s, kSortMode, 4);
 
-    soundTicks = readBool(s, kSound, true);
-    soundOutOfLock = readBool(s, kSoundOol, true);
+    soundTicks = Settings::readBool(s, kSound, true);
+    soundOutOfLock = Settings::readBool(s, kSoundOol, true);
 }
 
 MainWindowSettings MainWindowSettings::loaded(QSettings &settings)

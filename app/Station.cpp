@@ -2,7 +2,7 @@
 
 #include "transport/GpsPortSettings.h"
 #include "receiver/link/GpsSerialPortThread.h"
-#include "receiver/MessageDecoders.h"
+#include "receiver/ProtocolDriver.h"
 #include "receiver/motorola/MotorolaCommands.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
@@ -18,31 +18,6 @@ namespace {
 
 const QByteArray kPpsMarker = QByteArrayLiteral("-- PPS --");
 
-// Receiver models that answer "@@Gj" rather than "@@Bj" (12-channel M12 family, TX Oncore,
-// SIGNAV and the SSR models).
-bool usesGjPoll(int model)
-{
-    switch (model) {
-    case ReceiverModelCode::M12:
-    case ReceiverModelCode::M12Plus:
-    case ReceiverModelCode::M12M:
-    case ReceiverModelCode::Signav:
-    case ReceiverModelCode::TxOncore:
-    case ReceiverModelCode::Ssr6Tf:
-    case ReceiverModelCode::Ssr6Tr:
-    case ReceiverModelCode::SsrM8F:
-    case ReceiverModelCode::SsrM8T:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isAsciiLetterOrDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 } // namespace
 
 Station::Station(QObject *parent)
@@ -52,6 +27,17 @@ Station::Station(QObject *parent)
     , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     m_commands = m_channel.get();
+    m_engine.setReceiverState(&m_state);
+    {
+        // The stored receiver settings decide the averaging's GPS mode and whether the
+        // receiver reports local time, from the start.
+        QSettings settings;
+        m_engine.startUp(settings);
+        const ReceiverSettings stored = ReceiverSettings::load(settings);
+        m_engine.setGpsMode(stored.effectiveGpsMode());
+        m_options.receiverInLocalTime = stored.localTime;
+    }
+    makeDrivers();
     connect(m_link.get(), &GpsSerialPortThread::newGpsText, this, &Station::OnNewGpsText);
     connect(m_link.get(), &GpsSerialPortThread::PpsTick, this, &Station::OnClockTick);
     connect(m_channel.get(), &ReceiverCommandChannel::sendGpsMessage, m_link.get(),
@@ -66,7 +52,12 @@ Station::Station(QObject *parent)
             m_link->startGpsSerialPort(false);
     });
     m_detection = std::make_unique<ReceiverDetection>(m_state, *m_channel, *m_port);
-    m_detection->hooks().visibleSatellitesPolled = [this](qint64 ms) { m_lastBbPoll = ms; };
+    m_detection->hooks().visibleSatellitesPolled = [this](qint64 ms) { m_state.lastBbPollMs = ms; };
+    m_detection->hooks().setTimingErrorTerms = [this](double a, double b) { m_engine.setTimingErrorTerms(a, b); };
+    m_detection->hooks().reloadAveragingSettings = [this] {
+        QSettings settings;
+        m_engine.reloadSettings(settings);
+    };
     m_detection->hooks().sendTimingCommands = [this] {
         QSettings settings;
         if (m_commands)
@@ -103,14 +94,53 @@ void Station::setCommandSink(ReceiverCommandSink *sink)
     m_commands = sink ? sink : m_channel.get();
 }
 
-DecoderContext Station::decoderContext(StationDisplay *display)
+DecoderContext Station::decoderContext()
 {
     DecoderContext ctx;
     ctx.state = &m_state;
-    ctx.averaging = m_averaging;
-    ctx.display = display;
-    ctx.commands = m_commands;
+    ctx.averaging = &m_engine;
+    ctx.display = m_display;
+    ctx.commands = &m_currentSink;
+    ctx.options = m_options;
     return ctx;
+}
+
+void Station::makeDrivers()
+{
+    const DecoderContext context = decoderContext();
+    for (auto &d : m_drivers)
+        d.reset();
+    for (const ProtocolRow &row : protocolTable()) {
+        auto &slot = m_drivers[size_t(row.family)];
+        if (!slot)
+            slot = row.makeDriver(context);
+    }
+}
+
+void Station::setDriver(ProtocolFamily family, std::unique_ptr<ProtocolDriver> driver)
+{
+    m_drivers[size_t(family)] = std::move(driver);
+}
+
+ProtocolDriver *Station::driver(ProtocolFamily family) const
+{
+    return m_drivers[size_t(family)].get();
+}
+
+void Station::setDisplay(StationDisplay *display)
+{
+    m_display = display;
+    m_detection->setDisplay(display);
+    makeDrivers();
+}
+
+void Station::setDecoderOptions(const DecoderOptions &options)
+{
+    m_options = options;
+    for (auto &d : m_drivers) {
+        if (d)
+            d->setOptions(options);
+    }
 }
 
 void Station::setGpsLog(GpsLogHooks *log)
@@ -222,7 +252,16 @@ void Station::sendGpsRxCommand(const QByteArray &command)
 
 ReceiverReferencePosition Station::referencePosition() const
 {
-    return m_referencePosition ? m_referencePosition() : ReceiverReferencePosition {};
+    if (m_referencePosition)
+        return m_referencePosition();
+    const StationPosition ref = m_engine.referencePosition();
+    ReceiverReferencePosition p;
+    p.valid = ref.lat != 0.0 || ref.lon != 0.0;
+    p.latDeg = ref.lat;
+    p.lonDeg = ref.lon;
+    p.heightEllipsoidM = ref.altGps;
+    p.heightMslM = ref.altMsl;
+    return p;
 }
 
 void Station::applyReceiverSettings()
@@ -244,6 +283,11 @@ void Station::sendReceiverSettings()
         wait.timeoutMs = m_detection->timing().answerTimeoutMs;
         ::applyReceiverSettings(m_state, settings, referencePosition(), *m_commands, wait);
     }
+    // The GPS mode reaches the averaging and the local-time option the drivers.
+    m_engine.setGpsMode(settings.effectiveGpsMode());
+    DecoderOptions options = m_options;
+    options.receiverInLocalTime = settings.localTime;
+    setDecoderOptions(options);
     emit receiverSettingsApplied(settings.effectiveGpsMode(), settings.localTime);
 }
 
@@ -268,20 +312,6 @@ void Station::appendPlainText_to_RawDataDialog(const QString &text)
     emit rawDataText(text);
 }
 
-QString Station::shownBytes(const QByteArray &message)
-{
-    QString out;
-    out.reserve(message.size());
-    for (char ch : message) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F)
-            out += QLatin1Char(ch);
-        else
-            out += QStringLiteral("<%1>").arg(c, 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return out;
-}
-
 // --- dispatch --------------------------------------------------------------------------------
 
 void Station::OnNewGpsText(const QByteArray &message)
@@ -293,79 +323,16 @@ void Station::OnNewGpsText(const QByteArray &message)
     if (m_state.closing || m_state.receiverBusy)
         return;
 
-    switch (m_state.receiverMode) {
-    case 2:
-    case 3:
-        dispatchMotorola(message);
-        break;
-    case 1:
-    case 4:
-    case 6:
-        dispatchNmea(message);
-        break;
-    case 9:
-    case 10:
-        dispatchUblox(message);
-        break;
-    case 0:
-        dispatchLoran(message);
-        break;
-    default:   // 5, 7, 8, 11: nothing is decoded
-        break;
+    ProtocolDriver *d = currentDriver();
+    if (!d)
+        return;   // the search and unknown modes decode nothing
+    const DecodeResult result = d->decode(message);
+    for (const QString &line : result.lines) {
+        if (result.toLog)
+            appendPlainText_to_RawDataDialog_and_Log(line);
+        else
+            appendPlainText_to_RawDataDialog(line);
     }
-}
-
-void Station::dispatchMotorola(const QByteArray &message)
-{
-    if (!m_motorola) {
-        appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("?  ") + shownBytes(message));
-        return;
-    }
-    const QString text = m_motorola->decodeMotorolaFrame(message);
-    appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("-> ") + text);
-}
-
-void Station::dispatchNmea(const QByteArray &message)
-{
-    if (message.startsWith('$') && m_nmea && m_nmea->decodeNmeaSentence(message)) {
-        appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("-> ") + QString::fromLatin1(message));
-        // Some sentences (the Garmin status echoes) also have a decoded text.
-        const QString decoded = m_nmea->displayText();
-        if (!decoded.isEmpty())
-            appendPlainText_to_RawDataDialog_and_Log(decoded);
-    } else {
-        appendPlainText_to_RawDataDialog_and_Log(QStringLiteral("?  ") + shownBytes(message));
-    }
-}
-
-void Station::dispatchUblox(const QByteArray &message)
-{
-    // Nothing goes to the GPS log from here in the u-blox modes: the UBX decoder writes the
-    // binary records itself.
-    if (message.startsWith('$') && m_nmea && m_nmea->decodeNmeaSentence(message)) {
-        appendPlainText_to_RawDataDialog(QStringLiteral("->  ") + QString::fromLatin1(message));
-        const QString decoded = m_nmea->displayText();
-        if (!decoded.isEmpty())
-            appendPlainText_to_RawDataDialog(decoded);
-        return;
-    }
-    const QString text = m_ubx ? m_ubx->decodeUbxFrame(message) : QString();
-    if (!text.isEmpty())
-        appendPlainText_to_RawDataDialog(QStringLiteral("->  ") + text);
-    else
-        appendPlainText_to_RawDataDialog(QStringLiteral("?  ") + shownBytes(message));
-}
-
-void Station::dispatchLoran(const QByteArray &message)
-{
-    const bool plain = !message.isEmpty() && std::all_of(message.begin(), message.end(), isAsciiLetterOrDigit);
-    if (!plain) {
-        appendPlainText_to_RawDataDialog(QStringLiteral("?  ") + shownBytes(message));
-        return;
-    }
-    m_state.loranSeen = true;
-    m_state.noteAnswer(AnswerFamily::Loran, message);
-    appendPlainText_to_RawDataDialog(QStringLiteral("->  ") + QString::fromLatin1(message));
 }
 
 // --- the one-second cycle --------------------------------------------------------------------
@@ -396,14 +363,6 @@ void Station::OnClockTick()
     for (int32_t *countdown : { &s.haCountdown, &s.eaCountdown, &s.baCountdown }) {
         if (*countdown > 0)
             --*countdown;
-    }
-
-    // A 12-channel receiver that stopped sending "@@Bb" is asked again, at most every 120 s.
-    const qint64 t = now();
-    if (s.receiverMode == ReceiverMode::MotorolaBinary && s.haCountdown > 0 && s.lastBbTime > 0
-        && t - s.lastBbTime >= BbRepollIntervalMs && t - m_lastBbPoll >= BbRepollIntervalMs) {
-        m_lastBbPoll = t;
-        sendGpsRxCommand(QByteArrayLiteral("@@Bb\x01"));
     }
 
     // No time message since the previous tick.
@@ -442,15 +401,10 @@ void Station::OnClockTick()
 
     updateClockPanel();
 
+    // The family's timed polls (and the "@@Bb" re-poll of a 12-channel receiver).
     const int second = rt.second();
-    if (s.receiverMode == ReceiverMode::UbloxUbx && second == 11) {
-        sendGpsRxCommand(QByteArray("\xB5\x62\x0B\x02\x00\x00", 6));
-    } else if (s.receiverMode == ReceiverMode::MotorolaBinary) {
-        if (second == 20)
-            sendGpsRxCommand(usesGjPoll(s.receiverModel) ? QByteArrayLiteral("@@Gj") : QByteArrayLiteral("@@Bj"));
-        else if (second == 21)
-            sendGpsRxCommand(QByteArrayLiteral("@@Bo"));
-    }
+    if (ProtocolDriver *d = currentDriver())
+        d->tick(second, now());
 
     emit heartbeat();
 

@@ -2,7 +2,9 @@
 
 #include "core/ReceiverState.h"
 #include "app/StationHooks.h"
+#include "averaging/AveragingEngine.h"
 #include "receiver/DecoderContext.h"
+#include "receiver/ProtocolTable.h"
 #include "receiver/setup/ReceiverSettings.h"
 
 #include <QByteArray>
@@ -16,10 +18,7 @@ class GpsSerialPortThread;
 class ReceiverCommandChannel;
 class ReceiverDetection;
 class StoredReceiverPort;
-class MotorolaMessageDecoder;
-class NmeaMessageDecoder;
-class UbxMessageDecoder;
-class AveragingInput;
+class ProtocolDriver;
 class QSettings;
 struct GpsPortSettings;
 
@@ -31,10 +30,11 @@ struct StationLaunchOptions
     QString simModel;     // --sim-model NAME: model the simulated receiver pretends to be
 };
 
-// The headless core of the main window: the receiver state, the receiver link and its send
-// path, the hand-over of every receiver message to the decoder of the current receiver mode
-// and the one-second cycle driven by the receiver's 1PPS. The window shows what the signals
-// below report; nothing here needs a display.
+// The headless station: the receiver state, the receiver link and its send path, one protocol
+// driver per family (made from the protocol table), the averaging engine, the hand-over of
+// every receiver message to the driver of the current receiver mode and the one-second cycle
+// driven by the receiver's 1PPS. The window shows what the signals below report; nothing here
+// needs a display, and a station runs without any widget library linked.
 class Station : public QObject
 {
     Q_OBJECT
@@ -43,7 +43,7 @@ public:
     Q_ENUM(TickSound)
 
     static constexpr int CounterChannels = 8;
-    static constexpr qint64 BbRepollIntervalMs = 120000;
+    static constexpr qint64 BbRepollIntervalMs = 120000;   // see MotorolaDriver
     static constexpr int HeartbeatMs = 300;
 
     using Clock = std::function<qint64()>;   // ms since the epoch
@@ -63,20 +63,28 @@ public:
     void setClock(Clock clock);
     qint64 now() const { return m_clock(); }
 
-    // Decoders, one per protocol family; not owned. A family without a decoder shows its
-    // messages as unrecognised.
-    void setMotorolaDecoder(MotorolaMessageDecoder *decoder) { m_motorola = decoder; }
-    void setNmeaDecoder(NmeaMessageDecoder *decoder) { m_nmea = decoder; }
-    void setUbxDecoder(UbxMessageDecoder *decoder) { m_ubx = decoder; }
-    void setAveraging(AveragingInput *averaging) { m_averaging = averaging; }
-    AveragingInput *averaging() const { return m_averaging; }
+    // The averaging engine, fed by the drivers; started from the settings with the station.
+    AveragingEngine &averaging() { return m_engine; }
+
+    // The driver of a protocol family, or of the current receiver mode (null in the search).
+    ProtocolDriver *driver(ProtocolFamily family) const;
+    ProtocolDriver *currentDriver() const { return driver(familyOf(m_state.receiverMode)); }
+    // Replaces the driver of a family (a test's recording driver).
+    void setDriver(ProtocolFamily family, std::unique_ptr<ProtocolDriver> driver);
+    // Where the drivers show what they decode (the main window); null for none. The drivers are
+    // made anew, so call it before the receiver starts.
+    void setDisplay(StationDisplay *display);
+    StationDisplay *display() const { return m_display; }
+    // Decoder options (the receiver's local-time setting) for every driver.
+    void setDecoderOptions(const DecoderOptions &options);
+    const DecoderOptions &decoderOptions() const { return m_options; }
 
     // Where commands go: the command channel unless replaced (tests record them).
     void setCommandSink(ReceiverCommandSink *sink);
     ReceiverCommandSink *commandSink() const { return m_commands; }
 
-    // What a decoder needs to write to; `display` may be null.
-    DecoderContext decoderContext(StationDisplay *display);
+    // What the drivers write to.
+    DecoderContext decoderContext();
 
     // Subsystems driven by the cycle; not owned. Null restores the stand-in.
     void setGpsLog(GpsLogHooks *log);
@@ -113,8 +121,8 @@ public:
     int counterSettleTicks(int channel) const;
     void resetCounterSettle(int channel);
 
-    qint64 lastBbPoll() const { return m_lastBbPoll; }
-    void setLastBbPoll(qint64 ms) { m_lastBbPoll = ms; }
+    qint64 lastBbPoll() const { return m_state.lastBbPollMs; }
+    void setLastBbPoll(qint64 ms) { m_state.lastBbPollMs = ms; }
 
     // What the last tick noticed against the receiver time seen at the tick before.
     struct TimeChanges
@@ -136,7 +144,7 @@ public:
     // Motorola NMEA mode by way of binary mode and back. Receiver set-up runs the same commands.
     void applyReceiverSettings();
     // Where the u-blox fixed position (0-D) and the Garmin initialisation take the reference
-    // position; without a source neither is sent.
+    // position; the averaging engine's reference position unless replaced.
     void setReferencePositionSource(std::function<ReceiverReferencePosition()> source)
     {
         m_referencePosition = std::move(source);
@@ -180,13 +188,28 @@ private:
     void sendReceiverSettings();
     void sendGarminSettings();
     ReceiverReferencePosition referencePosition() const;
-    void dispatchMotorola(const QByteArray &message);
-    void dispatchNmea(const QByteArray &message);
-    void dispatchUblox(const QByteArray &message);
-    void dispatchLoran(const QByteArray &message);
+    void makeDrivers();
     void minuteHousekeeping();
     void dayChange();
-    static QString shownBytes(const QByteArray &message);
+
+    // The drivers' send path: whatever sink the station uses at the moment.
+    class CurrentSink : public ReceiverCommandSink
+    {
+    public:
+        explicit CurrentSink(Station &station)
+            : m_station(station)
+        {
+        }
+        void sendGpsRxCommand(const QByteArray &command) override { m_station.sendGpsRxCommand(command); }
+        bool sendAndAwait(const QByteArray &command, AnswerFamily family, const QList<QByteArray> &heads,
+                          int timeoutMs) override
+        {
+            return m_station.m_commands && m_station.m_commands->sendAndAwait(command, family, heads, timeoutMs);
+        }
+
+    private:
+        Station &m_station;
+    };
 
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
@@ -196,10 +219,11 @@ private:
     ReceiverCommandSink *m_commands = nullptr;
     Clock m_clock;
 
-    MotorolaMessageDecoder *m_motorola = nullptr;
-    NmeaMessageDecoder *m_nmea = nullptr;
-    UbxMessageDecoder *m_ubx = nullptr;
-    AveragingInput *m_averaging = nullptr;
+    AveragingEngine m_engine;
+    CurrentSink m_currentSink { *this };
+    StationDisplay *m_display = nullptr;
+    DecoderOptions m_options;
+    std::array<std::unique_ptr<ProtocolDriver>, 5> m_drivers;   // by ProtocolFamily
 
     ClosedGpsLog m_closedGpsLog;
     ClosedCounterLogs m_closedCounterLogs;
@@ -217,7 +241,6 @@ private:
 
     std::array<bool, CounterChannels> m_counterSettle {};
     std::array<int, CounterChannels> m_counterSettleTicks {};
-    qint64 m_lastBbPoll = 0;
 
     // The receiver time as seen at the previous tick. The decoders refresh the displayed copy
     // between ticks, so only this snapshot shows that a new minute, hour or day began.

@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
-    QCoreApplication::setApplicationVersion(QVersionNumber::fromString(QStringLiteral("1.2.10")).toString());
+    QCoreApplication::setApplicationVersion(QStringLiteral(CHRONODE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("GNSS timing station: receiver, time interval counters, logs."));

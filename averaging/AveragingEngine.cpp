@@ -1,6 +1,7 @@
 #include "averaging/AveragingEngine.h"
 
 #include "core/ReceiverState.h"
+#include "core/Settings.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -43,33 +44,7 @@ QString fmtLimit(double v) { return QString::asprintf("%08.1f", v); }
 QString fmtWeight(double v) { return QString::asprintf("%04.1f", v); }
 QString fmtPrecise(double v) { return QString::asprintf("%018.16f", v); }
 
-// A number stored as text: missing keys take their default, values the check refuses (or
-// text that is no number) are replaced; either way the stored text is rewritten.
-template<typename Accept>
-double loadTextNumber(QSettings &s, const QString &key, double missingValue, double repairValue,
-                      Accept accept, QString (*format)(double))
-{
-    if (!s.contains(key)) {
-        s.setValue(key, format(missingValue));
-        return missingValue;
-    }
-    bool ok = false;
-    const double v = s.value(key).toString().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || !accept(v)) {
-        s.setValue(key, format(repairValue));
-        return repairValue;
-    }
-    return v;
-}
 
-bool loadBool(QSettings &s, const QString &key, bool defaultValue)
-{
-    if (!s.contains(key)) {
-        s.setValue(key, defaultValue);
-        return defaultValue;
-    }
-    return s.value(key).toBool();
-}
 
 // Keeps any double usable as a position in integer arithmetic and printf.
 double finiteOrZero(double v) { return std::isfinite(v) ? v : 0.0; }
@@ -581,28 +556,28 @@ void AveragingEngine::loadSettings(QSettings &s)
 {
     const auto limitOk = [](double v) { return v >= 1.0 && v <= CounterCeiling; };
     const auto weightOk = [](double v) { return v >= 0.0 && v <= 99.0; };
-    m_positionWeightLimit = loadTextNumber(s, kPositionLimitKey, DefaultPositionWeightLimit,
+    m_positionWeightLimit = Settings::readTextNumber(s, kPositionLimitKey, DefaultPositionWeightLimit,
                                            DefaultPositionWeightLimit, limitOk, fmtLimit);
-    m_rmsWeightLimit = loadTextNumber(s, kRmsLimitKey, DefaultRmsWeightLimit, DefaultRmsWeightLimit,
+    m_rmsWeightLimit = Settings::readTextNumber(s, kRmsLimitKey, DefaultRmsWeightLimit, DefaultRmsWeightLimit,
                                       limitOk, fmtLimit);
-    m_timingWeightLimit = loadTextNumber(s, kTimingLimitKey, DefaultTimingWeightLimit,
+    m_timingWeightLimit = Settings::readTextNumber(s, kTimingLimitKey, DefaultTimingWeightLimit,
                                          DefaultTimingWeightLimit, limitOk, fmtLimit);
-    m_useDopWeighting = loadBool(s, kUseDopKey, true);
-    m_hdopWeight = loadTextNumber(s, kHdopKey, DefaultHdopWeight, DefaultHdopWeight, weightOk, fmtWeight);
-    m_vdopWeight = loadTextNumber(s, kVdopKey, DefaultVdopWeight, DefaultVdopWeight, weightOk, fmtWeight);
-    m_tdopWeight = loadTextNumber(s, kTdopKey, DefaultTdopWeight, DefaultTdopWeight, weightOk, fmtWeight);
-    m_restartOnUnlock = loadBool(s, kRestartOnUnlockKey, true);
-    m_continueOnRestart = loadBool(s, kContinueKey, false);
+    m_useDopWeighting = Settings::readBool(s, kUseDopKey, true);
+    m_hdopWeight = Settings::readTextNumber(s, kHdopKey, DefaultHdopWeight, DefaultHdopWeight, weightOk, fmtWeight);
+    m_vdopWeight = Settings::readTextNumber(s, kVdopKey, DefaultVdopWeight, DefaultVdopWeight, weightOk, fmtWeight);
+    m_tdopWeight = Settings::readTextNumber(s, kTdopKey, DefaultTdopWeight, DefaultTdopWeight, weightOk, fmtWeight);
+    m_restartOnUnlock = Settings::readBool(s, kRestartOnUnlockKey, true);
+    m_continueOnRestart = Settings::readBool(s, kContinueKey, false);
 
-    m_ref.lat = loadTextNumber(s, kRefLatKey, DefaultRefLat, 0.0,
+    m_ref.lat = Settings::readTextNumber(s, kRefLatKey, DefaultRefLat, 0.0,
                                [](double v) { return v >= -90.0 && v <= 90.0; }, fmtPrecise);
-    m_ref.lon = loadTextNumber(s, kRefLonKey, DefaultRefLon, 0.0,
+    m_ref.lon = Settings::readTextNumber(s, kRefLonKey, DefaultRefLon, 0.0,
                                [](double v) { return v > -180.0 && v <= 180.0; }, fmtPrecise);
-    m_ref.altGps = loadTextNumber(s, kRefAltGpsKey, DefaultRefAltGps, 0.0,
+    m_ref.altGps = Settings::readTextNumber(s, kRefAltGpsKey, DefaultRefAltGps, 0.0,
                                   [](double v) { return v >= -1000.0; }, fmtPrecise);
-    m_ref.altMsl = loadTextNumber(s, kRefAltMslKey, DefaultRefAltMsl, 0.0,
+    m_ref.altMsl = Settings::readTextNumber(s, kRefAltMslKey, DefaultRefAltMsl, 0.0,
                                   [](double v) { return v >= -1000.0; }, fmtPrecise);
-    m_refLocOnStart = loadBool(s, kRefOnStartKey, true);
+    m_refLocOnStart = Settings::readBool(s, kRefOnStartKey, true);
     m_metresPerDegLon = std::cos(m_ref.lat * kAngleFactor) * MetresPerDegLat;
 
     loadSavedAverages(s);

@@ -156,6 +156,7 @@ struct ReceiverState
     int32_t eaCountdown = 0;
     int32_t baCountdown = 0;
     int64_t lastBbTime = 0;   // ms since the epoch of the last @@Bb
+    int64_t lastBbPollMs = 0; // ms since the epoch "@@Bb" was last asked for
     bool baSeen = false;      // a position message of each family has been decoded
     bool eaSeen = false;
     bool haSeen = false;

@@ -1,9 +1,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 struct ReceiverState;
+enum class AnswerFamily : int;
+
+// What a decoded message changed in the receiver state, reported the same way by every
+// decoder (bits of an int).
+namespace DecodeChange {
+enum : int {
+    Time = 0x01,         // receiverUtcDateTime
+    Position = 0x02,     // the current position
+    Satellites = 0x04,   // the satellite table
+    Counts = 0x08,       // visibleCount / trackedCount
+    Model = 0x10,        // receiver model and firmware
+    Sawtooth = 0x20,     // ppsQuantizationError
+    Status = 0x40,       // fix state, DOPs, antenna
+};
+} // namespace DecodeChange
 class AveragingInput;
 
 // What the decoders may change on the main display. The main window implements it; the
@@ -39,6 +55,18 @@ class ReceiverCommandSink
 public:
     virtual ~ReceiverCommandSink() = default;
     virtual void sendGpsRxCommand(const QByteArray &command) = 0;
+    // Sends and waits until a decoder notes an answer of `family` (a message starting with one
+    // of `heads`, when given), shutdown or `timeoutMs`; incoming messages go on being decoded
+    // meanwhile. True when the answer came. A sink that cannot wait only sends.
+    virtual bool sendAndAwait(const QByteArray &command, AnswerFamily family, const QList<QByteArray> &heads,
+                              int timeoutMs)
+    {
+        Q_UNUSED(family);
+        Q_UNUSED(heads);
+        Q_UNUSED(timeoutMs);
+        sendGpsRxCommand(command);
+        return false;
+    }
 };
 
 // The GPS data log as the decoders feed it: the binary and RINEX log types record every received

@@ -1,51 +1,14 @@
 #include "transport/GpsPortSettings.h"
 
 #include "core/ReceiverMode.h"
+#include "core/Settings.h"
 
 #include <QRegularExpression>
 #include <QSettings>
 
-namespace {
-
-// Reads a key; a missing key or one that does not hold the expected type takes its default,
-// which is written back.
-QString readText(QSettings &s, const QString &key, const QString &fallback)
-{
-    const QVariant v = s.value(key);
-    if (!v.isValid() || !v.canConvert<QString>()) {
-        s.setValue(key, fallback);
-        return fallback;
-    }
-    return v.toString();
-}
-
-int readInt(QSettings &s, const QString &key, int fallback)
-{
-    const QVariant v = s.value(key);
-    bool ok = false;
-    const int value = v.isValid() ? v.toString().trimmed().toInt(&ok) : 0;
-    if (!ok) {
-        s.setValue(key, fallback);
-        return fallback;
-    }
-    return value;
-}
-
-bool readBool(QSettings &s, const QString &key, bool fallback)
-{
-    const QVariant v = s.value(key);
-    if (v.isValid()) {
-        const QString t = v.toString().trimmed().toLower();
-        if (t == QLatin1String("true") || t == QLatin1String("1"))
-            return true;
-        if (t == QLatin1String("false") || t == QLatin1String("0"))
-            return false;
-    }
-    s.setValue(key, fallback);
-    return fallback;
-}
-
-} // namespace
+using Settings::readBool;
+using Settings::readInt;
+using Settings::readText;
 
 QList<int> GpsPortSettings::dataRates()
 {

@@ -8,12 +8,9 @@
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
 #include "receiver/link/GpsSerialPortThread.h"
-#include "receiver/motorola/MotorolaDecoder.h"
-#include "receiver/nmea/NmeaDecoder.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
 #include "receiver/setup/ReceiverSettings.h"
-#include "receiver/ubx/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
 #include "timescale/ClockPanel.h"
@@ -151,7 +148,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     QCoreApplication::setOrganizationName(QStringLiteral("KTW Systems"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("ktw-systems.example"));
     QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
-    QCoreApplication::setApplicationVersion(QVersionNumber::fromString(QStringLiteral("1.2.10")).toString());
+    QCoreApplication::setApplicationVersion(QStringLiteral(CHRONODE_VERSION));
     setWindowTitle(QStringLiteral("Chronode"));
 
     // 3. Menus, with the three exclusive groups.
@@ -177,17 +174,10 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     // 5. Windows and the state they hold, owned for the program's life.
     m_rawData = new GpsRawDataDialog(this);
     m_rxId = new GpsRxIdDialog(this);
-    m_navDialog = new GpsNavDialog(this, &m_station.state());
+    m_navDialog = new GpsNavDialog(m_station.averaging(), this);
     m_portDialog = new GpsPortDialog(this);
     m_rxDialog = new GpsRxDialog(this);
-    m_station.setAveraging(&averagingEngine());
-    const DecoderContext context = m_station.decoderContext(this);
-    m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
-    m_nmeaDecoder = std::make_unique<NmeaDecoder>(context);
-    m_ubxDecoder = std::make_unique<UbxDecoder>(context);
-    m_station.setMotorolaDecoder(m_motorolaDecoder.get());
-    m_station.setNmeaDecoder(m_nmeaDecoder.get());
-    m_station.setUbxDecoder(m_ubxDecoder.get());
+    m_station.setDisplay(this);
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
     connectReceiverDetection();
@@ -268,7 +258,7 @@ MainWindow::~MainWindow()
 
 AveragingEngine &MainWindow::averagingEngine()
 {
-    return m_navDialog->engine();
+    return m_station.averaging();
 }
 
 QAction *MainWindow::makeAction(const QString &objectName, const QString &text, bool checkable)
@@ -688,31 +678,6 @@ void MainWindow::startDeferredUpdateCheck()
 void MainWindow::connectReceiverDetection()
 {
     ReceiverDetection *detection = &m_station.detection();
-    detection->setDisplay(this);
-    ReceiverSetupHooks &hooks = detection->hooks();
-    hooks.setTimingErrorTerms = [this](double a, double b) { averagingEngine().setTimingErrorTerms(a, b); };
-    hooks.reloadAveragingSettings = [this] { m_navDialog->reloadSettings(); };
-
-    // The receiver settings reach the averaging (GPS mode) and the decoders (receiver in local
-    // time) at start-up and each time they are sent to the receiver.
-    m_station.setReferencePositionSource([this] {
-        const StationPosition ref = averagingEngine().referencePosition();
-        ReceiverReferencePosition p;
-        p.valid = ref.lat != 0.0 || ref.lon != 0.0;
-        p.latDeg = ref.lat;
-        p.lonDeg = ref.lon;
-        p.heightEllipsoidM = ref.altGps;
-        p.heightMslM = ref.altMsl;
-        return p;
-    });
-    const auto useReceiverSettings = [this](int gpsMode, bool receiverInLocalTime) {
-        averagingEngine().setGpsMode(gpsMode);
-        DecoderOptions options = m_motorolaDecoder->context().options;
-        options.receiverInLocalTime = receiverInLocalTime;
-        m_motorolaDecoder->context().options = options;
-        m_nmeaDecoder->setOptions(options);
-    };
-    connect(&m_station, &Station::receiverSettingsApplied, this, useReceiverSettings);
     // OK in "GPS Receiver Mode Selections" sends the settings at once.
     m_rxDialog->applyReceiverSettings = [this](const ReceiverSettings &settings) {
         m_station.applyReceiverSettings();
@@ -720,12 +685,6 @@ void MainWindow::connectReceiverDetection()
         if (mode == ReceiverMode::MotorolaBinary || mode == ReceiverMode::MotorolaNmea)
             m_receiverLabel->setText(ReceiverSettingsCommands::withPvt6Suffix(m_receiverLabel->text(), settings.emulatePvt6));
     };
-    {
-        QSettings settings;
-        const ReceiverSettings stored = ReceiverSettings::load(settings);
-        useReceiverSettings(stored.effectiveGpsMode(), stored.localTime);
-    }
-
     connect(detection, &ReceiverDetection::statusText, this, [this](const QString &text) {
         m_receiverLabel->setText(text);
     });

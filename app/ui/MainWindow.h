@@ -31,9 +31,6 @@ class GpsNavDialog;
 class GpsPortDialog;
 class GpsRxDialog;
 class ReceiverDetection;
-class MotorolaDecoder;
-class NmeaDecoder;
-class UbxDecoder;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
 // sounds, the status-bar indicators and the menus. Behaviour lives in the station and the
@@ -165,9 +162,6 @@ private:
 
     // Members in construction order; destroyed in reverse.
     Station m_station;
-    std::unique_ptr<MotorolaDecoder> m_motorolaDecoder;
-    std::unique_ptr<NmeaDecoder> m_nmeaDecoder;
-    std::unique_ptr<UbxDecoder> m_ubxDecoder;
     std::unique_ptr<ClockPanelView> m_clockPanelView;
     std::array<QSoundEffect *, 3> m_sounds {};
     QPixmap m_iconOff;

@@ -43,8 +43,9 @@ QString weightText(double v) { return QString::asprintf("%.1f", v); }
 
 } // namespace
 
-GpsNavDialog::GpsNavDialog(QWidget *parent, const ReceiverState *state)
+GpsNavDialog::GpsNavDialog(AveragingEngine &engine, QWidget *parent)
     : QDialog(parent)
+    , m_engine(engine)
 {
     setObjectName(QStringLiteral("GpsNavDialog"));
     setWindowTitle(QStringLiteral("Averaging Parameters"));
@@ -70,9 +71,7 @@ GpsNavDialog::GpsNavDialog(QWidget *parent, const ReceiverState *state)
     connect(&m_engine, &AveragingEngine::dopWeightingAvailabilityChanged, this,
             [this](bool available) { applyDopAvailability(available); });
 
-    m_engine.setReceiverState(state);
-    QSettings settings;
-    m_engine.startUp(settings);
+    applyDopAvailability(m_engine.dopWeightingAvailable());
     fillFields();
     refreshCounters();
     refreshTable();

@@ -9,19 +9,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-struct ReceiverState;
 
-// "Averaging Parameters": owns the station's averaging engine for the life of the program and
-// shows and edits it. The engine runs whether or not the dialog is shown; opening the dialog
-// reloads the settings and the saved averages, OK writes every setting (including the
-// averages), Cancel only the window geometry.
+// "Averaging Parameters": shows and edits the station's averaging engine. The engine runs
+// whether or not the dialog is shown; opening the dialog reloads the settings and the saved
+// averages, OK writes every setting (including the averages), Cancel only the window geometry.
 class GpsNavDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // Loads the settings and the saved averages and starts the engine the way the program
-    // does at start-up. `state` (may be null) decides whether DOP weighting is usable.
-    explicit GpsNavDialog(QWidget *parent = nullptr, const ReceiverState *state = nullptr);
+    // The engine is the station's, already started from the settings.
+    explicit GpsNavDialog(AveragingEngine &engine, QWidget *parent = nullptr);
     ~GpsNavDialog() override;
 
     AveragingEngine &engine() { return m_engine; }
@@ -65,7 +62,7 @@ private:
     void updateOkButton();
     void storeGeometry();
 
-    AveragingEngine m_engine;
+    AveragingEngine &m_engine;
 
     QCheckBox *m_useDopWeighting = nullptr;
     QCheckBox *m_restartOnUnlock = nullptr;

@@ -1,9 +1,10 @@
 #include "receiver/framing/StreamFramer.h"
 
-#include "core/ReceiverMode.h"
+#include "receiver/ProtocolTable.h"
 
 StreamFramer::StreamFramer(int receiverMode)
     : m_mode(receiverMode)
+    , m_framing(framingOf(receiverMode))
 {
 }
 
@@ -12,6 +13,7 @@ bool StreamFramer::setMode(int receiverMode)
     if (receiverMode == m_mode)
         return false;
     m_mode = receiverMode;
+    m_framing = framingOf(receiverMode);
     reset();
     return true;
 }
@@ -31,23 +33,20 @@ void StreamFramer::feed(QByteArrayView bytes, const FrameSink &sink)
 
 void StreamFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSink &sink)
 {
-    switch (m_mode) {
-    case ReceiverMode::MotorolaBinary:
-    case ReceiverMode::MotorolaBinaryRxOnly:
+    switch (m_framing) {
+    case Framing::Motorola:
         m_motorola.feed(bytes, ppsPending, sink);
         break;
-    case ReceiverMode::MotorolaNmea:
-    case ReceiverMode::GenericNmea:
+    case Framing::Nmea:
         m_nmeaUbx.feed(bytes, true, ppsPending, sink);
         break;
-    case ReceiverMode::UbloxUbx:
-    case ReceiverMode::UbloxNmea:
+    case Framing::NmeaUbx:
         m_nmeaUbx.feed(bytes, false, ppsPending, sink);
         break;
-    case ReceiverMode::MotorolaLoran:
+    case Framing::Loran:
         m_loran.feed(bytes, ppsPending, sink);
         break;
-    default:
-        break;   // search (11) and unused values frame nothing
+    case Framing::None:
+        break;   // the search (11) and unused values frame nothing
     }
 }

@@ -3,10 +3,10 @@
 #include "receiver/framing/LoranFramer.h"
 #include "receiver/framing/MotorolaFramer.h"
 #include "receiver/framing/NmeaUbxFramer.h"
+#include "receiver/ProtocolTable.h"
 
-// Frames a receiver byte stream exactly as the link does for a receiver mode: Motorola binary
-// for modes 2 and 3, NMEA only for 1 and 6, UBX and NMEA for 9 and 10, text lines for 0 (LORAN
-// output), nothing for 11.
+// Frames a receiver byte stream exactly as the link does for a receiver mode, with the framing
+// the protocol table gives the mode (nothing for the search, 11).
 // Used by the link itself, by capture replay, the command-line decoder and the benchmarks.
 class StreamFramer
 {
@@ -30,6 +30,7 @@ public:
 
 private:
     int m_mode;
+    Framing m_framing;
     MotorolaFramer m_motorola;
     NmeaUbxFramer m_nmeaUbx;
     LoranFramer m_loran;

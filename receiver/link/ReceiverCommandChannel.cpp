@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -110,33 +111,41 @@ QString ReceiverCommandChannel::timeoutText(AnswerFamily family, const QByteArra
     return prefix + QString::fromLatin1(command);
 }
 
-bool ReceiverCommandChannel::sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs)
-{
-    m_state.setAnswered(family, false);
-    sendGpsRxCommand(command);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.start(std::max(0, timeoutMs));
-    do {
-        waitSlice();
-        if (m_state.answered(family))
-            return true;
-        if (m_state.closing)
-            return false;
-    } while (deadline.isActive());
-    qDebug().noquote() << timeoutText(family, command);
-    return false;
-}
-
-bool ReceiverCommandChannel::waitSlice()
+bool ReceiverCommandChannel::sendAndAwait(const QByteArray &command, AnswerFamily family,
+                                          const QList<QByteArray> &heads, int timeoutMs)
 {
     if (m_state.closing)
         return false;
+    const QList<QByteArray> keptHeads = m_state.awaitedAnswerHeads;
+    m_state.awaitedAnswerHeads = heads;
+    m_state.setAnswered(family, false);
+    sendGpsRxCommand(command);
+    const bool ok = waitUntil([this, family] { return m_state.answered(family); }, timeoutMs);
+    m_state.awaitedAnswerHeads = keptHeads;
+    if (!ok && !m_state.closing)
+        qDebug().noquote() << timeoutText(family, command);
+    return ok;
+}
+
+bool ReceiverCommandChannel::waitUntil(const std::function<bool()> &done, int ms)
+{
+    if (done())
+        return true;
+    if (m_state.closing || ms <= 0)
+        return false;
     const bool busy = m_state.receiverBusy;
-    m_state.receiverBusy = false;
+    m_state.receiverBusy = false;   // the dispatcher decodes while we wait
+    QElapsedTimer elapsed;
+    elapsed.start();
     QEventLoop loop;
-    QTimer::singleShot(std::max(0, m_sliceMs), &loop, &QEventLoop::quit);
+    QTimer poll;
+    poll.setInterval(PollMs);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_state.closing || done() || elapsed.elapsed() >= ms)
+            loop.quit();
+    });
+    poll.start();
     loop.exec();
     m_state.receiverBusy = busy;
-    return !m_state.closing;
+    return done();
 }

@@ -6,11 +6,13 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
 
-// The main-window side of the send path: completes a command's checksum, hands it to the link
+// The station's send path: completes a command's checksum, hands it to the link
 // (sendGpsMessage, connected to GpsSerialPortThread::OnSendGpsMessage), reports the echo text
-// for the raw-data window and GPS log, and pauses so the receiver can digest it. Also the
-// waiting primitives receiver detection is built on.
+// for the raw-data window and GPS log, and pauses so the receiver can digest it. Also the one
+// wait of the program: every "send and await the answer" (detection, receiver settings, the
+// u-blox set-up) and every pause of a set-up runs through waitUntil().
 class ReceiverCommandChannel : public QObject, public ReceiverCommandSink
 {
     Q_OBJECT
@@ -30,17 +32,26 @@ public:
     //  other       unchanged, no echo.
     static QByteArray completeCommand(const QByteArray &command, QString *echo);
 
-    // Clears the family's answer flag, sends, then waits in slices until a decoder sets the
-    // flag, the program is closing or `timeoutMs` has passed. False on timeout or closing.
-    bool sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs = 3000);
-    // One wait slice: lowers receiverBusy, runs the event loop for the slice length, restores
-    // the flag. False at once while closing.
-    bool waitSlice();
+    // Sets the awaited heads, clears the family's answer flag, sends, then waits until a
+    // decoder sets the flag, the program is closing or `timeoutMs` has passed. The heads that
+    // were awaited before are restored afterwards. False on timeout or closing; a timeout is
+    // written to the debug log.
+    bool sendAndAwait(const QByteArray &command, AnswerFamily family, const QList<QByteArray> &heads,
+                      int timeoutMs) override;
+    bool sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs = 3000)
+    {
+        return sendAndAwait(command, family, {}, timeoutMs);
+    }
+    // Runs the event loop with receiverBusy lowered (so the dispatcher decodes) until `done`,
+    // shutdown or `ms`, checking every PollMs. Returns done().
+    bool waitUntil(const std::function<bool()> &done, int ms);
+    // Lets `ms` pass while incoming messages go on being decoded.
+    void pause(int ms) { waitUntil([] { return false; }, ms); }
+
+    static constexpr int PollMs = 10;
 
     void setPauseMs(int ms) { m_pauseMs = ms; }
     int pauseMs() const { return m_pauseMs; }
-    void setSliceMs(int ms) { m_sliceMs = ms; }
-    int sliceMs() const { return m_sliceMs; }
 
     // The debug text written when an awaited answer does not come.
     static QString timeoutText(AnswerFamily family, const QByteArray &command);
@@ -53,5 +64,4 @@ Q_SIGNALS:
 private:
     ReceiverState &m_state;
     int m_pauseMs = 100;
-    int m_sliceMs = 2500;
 };

@@ -10,15 +10,25 @@
 
 namespace MotorolaCommands {
 
-namespace {
+QByteArray make(const char *id, std::initializer_list<uint8_t> params)
+{
+    QByteArray b(id);
+    for (uint8_t p : params)
+        b.append(char(p));
+    return b;
+}
 
-QByteArray command(const char *id) { return QByteArray("@@") + id; }
-
-void appendBe(QByteArray &b, quint64 v, int bytes)
+void appendBigEndian(QByteArray &b, quint64 v, int bytes)
 {
     for (int i = bytes - 1; i >= 0; --i)
         b.append(char((v >> (8 * i)) & 0xFF));
 }
+
+namespace {
+
+QByteArray command(const char *id) { return QByteArray("@@") + id; }
+
+void appendBe(QByteArray &b, quint64 v, int bytes) { appendBigEndian(b, v, bytes); }
 
 void appendLe(QByteArray &b, quint32 v, int bytes)
 {

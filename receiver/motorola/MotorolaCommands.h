@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstdint>
+#include <initializer_list>
 #include <QList>
 #include <QString>
 
@@ -12,6 +14,11 @@ struct ReceiverState;
 // receiver self test and self survey. Commands are built without checksum: the send path
 // (ReceiverCommandSink) completes it.
 namespace MotorolaCommands {
+
+// A command from its identifier ("@@Ag") and parameter bytes; the send path adds the checksum.
+QByteArray make(const char *id, std::initializer_list<uint8_t> params = {});
+// Appends `bytes` bytes of `v`, most significant first (Motorola byte order).
+void appendBigEndian(QByteArray &b, quint64 v, int bytes);
 
 // The timing values the commands carry.
 struct TimingSettings

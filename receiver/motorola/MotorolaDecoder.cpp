@@ -14,25 +14,6 @@
 
 using namespace MotorolaFrame;
 
-QString motorolaFormat(const char *format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (n < 0)
-        return {};
-    if (n < int(sizeof buffer))
-        return QString::fromLatin1(buffer, n);
-    QByteArray big(n + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(big.data(), big.size(), format, args);
-    va_end(args);
-    big.truncate(n);
-    return QString::fromLatin1(big);
-}
-
 namespace {
 
 // Speed in cm/s to knots, with the receiver maker's factor (not the exact 0.0194384).
@@ -105,9 +86,9 @@ void MotorolaDecoder::countDownPrecedence(ReceiverState &s)
     }
 }
 
-bool MotorolaDecoder::textsWanted() const
+QString MotorolaDecoder::selfTestText(QByteArrayView frame, int receiverModel)
 {
-    return m_ctx.options.alwaysBuildTexts || (m_ctx.state && m_ctx.state->rawWindowOpened);
+    return MotorolaTiming::selfTestText(frame, receiverModel);
 }
 
 QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
@@ -128,7 +109,7 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
         case 'd': text = decodeBd(f); break;
         case 'j': text = decodeBj(f); break;
         case 'k': text = decodeBkEk(f); break;
-        case 'n': text = decodeTraim(f, 6); break;
+        case 'n': text = m_timing.decodeTraim(f, 6); break;
         case 'o': text = decodeBo(f); break;
         case 'f': case 'g': text = decodeDataOnly(f); break;
         default: known = false; break;
@@ -138,7 +119,7 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
         switch (l) {
         case 'a': text = decodeEaBa(f, true); break;
         case 'k': text = decodeBkEk(f); break;
-        case 'n': text = decodeTraim(f, 8); break;
+        case 'n': text = m_timing.decodeTraim(f, 8); break;
         case 'g': case 'q': text = decodeDataOnly(f); break;
         default: known = false; break;
         }
@@ -147,7 +128,7 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
         switch (l) {
         case 'a': text = decodeHa(f); break;
         case 'b': text = decodeHb(f); break;
-        case 'n': text = decodeHn(f); break;
+        case 'n': text = m_timing.decodeHn(f); break;
         case 'r': text = decodeDataOnly(f); break;
         default: known = false; break;
         }
@@ -155,7 +136,7 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
     case 'C':
         switch (l) {
         case 'j': text = decodeCj(f); break;
-        case 'a': text = decodeSelfTest(f); break;
+        case 'a': text = m_timing.decodeSelfTest(f); break;
         case 'b': case 'c': case 'e': case 'f': case 'g': case 'k': case 'o':
             text = decodeDataOnly(f);
             break;
@@ -165,19 +146,19 @@ QString MotorolaDecoder::decodeMotorolaFrame(const QByteArray &frame)
     case 'F':
     case 'I':
         if (l == 'a')
-            text = decodeSelfTest(f);
+            text = m_timing.decodeSelfTest(f);
         else
             known = false;
         break;
     case 'A':
     case 'G':
-        text = decodeEcho(f);
+        text = m_timing.decodeEcho(f);
         known = !text.isNull();
         break;
     case 'S':
     case 'T':
     case 'W':
-        text = decodeSsr(f);
+        text = m_timing.decodeSsr(f);
         known = !text.isNull();
         break;
     default:
@@ -700,20 +681,5 @@ QString MotorolaDecoder::decodeBkEk(QByteArrayView f)
 // Messages shown only as a text line: almanac pages, ephemeris and range data, ...
 QString MotorolaDecoder::decodeDataOnly(QByteArrayView f)
 {
-    if (!textsWanted())
-        return QStringLiteral("");
-    const QByteArray id = f.first(4).toByteArray();
-    if (id == "@@Cf")
-        return QStringLiteral("Receiver Set to Default Values");
-    if (id == "@@Cb" && f.size() >= 6) {
-        QString t = motorolaFormat("@@Cb SF %d PG %02d DATA:", int(u8(f, 4)), int(u8(f, 5)));
-        for (qsizetype o = 6; o + 2 < f.size(); o += 3)
-            t += motorolaFormat(" %02X%02X%02X", unsigned(u8(f, o)), unsigned(u8(f, o + 1)),
-                                unsigned(u8(f, o + 2)));
-        return t;
-    }
-    QString t = QString::fromLatin1(id) + QLatin1String(", ");
-    for (qsizetype o = 4; o < f.size(); ++o)
-        t += motorolaFormat("%02X", unsigned(u8(f, o)));
-    return t;
+    return motorolaDataOnlyText(m_ctx, f);
 }

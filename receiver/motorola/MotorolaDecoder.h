@@ -2,6 +2,8 @@
 
 #include "receiver/DecoderContext.h"
 #include "receiver/MessageDecoders.h"
+#include "receiver/motorola/MotorolaText.h"
+#include "receiver/motorola/MotorolaTiming.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -18,12 +20,12 @@ class MotorolaDecoder : public MotorolaMessageDecoder
 public:
     // What the last decoded frame changed (see lastChanges()).
     enum Change : int {
-        ChangedTime = 0x01,          // receiverUtcDateTime
-        ChangedPosition = 0x02,      // lastPosition()
-        ChangedSatellites = 0x04,    // the satellite table
-        ChangedCounts = 0x08,        // visibleCount / trackedCount
-        ChangedModel = 0x10,         // receiverModel and firmware
-        ChangedSawtooth = 0x20,      // ppsQuantizationError
+        ChangedTime = DecodeChange::Time,
+        ChangedPosition = DecodeChange::Position,   // lastPosition()
+        ChangedSatellites = DecodeChange::Satellites,
+        ChangedCounts = DecodeChange::Counts,
+        ChangedModel = DecodeChange::Model,
+        ChangedSawtooth = DecodeChange::Sawtooth,
     };
 
     struct Position
@@ -55,7 +57,7 @@ public:
     static QString selfTestText(QByteArrayView frame, int receiverModel);
 
 private:
-    bool textsWanted() const;
+    bool textsWanted() const { return motorolaTextsWanted(m_ctx); }
     void markTime(QByteArrayView f, bool roundSeconds);
     void storePosition(double lat, double lon, double altEllipsoid, double altMsl);
     void setCounts(int visible, int tracked);
@@ -78,23 +80,10 @@ private:
     QString decodeBkEk(QByteArrayView f);
     QString decodeDataOnly(QByteArrayView f);
 
-    // Timing, T-RAIM, self test, command echoes and SSR extensions (MotorolaTiming.cpp).
-    QString decodeTraim(QByteArrayView f, int channels);
-    QString decodeHn(QByteArrayView f);
-    QString decodeSelfTest(QByteArrayView f);
-    QString decodeEcho(QByteArrayView f);
-    QString decodeSsr(QByteArrayView f);
-
     DecoderContext m_ctx;
     int m_changes = 0;
+    MotorolaTiming m_timing { m_ctx, m_changes };
     Position m_position;
     QString m_statusText;
     int m_fixDimension = 0;
 };
-
-// printf-exact formatting of the decoded text lines.
-QString motorolaFormat(const char *format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;

@@ -1,7 +1,9 @@
 // Timing side of the Motorola decoder: T-RAIM and 1PPS status with the sawtooth value, the
 // self-test results, the command echoes of the A and G groups and the SSR extension messages.
 
-#include "receiver/motorola/MotorolaDecoder.h"
+#include "receiver/motorola/MotorolaTiming.h"
+
+#include "receiver/motorola/MotorolaText.h"
 
 #include "core/ReceiverState.h"
 #include "receiver/motorola/MotorolaFrame.h"
@@ -53,7 +55,7 @@ QString satelliteRecords(QByteArrayView f, qsizetype first, int count)
 
 // --- T-RAIM ---------------------------------------------------------------------------
 
-QString MotorolaDecoder::decodeTraim(QByteArrayView f, int channels)
+QString MotorolaTiming::decodeTraim(QByteArrayView f, int channels)
 {
     const qsizetype needed = 26 + 5 * channels;
     if (f.size() < needed)
@@ -62,14 +64,14 @@ QString MotorolaDecoder::decodeTraim(QByteArrayView f, int channels)
     s.timeSolutionAccuracy = u16(f, 23);
     s.ppsQuantizationError = i8(f, 25);
     s.ppsQuantizationErrorValid = true;
-    m_changes |= ChangedSawtooth;
+    m_changes |= DecodeChange::Sawtooth;
     const bool eight = channels == 8;
     if (eight)
         s.enSeen = true;
     else
         s.bnSeen = true;
 
-    if (!textsWanted() && !m_ctx.display)
+    if (!motorolaTextsWanted(m_ctx) && !m_ctx.display)
         return {};
     QString t = QLatin1String(eight ? "@@En, TRAIM (8-ch) " : "@@Bn, TRAIM (6-ch) ");
     t += pick({ eight ? "DISABLED" : "DISBLED", "ENABLED" }, u8(f, 5));
@@ -97,10 +99,10 @@ QString MotorolaDecoder::decodeTraim(QByteArrayView f, int channels)
     t += satelliteRecords(f, 26, channels);
     if (m_ctx.display)
         m_ctx.display->appendReceiverIdText(t);
-    return textsWanted() ? t : QString();
+    return motorolaTextsWanted(m_ctx) ? t : QString();
 }
 
-QString MotorolaDecoder::decodeHn(QByteArrayView f)
+QString MotorolaTiming::decodeHn(QByteArrayView f)
 {
     if (f.size() < 75)
         return {};
@@ -109,10 +111,10 @@ QString MotorolaDecoder::decodeHn(QByteArrayView f)
     s.ppsQuantizationError = i8(f, 14);
     s.ppsQuantizationErrorValid = true;
     s.hnSeen = true;
-    m_changes |= ChangedSawtooth;
+    m_changes |= DecodeChange::Sawtooth;
 
     const bool toIdWindow = s.receiverIdHnRequested && m_ctx.display;
-    if (!textsWanted() && !toIdWindow)
+    if (!motorolaTextsWanted(m_ctx) && !toIdWindow)
         return {};
     QString t = QStringLiteral("@@Hn");
     t += QLatin1String(", Pulse ") + QLatin1String(u8(f, 4) ? "on" : "off");
@@ -131,12 +133,12 @@ QString MotorolaDecoder::decodeHn(QByteArrayView f)
         m_ctx.display->appendReceiverIdText(t);
         s.receiverIdHnRequested = false;
     }
-    return textsWanted() ? t : QString();
+    return motorolaTextsWanted(m_ctx) ? t : QString();
 }
 
 // --- self test ------------------------------------------------------------------------
 
-QString MotorolaDecoder::selfTestText(QByteArrayView f, int model)
+QString MotorolaTiming::selfTestText(QByteArrayView f, int model)
 {
     if (f.size() < 5)
         return {};
@@ -185,14 +187,14 @@ QString MotorolaDecoder::selfTestText(QByteArrayView f, int model)
     return t;
 }
 
-QString MotorolaDecoder::decodeSelfTest(QByteArrayView f)
+QString MotorolaTiming::decodeSelfTest(QByteArrayView f)
 {
     const QString t = selfTestText(f, m_ctx.state->receiverModel);
     if (t.isEmpty())
         return {};
     if (m_ctx.display)
         m_ctx.display->appendReceiverIdText(t);
-    return textsWanted() ? t : QString();
+    return motorolaTextsWanted(m_ctx) ? t : QString();
 }
 
 // --- command echoes -------------------------------------------------------------------
@@ -200,12 +202,12 @@ QString MotorolaDecoder::decodeSelfTest(QByteArrayView f)
 // Field layouts follow the receiver maker's command descriptions: each echo repeats the
 // parameters of its command, big-endian, from offset 4. "@@Ap": 4 datum ID, 5-8 semi-major axis
 // (cm), 9-12 inverse flattening (1e-7), 13-18 delta X, Y, Z (0.1 m).
-QString MotorolaDecoder::decodeEcho(QByteArrayView f)
+QString MotorolaTiming::decodeEcho(QByteArrayView f)
 {
     ReceiverState &s = *m_ctx.state;
     const char g = f[2];
     const char l = f[3];
-    const bool texts = textsWanted() || m_ctx.display;
+    const bool texts = motorolaTextsWanted(m_ctx) || m_ctx.display;
     auto deg = [&](qsizetype o) { return i32(f, o) / 3600000.0; };
     QString t;
     bool known = true;
@@ -320,12 +322,12 @@ QString MotorolaDecoder::decodeEcho(QByteArrayView f)
         return QStringLiteral("");
     if (m_ctx.display)
         m_ctx.display->appendReceiverIdText(t);
-    return textsWanted() ? t : QStringLiteral("");
+    return motorolaTextsWanted(m_ctx) ? t : QStringLiteral("");
 }
 
 // --- SSR extensions -------------------------------------------------------------------
 
-QString MotorolaDecoder::decodeSsr(QByteArrayView f)
+QString MotorolaTiming::decodeSsr(QByteArrayView f)
 {
     const char g = f[2];
     const char l = f[3];
@@ -382,7 +384,7 @@ QString MotorolaDecoder::decodeSsr(QByteArrayView f)
         switch (l) {
         case 'b': t = motorolaFormat("%2.2X%2.2X", u8(f, 4), u8(f, 5)); break;
         case 'o': t = motorolaFormat("D/A value = %d (0x%02X)", int(u8(f, 4)), u8(f, 4)); break;
-        case 'm': case 'p': case 'q': case 's': t = decodeDataOnly(f); break;
+        case 'm': case 'p': case 'q': case 's': t = motorolaDataOnlyText(m_ctx, f); break;
         default: known = false; break;
         }
     } else {
@@ -391,13 +393,13 @@ QString MotorolaDecoder::decodeSsr(QByteArrayView f)
             for (qsizetype o = 4; o < f.size(); ++o)
                 t += motorolaFormat("<%2.2X>", u8(f, o));
             break;
-        case 'j': case 'm': case 'r': t = decodeDataOnly(f); break;
+        case 'j': case 'm': case 'r': t = motorolaDataOnlyText(m_ctx, f); break;
         default: known = false; break;
         }
     }
     if (!known)
         return {};
-    if (!textsWanted())
+    if (!motorolaTextsWanted(m_ctx))
         return QStringLiteral("");
     return t;
 }

@@ -259,6 +259,7 @@ bool NmeaDecoder::decodeNmeaSentence(const QByteArray &sentence)
 
     m_displayText.clear();
     m_lastWarning.clear();
+    m_changes = 0;
 
     const Fields f = sentenceFields(sentence);
     const QByteArray header = f.at(0);
@@ -378,6 +379,7 @@ bool NmeaDecoder::storeTime(int year, int month, int day, int hours, int minutes
     ReceiverState &s = *m_ctx.state;
     s.receiverUtcDateTime.setDateTime(dt);
     s.receiverUtcDateTime.setMilliseconds(dt.time().msec());
+    m_changes |= DecodeChange::Time;
     s.timeMessageMissing = false;
     s.nmeaTimeSeen = true;
     s.nmeaTimePending = false;
@@ -496,6 +498,7 @@ void NmeaDecoder::decodeGga(const Fields &f)
             m_ctx.averaging->updatePosition(fix.latitude, fix.longitude, fix.ellipsoidHeight,
                                             fix.mslHeight);
     }
+    m_changes |= DecodeChange::Counts | (fix.positionValid ? DecodeChange::Position : 0);
 
     // Only a DGPS fix reports its correction source; the age and station fields are empty
     // on every other fix.
@@ -583,6 +586,7 @@ void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
         m_visibleText = QString::asprintf("%1.1d Visible", total);
         if (m_ctx.state)
             m_ctx.state->visibleCount.set(total);
+        m_changes |= DecodeChange::Counts;
         if (m_ctx.display)
             m_ctx.display->updateSatelliteCount();
     }
@@ -620,6 +624,7 @@ void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
             }
         }
         m_lastSet[t] = m_setWritten[t];
+        m_changes |= DecodeChange::Satellites;
         if (m_ctx.display)
             m_ctx.display->updateSatelliteTable();
     }

@@ -101,8 +101,12 @@ public:
     // and the number it sent; 0 when it has no place in the table.
     static int tableIdForTalker(const QByteArray &talker, int sentId);
 
+    // What the last sentence changed (DecodeChange bits).
+    int lastChanges() const { return m_changes; }
+
 private:
     using Fields = QList<QByteArray>;
+    int m_changes = 0;
 
     void decodeText(const Fields &f);
     void decodeZda(const Fields &f);

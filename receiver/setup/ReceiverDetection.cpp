@@ -20,18 +20,9 @@
 namespace {
 
 // How often a wait looks for its answer and for shutdown.
-constexpr int PollMs = 10;
 
 const char *const SettingsModeKey = "MainWindow/Mode";
 
-// A Motorola command: identifier and parameter bytes (the send path adds the checksum).
-QByteArray motorola(const char *id, std::initializer_list<uint8_t> params = {})
-{
-    QByteArray c(id);
-    for (uint8_t b : params)
-        c.append(char(b));
-    return c;
-}
 
 // The six sentence-rate commands that leave a Motorola unit in NMEA with its usual output.
 const char *const NmeaOutputCommands[] = {
@@ -47,19 +38,6 @@ const char *const NmeaSearchOffCommands[] = {
 
 const char *const NmeaTimeProbe = "$PMOTG,ZDA,0001";
 
-// A command for the debug output: printable bytes as they are, the others as "<%2.2X>".
-QString shown(const QByteArray &command)
-{
-    QString out;
-    for (char c : command) {
-        const auto b = uint8_t(c);
-        if (b >= 0x20 && b < 0x7F)
-            out += QLatin1Char(c);
-        else
-            out += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return out;
-}
 
 } // namespace
 
@@ -107,7 +85,7 @@ private:
 
 // --- construction --------------------------------------------------------------------------
 
-ReceiverDetection::ReceiverDetection(ReceiverState &state, ReceiverCommandSink &commands, ReceiverPortControl &port,
+ReceiverDetection::ReceiverDetection(ReceiverState &state, ReceiverCommandChannel &commands, ReceiverPortControl &port,
                                      QObject *parent)
     : QObject(parent)
     , m_state(state)
@@ -152,7 +130,7 @@ QByteArray ReceiverDetection::portRateCommand(int rate)
 {
     // An unknown rate gets the 9600 code {0, 0}.
     const std::array<uint8_t, 2> code = MotorolaEncoder::rateCode(rate);
-    return motorola("@@Wb", { code[0], code[1] });
+    return MotorolaCommands::make("@@Wb", { code[0], code[1] });
 }
 
 std::optional<ReceiverDetection::ModelTiming> ReceiverDetection::modelTiming(int model)
@@ -252,32 +230,9 @@ int ReceiverDetection::scaled(int ms) const
     return int(qint64(ms) * m_timing.delayPercent / 100);
 }
 
-bool ReceiverDetection::waitUntil(const std::function<bool()> &done, int ms)
-{
-    if (done())
-        return true;
-    if (closing() || ms <= 0)
-        return false;
-    const bool busy = m_state.receiverBusy;
-    m_state.receiverBusy = false;   // the dispatcher decodes while we wait
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(PollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (closing() || done() || elapsed.elapsed() >= ms)
-            loop.quit();
-    });
-    poll.start();
-    loop.exec();
-    m_state.receiverBusy = busy;
-    return done();
-}
-
 void ReceiverDetection::pause(int ms)
 {
-    waitUntil([] { return false; }, scaled(ms));
+    m_commands.pause(scaled(ms));
 }
 
 void ReceiverDetection::send(const QByteArray &command)
@@ -289,16 +244,7 @@ void ReceiverDetection::send(const QByteArray &command)
 bool ReceiverDetection::awaitAnswer(const QByteArray &command, AnswerFamily family, const QList<QByteArray> &heads,
                                     int timeoutMs)
 {
-    if (closing())
-        return false;
-    m_state.awaitedAnswerHeads = heads;
-    m_state.setAnswered(family, false);
-    m_commands.sendGpsRxCommand(command);
-    const bool ok = waitUntil([this, family] { return m_state.answered(family); }, timeoutMs);
-    m_state.awaitedAnswerHeads.clear();
-    if (!ok && !closing())
-        qDebug().noquote() << ReceiverCommandChannel::timeoutText(family, QByteArray()) + shown(command);
-    return ok;
+    return m_commands.sendAndAwait(command, family, heads, timeoutMs);
 }
 
 bool ReceiverDetection::awaitMotorola(const QByteArray &command, bool longTimeout)
@@ -316,7 +262,7 @@ bool ReceiverDetection::awaitNmeaTime()
 void ReceiverDetection::settleInNmea()
 {
     if (!awaitNmeaTime() && !closing()) {
-        send(motorola("@@Ci", { 0x01 }));
+        send(MotorolaCommands::make("@@Ci", { 0x01 }));
         pause(2500);
         awaitNmeaTime();
     }
@@ -443,7 +389,7 @@ bool ReceiverDetection::probeChannels(char family)
 
 bool ReceiverDetection::probeDgps()
 {
-    m_state.hasDgps = awaitMotorola(motorola("@@Bh", { 0x00 }), true);
+    m_state.hasDgps = awaitMotorola(MotorolaCommands::make("@@Bh", { 0x00 }), true);
     if (m_state.hasDgps)
         emit rawDataText(QStringLiteral("@@Bh OK - must be a DGPS Rcvr"));
     else if (!closing())
@@ -673,12 +619,12 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
 
     // c, d. Position fix mode, continuous 6/8-channel output off, the channel probe.
     if (!m_port.minimizeInitialization()) {
-        send(motorola("@@Cg", { 0x01 }));
-        send(motorola("@@Ba", { 0x00 }));
-        send(motorola("@@Ea", { 0x00 }));
+        send(MotorolaCommands::make("@@Cg", { 0x01 }));
+        send(MotorolaCommands::make("@@Ba", { 0x00 }));
+        send(MotorolaCommands::make("@@Ea", { 0x00 }));
         if (MotorolaModels::isSsr(model)) {
             setChannelCount(12);
-            send(motorola("@@Ha", { 0x00 }));
+            send(MotorolaCommands::make("@@Ha", { 0x00 }));
         } else if (!probeChannels('H') && !probeChannels('E') && !probeChannels('B')) {
             if (closing())
                 return false;
@@ -687,20 +633,20 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
     }
 
     // e. One-shot polls, the DGPS and T-RAIM probes, leap second and UTC offset.
-    awaitMotorola(motorola("@@Hb", { 0x00 }));
-    send(motorola("@@Bb", { 0x00 }));
-    send(motorola("@@Bk", { 0x00 }));
-    send(motorola("@@Ek", { 0x00 }));
-    send(motorola("@@Bl", { 0x00 }));
+    awaitMotorola(MotorolaCommands::make("@@Hb", { 0x00 }));
+    send(MotorolaCommands::make("@@Bb", { 0x00 }));
+    send(MotorolaCommands::make("@@Bk", { 0x00 }));
+    send(MotorolaCommands::make("@@Ek", { 0x00 }));
+    send(MotorolaCommands::make("@@Bl", { 0x00 }));
     probeDgps();
     probeTraim();
-    send(motorola("@@Bg", { 0x00 }));
-    send(motorola("@@Eg", { 0x00 }));
-    send(motorola("@@Bi", { 0x00 }));
-    send(twelveChannelCommands ? motorola("@@Gj") : motorola("@@Bj"));
-    send(motorola("@@Bo", { 0x01 }));
+    send(MotorolaCommands::make("@@Bg", { 0x00 }));
+    send(MotorolaCommands::make("@@Eg", { 0x00 }));
+    send(MotorolaCommands::make("@@Bi", { 0x00 }));
+    send(twelveChannelCommands ? MotorolaCommands::make("@@Gj") : MotorolaCommands::make("@@Bj"));
+    send(MotorolaCommands::make("@@Bo", { 0x01 }));
     if (twelveChannelCommands)
-        send(motorola("@@AQ"));
+        send(MotorolaCommands::make("@@AQ"));
     if (closing())
         return false;
 
@@ -723,7 +669,7 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
         if (m_port.dataRate() != startRate)
             setRate(startRate);
         setMode(ReceiverMode::MotorolaBinary);
-        send(motorola("@@Bb", { 0x01 }));
+        send(MotorolaCommands::make("@@Bb", { 0x01 }));
         if (twelveChannelCommands)
             send(QByteArray("@@Gk******"));
     } else if (startMode == ReceiverMode::MotorolaNmea) {
@@ -733,7 +679,7 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
         } else {
             if (MotorolaModels::isSsr(model) && configuredRate != m_port.dataRate())
                 changeRateSsr(configuredRate);
-            send(motorola("@@Ci", { 0x01 }));
+            send(MotorolaCommands::make("@@Ci", { 0x01 }));
             pause(1500);
             setRate(m_port.dataRate());
             setMode(ReceiverMode::MotorolaNmea);
@@ -742,7 +688,7 @@ bool ReceiverDetection::motorolaSetUp(int startMode, bool found, int configuredR
     } else {
         // i. Back to LORAN output.
         pause(1000);
-        send(motorola("@@Ci", { 0x02 }));
+        send(MotorolaCommands::make("@@Ci", { 0x02 }));
         if (m_port.dataRate() != startRate)
             setRate(startRate);
         setMode(ReceiverMode::MotorolaLoran);
@@ -864,7 +810,7 @@ void ReceiverDetection::applyMotorolaNmeaSettings()
     setMode(ReceiverMode::MotorolaBinary);
     call(m_hooks.applyReceiverSettings);
     setMode(ReceiverMode::MotorolaNmea);
-    send(motorola("@@Ci", { 0x01 }));
+    send(MotorolaCommands::make("@@Ci", { 0x01 }));
     pause(2500);
     settleInNmea();
 
@@ -882,7 +828,7 @@ void ReceiverDetection::stayInBinaryMode()
     emit informationBox(noNmeaTitle(), noNmeaText(m_state.firmwareVersionText));
     send("$PMOTG,FOR,0");
     pause(500);
-    send(motorola("@@Bb", { 0x01 }));
+    send(MotorolaCommands::make("@@Bb", { 0x01 }));
     const qint64 now = m_clock();
     m_state.lastBbTime = now;
     if (m_hooks.visibleSatellitesPolled)

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-class ReceiverCommandSink;
+class ReceiverCommandChannel;
 class ReceiverPortControl;
 class StationDisplay;
 
@@ -58,7 +58,7 @@ public:
         int delayPercent = 100;           // scales the fixed pauses (300 ms ... 2500 ms)
     };
 
-    ReceiverDetection(ReceiverState &state, ReceiverCommandSink &commands, ReceiverPortControl &port,
+    ReceiverDetection(ReceiverState &state, ReceiverCommandChannel &commands, ReceiverPortControl &port,
                       QObject *parent = nullptr);
     ~ReceiverDetection() override;
 
@@ -140,8 +140,6 @@ private:
 
     bool closing() const { return m_state.closing; }
     int scaled(int ms) const;
-    // Runs the event loop (with receiverBusy lowered) until `done`, shutdown or `ms` elapsed.
-    bool waitUntil(const std::function<bool()> &done, int ms);
     void pause(int ms);
     void send(const QByteArray &command);
     bool awaitAnswer(const QByteArray &command, AnswerFamily family, const QList<QByteArray> &heads,
@@ -170,7 +168,7 @@ private:
     bool finish(bool ok);
 
     ReceiverState &m_state;
-    ReceiverCommandSink &m_commands;
+    ReceiverCommandChannel &m_commands;
     ReceiverPortControl &m_port;
     StationDisplay *m_display = nullptr;
     ReceiverSetupHooks m_hooks;

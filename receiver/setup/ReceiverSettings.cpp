@@ -1,6 +1,9 @@
 #include "receiver/setup/ReceiverSettings.h"
 
+#include "receiver/ProtocolTable.h"
+
 #include "core/ReceiverState.h"
+#include "core/Settings.h"
 #include "receiver/DecoderContext.h"
 #include "receiver/motorola/MotorolaCommands.h"
 #include "core/ReceiverMode.h"
@@ -13,45 +16,14 @@
 #include <bit>
 #include <cmath>
 
+using Settings::readBool;
+using Settings::readInt;
+
 namespace {
 
 // --- settings store --------------------------------------------------------------------------
 
-// An integer key: missing, unreadable or outside [lo, hi] gives `def`, written back.
-int readInt(QSettings &s, const QString &key, int def, int lo, int hi)
-{
-    const QVariant v = s.value(key);
-    bool ok = false;
-    int n = def;
-    if (v.isValid()) {
-        if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
-            n = v.toString().trimmed().toInt(&ok);
-        else
-            n = v.toInt(&ok);
-    }
-    if (!ok || n < lo || n > hi) {
-        s.setValue(key, def);
-        return def;
-    }
-    return n;
-}
 
-// A bool key: stored bools and the texts "true"/"false"/"1"/"0"; anything else is repaired.
-bool readBool(QSettings &s, const QString &key, bool def)
-{
-    const QVariant v = s.value(key);
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool();
-    if (v.isValid()) {
-        const QString t = v.toString().trimmed().toLower();
-        if (t == QLatin1String("true") || t == QLatin1String("1"))
-            return true;
-        if (t == QLatin1String("false") || t == QLatin1String("0"))
-            return false;
-    }
-    s.setValue(key, def);
-    return def;
-}
 
 QString maskText(uint32_t mask)
 {
@@ -60,21 +32,7 @@ QString maskText(uint32_t mask)
 
 // --- command building ------------------------------------------------------------------------
 
-QByteArray motorola(const char *id, std::initializer_list<uint8_t> params)
-{
-    QByteArray b(id);
-    for (uint8_t p : params)
-        b.append(char(p));
-    return b;
-}
 
-void appendBe32(QByteArray &b, uint32_t v)
-{
-    b.append(char(v >> 24));
-    b.append(char(v >> 16));
-    b.append(char(v >> 8));
-    b.append(char(v));
-}
 
 bool isSsrM8(int model)
 {
@@ -88,41 +46,41 @@ QList<ReceiverSettingsCommand> motorolaBinary(const ReceiverSettings &rs, const 
     const int channels = MotorolaCommands::channelsFor(state);
     const int gpsMode = rs.effectiveGpsMode();
 
-    add(motorola("@@AP", { uint8_t(rs.effectivePpsRate() == 1 ? 1 : 0) }));
-    add(motorola("@@Gc", { uint8_t(rs.shortPulse() ? 5 : 1) }));
-    add(motorola("@@Ag", { uint8_t(rs.elevationMask) }));
+    add(MotorolaCommands::make("@@AP", { uint8_t(rs.effectivePpsRate() == 1 ? 1 : 0) }));
+    add(MotorolaCommands::make("@@Gc", { uint8_t(rs.shortPulse() ? 5 : 1) }));
+    add(MotorolaCommands::make("@@Ag", { uint8_t(rs.elevationMask) }));
     if (channels < 12) {
-        add(motorola("@@At", { uint8_t(gpsMode == ReceiverSettings::Nav0D ? 1 : 0) }));
-        add(motorola("@@Av", { uint8_t(gpsMode == ReceiverSettings::Nav2D ? 1 : 0) }));
+        add(MotorolaCommands::make("@@At", { uint8_t(gpsMode == ReceiverSettings::Nav0D ? 1 : 0) }));
+        add(MotorolaCommands::make("@@Av", { uint8_t(gpsMode == ReceiverSettings::Nav2D ? 1 : 0) }));
     } else {
         const uint8_t control = gpsMode == ReceiverSettings::Nav2D ? 2 : gpsMode == ReceiverSettings::Nav0D ? 1 : 0;
-        add(motorola("@@Gd", { control }));
+        add(MotorolaCommands::make("@@Gd", { control }));
     }
     const uint8_t corrections = uint8_t((rs.effectiveTropospheric() == 0 ? 2 : 0) + (rs.effectiveIonospheric() == 0 ? 1 : 0));
-    add(motorola("@@Aq", { corrections }));
+    add(MotorolaCommands::make("@@Aq", { corrections }));
     if (channels < 12 || isSsrM8(state.receiverModel))
-        add(motorola("@@Ar", { uint8_t(rs.effectivePositionFixMode() == 0 ? 1 : 0) }));
-    add(motorola("@@Ah", { uint8_t(rs.effectiveSatelliteSelection() == 1 ? 2 : 0) }));
-    add(motorola("@@Aj", { uint8_t(rs.effectiveGeometryButton()) }));
-    add(motorola("@@AB", { uint8_t(rs.effectiveApplicationType()) }));
-    add(motorola("@@AE", { uint8_t(rs.alignMessages ? 1 : 0) }));
-    add(motorola("@@Bh", { uint8_t(rs.dgpsActivate ? rs.dgpsRate : 0) }));
-    QByteArray am = motorola("@@Am", { 0x00 });
-    appendBe32(am, ~rs.satelliteIgnoreMask);
+        add(MotorolaCommands::make("@@Ar", { uint8_t(rs.effectivePositionFixMode() == 0 ? 1 : 0) }));
+    add(MotorolaCommands::make("@@Ah", { uint8_t(rs.effectiveSatelliteSelection() == 1 ? 2 : 0) }));
+    add(MotorolaCommands::make("@@Aj", { uint8_t(rs.effectiveGeometryButton()) }));
+    add(MotorolaCommands::make("@@AB", { uint8_t(rs.effectiveApplicationType()) }));
+    add(MotorolaCommands::make("@@AE", { uint8_t(rs.alignMessages ? 1 : 0) }));
+    add(MotorolaCommands::make("@@Bh", { uint8_t(rs.dgpsActivate ? rs.dgpsRate : 0) }));
+    QByteArray am = MotorolaCommands::make("@@Am", { 0x00 });
+    MotorolaCommands::appendBigEndian(am, ~rs.satelliteIgnoreMask, 4);
     add(am);
 
-    add(motorola("@@Hb", { 0x00 }));
+    add(MotorolaCommands::make("@@Hb", { 0x00 }));
     if (channels < 8) {
-        add(motorola("@@Ba", { 0x01 }));
-        add(motorola("@@Bk", { 0x01 }));
+        add(MotorolaCommands::make("@@Ba", { 0x01 }));
+        add(MotorolaCommands::make("@@Bk", { 0x01 }));
     } else if (channels == 8) {
-        add(motorola("@@Ea", { 0x01 }), true);
-        add(motorola("@@Ek", { 0x01 }));
+        add(MotorolaCommands::make("@@Ea", { 0x01 }), true);
+        add(MotorolaCommands::make("@@Ek", { 0x01 }));
     } else if (channels >= 12) {
-        add(motorola("@@Ha", { 0x01 }));
+        add(MotorolaCommands::make("@@Ha", { 0x01 }));
     }
     if (isSsrM8(state.receiverModel))
-        add(motorola("@@Sc", { ReceiverSettingsCommands::constellationCommandByte(rs.constellationMask()) }));
+        add(MotorolaCommands::make("@@Sc", { ReceiverSettingsCommands::constellationCommandByte(rs.constellationMask()) }));
     add(MotorolaCommands::traimFamilyCommand(state));
     return out;
 }
@@ -171,26 +129,6 @@ DegMin degreesMinutes(double value)
     return { unsigned(thousandths / 60000), double(thousandths % 60000) / 1000.0 };
 }
 
-bool awaitAnswer(ReceiverState &s, ReceiverCommandSink &sink, const QByteArray &command,
-                 const ReceiverSettingsWait &wait)
-{
-    const QList<QByteArray> keptHeads = s.awaitedAnswerHeads;
-    const bool busy = s.receiverBusy;
-    s.awaitedAnswerHeads = { command.left(4) };
-    s.setAnswered(AnswerFamily::MotorolaBinary, false);
-    sink.sendGpsRxCommand(command);
-    s.receiverBusy = false;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!s.answered(AnswerFamily::MotorolaBinary) && !s.closing && elapsed.elapsed() < wait.timeoutMs) {
-        QEventLoop loop;
-        QTimer::singleShot(std::max(1, wait.pollMs), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    s.receiverBusy = busy;
-    s.awaitedAnswerHeads = keptHeads;
-    return s.answered(AnswerFamily::MotorolaBinary);
-}
 
 } // namespace
 
@@ -282,14 +220,16 @@ namespace ReceiverSettingsCommands {
 QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, const ReceiverState &state,
                                           const ReceiverReferencePosition &reference)
 {
-    switch (state.receiverMode) {
-    case ReceiverMode::MotorolaBinary:
+    const ProtocolRow *row = protocolRow(state.receiverMode);
+    if (!row || row->receiveOnly)
+        return {};
+    switch (row->family) {
+    case ProtocolFamily::Motorola:
         return motorolaBinary(settings, state);
-    case ReceiverMode::UbloxUbx:
-    case ReceiverMode::UbloxNmea:
+    case ProtocolFamily::Ublox:
         return ublox(settings, reference);
     default:
-        return {};
+        return {};   // NMEA receivers take theirs by other ways (Motorola NMEA via binary mode, Garmin)
     }
 }
 
@@ -354,7 +294,7 @@ void applyReceiverSettings(ReceiverState &state, const ReceiverSettings &setting
                            const ReceiverSettingsWait &wait)
 {
     const QList<ReceiverSettingsCommand> commands = ReceiverSettingsCommands::forReceiver(settings, state, reference);
-    if (state.receiverMode == ReceiverMode::MotorolaBinary) {
+    if (familyOf(state.receiverMode) == ProtocolFamily::Motorola && !commands.isEmpty()) {
         state.channelCountUsed = settings.emulatePvt6 ? 6 : state.channelCount;
         // The "@@Hn" the sequence ends with answers into the receiver-ID window.
         state.receiverIdHnRequested = true;
@@ -363,7 +303,7 @@ void applyReceiverSettings(ReceiverState &state, const ReceiverSettings &setting
         if (state.closing)
             return;
         if (c.awaitAnswer && wait.enabled)
-            awaitAnswer(state, sink, c.bytes, wait);
+            sink.sendAndAwait(c.bytes, AnswerFamily::MotorolaBinary, { c.bytes.left(4) }, wait.timeoutMs);
         else
             sink.sendGpsRxCommand(c.bytes);
     }

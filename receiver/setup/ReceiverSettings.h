@@ -171,7 +171,6 @@ QString withPvt6Suffix(const QString &description, bool pvt6);
 struct ReceiverSettingsWait
 {
     int timeoutMs = 3000;
-    int pollMs = 10;
     bool enabled = true;   // false: awaited commands are only sent (tests, recording sinks)
 };
 

@@ -257,14 +257,7 @@ bool UbxChannelSetupHost::sendAndAwaitAnswer(const QByteArray &command, AnswerFa
 
 void UbxChannelSetupHost::pause(int ms)
 {
-    if (m_state.closing)
-        return;
-    const bool busy = m_state.receiverBusy;
-    m_state.receiverBusy = false;
-    QEventLoop loop;
-    QTimer::singleShot(qMax(0, ms), &loop, &QEventLoop::quit);
-    loop.exec();
-    m_state.receiverBusy = busy;
+    m_channel.pause(ms);
 }
 
 void UbxChannelSetupHost::setStatusText(const QString &text)

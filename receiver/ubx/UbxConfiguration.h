@@ -121,7 +121,6 @@ public:
 
     void sendGpsRxCommand(const QByteArray &command) override;
     bool sendAndAwaitAnswer(const QByteArray &command, AnswerFamily family, int timeoutMs) override;
-    // Runs the event loop for `ms` with receiverBusy lowered, so frames go on being decoded.
     void pause(int ms) override;
     void setStatusText(const QString &text) override;
     void setNavigationIndicator(int value) override;

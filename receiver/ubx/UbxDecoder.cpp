@@ -170,6 +170,7 @@ int UbxDecoder::leapSecondPending(int utcLs, int utcLsf, int wnf, int dn, int64_
 QString UbxDecoder::decodeUbxFrame(const QByteArray &frame)
 {
     m_lastWarning.clear();
+    m_changes = 0;
     if (!Ubx::isCompleteFrame(frame))
         return {};
     // Binary and RINEX logs keep every UBX message, without its check bytes.
@@ -237,6 +238,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
         const double msl = p.i32(16) / 1000.0;
         if (m_context.averaging)
             m_context.averaging->updatePosition(lat, lon, height, msl);
+        m_changes |= DecodeChange::Position;
         return Result::of("POSLLH",
                           QString::asprintf("iTOW = %u, lon = %1.8f, lat = %1.8f, height = %1.3f, MSL = %1.3f, hAcc = %u, vAcc = %u",
                                             p.u32(0), lon, lat, height, msl, p.u32(20), p.u32(24)),
@@ -369,6 +371,7 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
         ReceiverState &s = *m_context.state;
         s.receiverUtcDateTime.setDateTime(utc);
         s.receiverUtcDateTime.setMilliseconds(utc.time().msec());
+        m_changes |= DecodeChange::Time;
         s.timeMessageMissing = false;
         if (m_context.display && s.ppsInterface == 0)
             m_context.display->refreshClockPanel();
@@ -441,6 +444,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
     s.visibleCount.set(visible);
     s.trackedCount.set(tracked);
     s.usedCount.set(used);
+    m_changes |= DecodeChange::Counts | DecodeChange::Satellites;
     // The timing lock counts the satellites in the solution.
     if (m_context.averaging)
         m_context.averaging->setTimingSatellites(used);
@@ -463,6 +467,7 @@ UbxDecoder::Result UbxDecoder::decodeTim(uint8_t id, const Payload &p)
         const int32_t qErr = p.i32(8);   // picoseconds
         m_context.state->ppsQuantizationError = qErr / 1000.0;
         m_context.state->ppsQuantizationErrorValid = true;
+        m_changes |= DecodeChange::Sawtooth;
         return Result::of("TP",
                           QString::asprintf("towMS = %u, towSubMS = %u, qErr = %i, week = %u, flags = %u, res = %u",
                                             p.u32(0), p.u32(4), qErr, uint(p.u16(12)), uint(p.u8(14)), uint(p.u8(15))),

@@ -61,7 +61,11 @@ public:
     // broadcast week modulo 256 and dn the day (1 = Sunday) at whose end the step happens.
     static int leapSecondPending(int utcLs, int utcLsf, int wnf, int dn, int64_t nowSeconds);
 
+    // What the last frame changed (DecodeChange bits).
+    int lastChanges() const { return m_changes; }
+
 private:
+    int m_changes = 0;
     struct Payload;
     struct Result;
 

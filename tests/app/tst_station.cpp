@@ -4,7 +4,7 @@
 #include "app/Station.h"
 #include "receiver/link/GpsSerialPortThread.h"
 #include "transport/GpsPortSettings.h"
-#include "receiver/MessageDecoders.h"
+#include "receiver/ProtocolDriver.h"
 #include "support/FakeTransport.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
@@ -22,38 +22,21 @@ struct RecordingSink : ReceiverCommandSink
     int count(const QByteArray &command) const { return int(sent.count(command)); }
 };
 
-struct FakeMotorola : MotorolaMessageDecoder
+// A driver that records what it is handed and answers with one line per message; the
+// driver's own texts are the drivers' test's business, the routing is this test's.
+struct FakeDriver : ProtocolDriver
 {
     QList<QByteArray> seen;
-    QString decodeMotorolaFrame(const QByteArray &frame) override
+    bool toLog = true;
+    explicit FakeDriver(bool log) : toLog(log) {}
+    DecodeResult decode(const QByteArray &message) override
     {
-        seen << frame;
-        return QStringLiteral("decoded ") + QString::fromLatin1(frame.left(4));
-    }
-};
-
-// Accepts sentences of the GP talker and Garmin's; a Garmin sentence has a decoded text.
-struct FakeNmea : NmeaMessageDecoder
-{
-    QList<QByteArray> seen;
-    QString text;
-    bool decodeNmeaSentence(const QByteArray &sentence) override
-    {
-        seen << sentence;
-        text = sentence.startsWith("$PGRM") ? QStringLiteral("Garmin status") : QString();
-        return sentence.startsWith("$GP") || sentence.startsWith("$PGRM");
-    }
-    QString displayText() const override { return text; }
-};
-
-// Understands NAV class frames only.
-struct FakeUbx : UbxMessageDecoder
-{
-    QList<QByteArray> seen;
-    QString decodeUbxFrame(const QByteArray &frame) override
-    {
-        seen << frame;
-        return frame.size() > 2 && frame.at(2) == 0x01 ? QStringLiteral("NAV frame") : QString();
+        seen << message;
+        DecodeResult r;
+        r.recognised = true;
+        r.toLog = toLog;
+        r.lines << QStringLiteral("decoded ") + QString::fromLatin1(message.left(4));
+        return r;
     }
 };
 
@@ -131,9 +114,11 @@ struct Rig
 {
     Station station;
     RecordingSink sink;
-    FakeMotorola motorola;
-    FakeNmea nmea;
-    FakeUbx ubx;
+    // Recording drivers in place of the real ones, after fakeDrivers().
+    FakeDriver *motorola = nullptr;
+    FakeDriver *nmea = nullptr;
+    FakeDriver *ubx = nullptr;
+    FakeDriver *loran = nullptr;
     FakeGpsLog gpsLog;
     FakeCounterLogs counterLogs;
     FakePanel panel;
@@ -145,9 +130,6 @@ struct Rig
     Rig()
     {
         station.setCommandSink(&sink);
-        station.setMotorolaDecoder(&motorola);
-        station.setNmeaDecoder(&nmea);
-        station.setUbxDecoder(&ubx);
         station.setGpsLog(&gpsLog);
         station.setCounterLogs(&counterLogs);
         station.setClockPanel(&panel);
@@ -157,6 +139,20 @@ struct Rig
         QObject::connect(&station, &Station::rawDataText, &station, [this](const QString &t) { raw << t; });
     }
     ReceiverState &state() { return station.state(); }
+    FakeDriver *install(ProtocolFamily family, bool toLog)
+    {
+        auto d = std::make_unique<FakeDriver>(toLog);
+        FakeDriver *ref = d.get();
+        station.setDriver(family, std::move(d));
+        return ref;
+    }
+    void fakeDrivers()
+    {
+        motorola = install(ProtocolFamily::Motorola, true);
+        nmea = install(ProtocolFamily::Nmea, true);
+        ubx = install(ProtocolFamily::Ublox, false);
+        loran = install(ProtocolFamily::Loran, false);
+    }
 
     // One second with a time message for `utc`.
     void pulse(const QDateTime &utc)
@@ -540,86 +536,72 @@ void TestStation::ppsMarkerAlwaysReachesRawData()
     QFETCH(bool, closing);
     QFETCH(int, mode);
     Rig rig;
+    rig.fakeDrivers();
     rig.state().receiverBusy = busy;
     rig.state().closing = closing;
     rig.state().receiverMode = mode;
     emit rig.station.link().newGpsText(QByteArrayLiteral("-- PPS --"));
     QCOMPARE(rig.raw, QStringList { QStringLiteral("-- PPS --") });
     QCOMPARE(rig.gpsLog.rawLines, QStringList { QStringLiteral("-- PPS --") });
-    QVERIFY(rig.motorola.seen.isEmpty());
-    QVERIFY(rig.nmea.seen.isEmpty());
-    QVERIFY(rig.ubx.seen.isEmpty());
+    QVERIFY(rig.motorola->seen.isEmpty());
+    QVERIFY(rig.nmea->seen.isEmpty());
+    QVERIFY(rig.ubx->seen.isEmpty());
 }
 
 void TestStation::dispatch_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("message");
-    QTest::addColumn<QString>("expectedRaw");   // empty: nothing shown
+    QTest::addColumn<QString>("driver");   // which driver saw it: m, n, u, l; empty: none
     QTest::addColumn<bool>("toLog");
-    QTest::addColumn<QString>("decoders");      // which decoders saw it: m, n, u
 
-    const QByteArray ha = QByteArray("@@Ha\x01\x02\xFF", 7);
-    QTest::newRow("binary") << 2 << ha << "-> decoded @@Ha" << true << "m";
-    QTest::newRow("binary rx only") << 3 << ha << "-> decoded @@Ha" << true << "m";
-    QTest::newRow("Motorola NMEA accepted") << 1 << QByteArray("$GPZDA,1*00") << "-> $GPZDA,1*00" << true << "n";
-    QTest::newRow("generic NMEA rejected") << 6 << QByteArray("$XXZDA,1") << "?  $XXZDA,1" << true << "n";
-    QTest::newRow("NMEA mode 4, not a sentence") << 4 << QByteArray("hello") << "?  hello" << true << "";
-    QTest::newRow("u-blox, NMEA accepted") << 9 << QByteArray("$GPGGA,1") << "->  $GPGGA,1" << false << "n";
-    QTest::newRow("u-blox NMEA, rejected sentence")
-        << 10 << QByteArray("$XXGGA,1") << "?  $XXGGA,1" << false << "nu";
-    QTest::newRow("u-blox, NAV frame")
-        << 9 << QByteArray("\xB5\x62\x01\x21\x00\x00\x22\x67", 8) << "->  NAV frame" << false << "u";
-    QTest::newRow("u-blox, unknown frame")
-        << 9 << QByteArray("\xB5\x62\x0A\x04\x00\x00\x0E\x34", 8) << "?  <B5>b<0A><04><00><00><0E>4" << false << "u";
-    QTest::newRow("LORAN letters and digits") << 0 << QByteArray("T0A12") << "->  T0A12" << false << "";
-    QTest::newRow("LORAN other") << 0 << QByteArray("T0 12") << "?  T0 12" << false << "";
-    QTest::newRow("Garmin status, generic NMEA")
-        << 6 << QByteArray("$PGRMT,GPS 15,P,P,R,R,P,C,27,R*00") << "-> $PGRMT,GPS 15,P,P,R,R,P,C,27,R*00|Garmin status" << true << "n";
-    QTest::newRow("Garmin status, u-blox NMEA")
-        << 10 << QByteArray("$PGRMT,X") << "->  $PGRMT,X|Garmin status" << false << "n";
-    QTest::newRow("search") << 11 << ha << "" << false << "";
-    QTest::newRow("mode 5") << 5 << QByteArray("$GPZDA,1") << "" << false << "";
-    QTest::newRow("mode 7") << 7 << QByteArray("$GPZDA,1") << "" << false << "";
-    QTest::newRow("mode 8") << 8 << QByteArray("$GPZDA,1") << "" << false << "";
+    QTest::newRow("Motorola binary") << 2 << "m" << true;
+    QTest::newRow("Motorola binary rx only") << 3 << "m" << true;
+    QTest::newRow("Motorola NMEA") << 1 << "n" << true;
+    QTest::newRow("generic NMEA") << 6 << "n" << true;
+    QTest::newRow("u-blox UBX") << 9 << "u" << false;
+    QTest::newRow("u-blox NMEA") << 10 << "u" << false;
+    QTest::newRow("LORAN") << 0 << "l" << false;
+    QTest::newRow("search") << 11 << "" << false;
+    for (int mode : { 4, 5, 7, 8, -1, 12 })
+        QTest::addRow("mode %d", mode) << mode << "" << false;
 }
 
 void TestStation::dispatch()
 {
     QFETCH(int, mode);
-    QFETCH(QByteArray, message);
-    QFETCH(QString, expectedRaw);
+    QFETCH(QString, driver);
     QFETCH(bool, toLog);
-    QFETCH(QString, decoders);
     Rig rig;
+    rig.fakeDrivers();
     rig.state().receiverMode = mode;
+    const QByteArray message("$GPZDA,1");
     emit rig.station.link().newGpsText(message);
 
-    const QStringList lines = expectedRaw.isEmpty() ? QStringList() : expectedRaw.split(QLatin1Char('|'));
+    const QStringList lines = driver.isEmpty() ? QStringList() : QStringList { QStringLiteral("decoded $GPZ") };
     QCOMPARE(rig.raw, lines);
     QCOMPARE(rig.gpsLog.rawLines, toLog ? lines : QStringList());
-    QCOMPARE(rig.motorola.seen.size(), decoders.contains(QLatin1Char('m')) ? 1 : 0);
-    QCOMPARE(rig.nmea.seen.size(), decoders.contains(QLatin1Char('n')) ? 1 : 0);
-    QCOMPARE(rig.ubx.seen.size(), decoders.contains(QLatin1Char('u')) ? 1 : 0);
-    if (decoders.contains(QLatin1Char('m')))
-        QCOMPARE(rig.motorola.seen.first(), message);
-    QCOMPARE(rig.state().loranSeen, mode == 0 && expectedRaw.startsWith(QLatin1String("->")));
+    const QList<QByteArray> seen { message };
+    QCOMPARE(rig.motorola->seen, driver == QLatin1String("m") ? seen : QList<QByteArray>());
+    QCOMPARE(rig.nmea->seen, driver == QLatin1String("n") ? seen : QList<QByteArray>());
+    QCOMPARE(rig.ubx->seen, driver == QLatin1String("u") ? seen : QList<QByteArray>());
+    QCOMPARE(rig.loran->seen, driver == QLatin1String("l") ? seen : QList<QByteArray>());
 }
 
 void TestStation::dispatchIgnoredWhileBusyOrClosing()
 {
     for (bool busy : { true, false }) {
         Rig rig;
+        rig.fakeDrivers();
         rig.state().receiverMode = 2;
         rig.state().receiverBusy = busy;
         rig.state().closing = !busy;
         rig.station.OnNewGpsText(QByteArrayLiteral("@@Ha12345"));
-        QVERIFY(rig.motorola.seen.isEmpty());
+        QVERIFY(rig.motorola->seen.isEmpty());
         QVERIFY(rig.raw.isEmpty());
         rig.state().receiverBusy = false;
         rig.state().closing = false;
         rig.station.OnNewGpsText(QByteArrayLiteral("@@Ha12345"));
-        QCOMPARE(rig.motorola.seen.size(), 1);
+        QCOMPARE(rig.motorola->seen.size(), 1);
     }
 }
 
@@ -873,6 +855,7 @@ void TestStation::modeFromOption()
 void TestStation::linkPulsesDriveTheCycle()
 {
     Rig rig;
+    rig.fakeDrivers();
     rig.state().receiverMode = 2;
     rig.station.setSoundFlags(true, true);
     GpsPortSettings port;
@@ -889,8 +872,8 @@ void TestStation::linkPulsesDriveTheCycle()
     line->signalLines = GpsTransport::Dcd;
     QTRY_COMPARE(rig.heartbeats, 1);
     line->inject(bo);
-    QCOMPARE(rig.raw, (QStringList { QStringLiteral("-- PPS --"), QStringLiteral("-> decoded @@Bo") }));
-    QCOMPARE(rig.motorola.seen, QList<QByteArray> { QByteArray("@@Bo\x00", 5) });
+    QCOMPARE(rig.raw, (QStringList { QStringLiteral("-- PPS --"), QStringLiteral("decoded @@Bo") }));
+    QCOMPARE(rig.motorola->seen, QList<QByteArray> { QByteArray("@@Bo\x00", 5) });
 
     // While the receiver is set up: the marker still arrives, the frame and the tick do not.
     line->signalLines = 0;
@@ -902,7 +885,7 @@ void TestStation::linkPulsesDriveTheCycle()
     line->inject(bo);
     QCOMPARE(rig.raw, QStringList { QStringLiteral("-- PPS --") });
     QCOMPARE(rig.heartbeats, 1);
-    QCOMPARE(rig.motorola.seen.size(), 1);
+    QCOMPARE(rig.motorola->seen.size(), 1);
 
     // Busy over: the next edge runs the cycle again. No time message came since the first
     // tick, so it lights the heartbeat twice and adds the minute tick.

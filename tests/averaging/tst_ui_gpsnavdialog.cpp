@@ -36,6 +36,15 @@ void click(GpsNavDialog &d, const char *name) { QTest::mouseClick(child<QPushBut
 
 } // namespace
 
+// The station's engine as the station starts it: settings loaded, averages restored.
+AveragingEngine &startedEngine(AveragingEngine &engine, const ReceiverState *state = nullptr)
+{
+    engine.setReceiverState(state);
+    QSettings settings;
+    engine.startUp(settings);
+    return engine;
+}
+
 class TestGpsNavDialog : public QObject
 {
     Q_OBJECT
@@ -76,7 +85,8 @@ void TestGpsNavDialog::cleanup()
 
 void TestGpsNavDialog::widgetsAndStartUp()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     QCOMPARE(d.windowTitle(), QStringLiteral("Averaging Parameters"));
     QCOMPARE(child<QLineEdit>(&d, "IDC_POS_FILTER_LIMIT")->text(), QStringLiteral("28800"));
     QCOMPARE(child<QLineEdit>(&d, "IDC_RMS_FILTER_LIMIT")->text(), QStringLiteral("86400"));
@@ -141,7 +151,8 @@ void TestGpsNavDialog::validation()
     QFETCH(QString, message);
     const bool passes = title.isEmpty();
 
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *edit = child<QLineEdit>(&d, field.toLatin1().constData());
@@ -174,7 +185,8 @@ void TestGpsNavDialog::validation()
 
 void TestGpsNavDialog::okWritesSettings()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.engine().setFixType(3);
     d.engine().setTimingSatellites(6);
     d.engine().updateLockStatus(0, kNow);
@@ -219,7 +231,8 @@ void TestGpsNavDialog::okWritesSettings()
              QStringLiteral("3.0000000000000000 3.0000000000000000 3.0000000000000000 3.0000000000000000"));
 
     // A new program run continues from the saved averages.
-    GpsNavDialog next;
+    AveragingEngine nextEngine;
+    GpsNavDialog next(startedEngine(nextEngine));
     QVERIFY(!next.engine().seedPending());
     QCOMPARE(next.engine().positionCount(), 3.0);
     QCOMPARE(next.engine().avgLat(), d.engine().avgLat());
@@ -227,7 +240,8 @@ void TestGpsNavDialog::okWritesSettings()
 
 void TestGpsNavDialog::cancelWritesOnlyGeometry()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.show();
     child<QLineEdit>(&d, "IDC_POS_FILTER_LIMIT")->setText("3600");
     child<QCheckBox>(&d, "IDC_RESTART_AVG_ON_UNLOCK")->setChecked(false);
@@ -257,7 +271,8 @@ void TestGpsNavDialog::defaultsButton()
         s.setValue("GpsNavDialog/Averaging Data/Use DOP Weighting", false);
         s.setValue("GpsNavDialog/Averaging Data/Restart Averages On Startup", false);
     }
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.show();
     QCOMPARE(child<QLineEdit>(&d, "IDC_POS_FILTER_LIMIT")->text(), QStringLiteral("100"));
     child<QLineEdit>(&d, "IDC_VDOP_WEIGHTING_VALUE")->setText("abc");
@@ -283,7 +298,8 @@ void TestGpsNavDialog::defaultsButton()
 
 void TestGpsNavDialog::tableAndCounters()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.show();
     AveragingEngine &e = d.engine();
     e.setReferenceLocation(0.0, 0.0, 10.0, 5.0);   // one metre of latitude is 1/111111.1 degree
@@ -328,7 +344,8 @@ void TestGpsNavDialog::tableAndCounters()
 
 void TestGpsNavDialog::resetButtons()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     d.show();
     AveragingEngine &e = d.engine();
     e.setFixType(3);
@@ -369,7 +386,8 @@ void TestGpsNavDialog::dopSwitchOffDisablesFields()
     ReceiverState state;
     state.receiverMode = ReceiverMode::MotorolaBinary;
     state.receiverModel = ReceiverModelCode::M12M;
-    GpsNavDialog d(nullptr, &state);
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine, &state));
     d.show();
     QVERIFY(!d.engine().useDopWeighting());
     QVERIFY(!child<QCheckBox>(&d, "IDC_USE_DOP_WEIGHTING")->isEnabled());
@@ -391,7 +409,8 @@ void TestGpsNavDialog::dopSwitchOffDisablesFields()
 
 void TestGpsNavDialog::openingReloadsSettings()
 {
-    GpsNavDialog d;
+    AveragingEngine dEngine;
+    GpsNavDialog d(startedEngine(dEngine));
     QSettings().setValue("GpsNavDialog/Averaging Data/Timing Weight Limit", "000600.0");
     QSettings().setValue("GpsNavDialog/Averaging Data/TDOP Weight", "150.0");   // out of range
     d.show();

@@ -21,7 +21,7 @@ private Q_SLOTS:
     void timeoutTexts_data();
     void timeoutTexts();
     void closingEndsWait();
-    void sliceLowersBusyFlag();
+    void waitLowersBusyFlagAndHeads();
 };
 
 void TestCommandChannel::sendEmitsThenEchoes()
@@ -44,7 +44,6 @@ void TestCommandChannel::pausesAfterEachMessage()
     ReceiverState state;
     ReceiverCommandChannel channel(state);
     QCOMPARE(channel.pauseMs(), 100);
-    QCOMPARE(channel.sliceMs(), 2500);
     QElapsedTimer t;
     t.start();
     channel.sendGpsRxCommand("@@Cj");
@@ -84,7 +83,6 @@ void TestCommandChannel::answerArrivesDuringWait()
     state.receiverBusy = true;
     ReceiverCommandChannel channel(state);
     channel.setPauseMs(0);
-    channel.setSliceMs(20);
     // The "decoder" answers a little after the command went out, from the event loop.
     connect(&channel, &ReceiverCommandChannel::sendGpsMessage, this, [&](const QByteArray &) {
         QTimer::singleShot(30, this, [&] {
@@ -103,7 +101,6 @@ void TestCommandChannel::answerFlagClearedBeforeSending()
     state.setAnswered(AnswerFamily::MotorolaNmea);
     ReceiverCommandChannel channel(state);
     channel.setPauseMs(0);
-    channel.setSliceMs(10);
     QTest::ignoreMessage(QtDebugMsg, "Timeout: no response to Garmin Cmd $PGRMO,,2");
     QVERIFY(!channel.sendAndAwaitAnswer("$PGRMO,,2", AnswerFamily::Garmin, 30));
     QVERIFY(!state.answered(AnswerFamily::Garmin));
@@ -132,30 +129,37 @@ void TestCommandChannel::closingEndsWait()
     ReceiverState state;
     ReceiverCommandChannel channel(state);
     channel.setPauseMs(0);
-    channel.setSliceMs(20);
     connect(&channel, &ReceiverCommandChannel::sendGpsMessage, this,
             [&](const QByteArray &) { QTimer::singleShot(10, this, [&] { state.closing = true; }); });
     QElapsedTimer t;
     t.start();
     QVERIFY(!channel.sendAndAwaitAnswer("@@Cj", AnswerFamily::MotorolaBinary, 60000));
     QVERIFY(t.elapsed() < 30000);
-    QVERIFY(!channel.waitSlice());   // refused at once while closing
+    QVERIFY(!channel.waitUntil([] { return false; }, 60000));   // refused at once while closing
+    QVERIFY(t.elapsed() < 30000);
 }
 
-void TestCommandChannel::sliceLowersBusyFlag()
+void TestCommandChannel::waitLowersBusyFlagAndHeads()
 {
     ReceiverState state;
     ReceiverCommandChannel channel(state);
-    channel.setSliceMs(20);
-    bool busyDuringSlice = true;
+    channel.setPauseMs(0);
+    state.awaitedAnswerHeads = { "@@Ea" };
+    bool busyDuringWait = true;
+    QList<QByteArray> headsDuringWait;
     state.receiverBusy = true;
-    QTimer::singleShot(0, this, [&] { busyDuringSlice = state.receiverBusy; });
-    QVERIFY(channel.waitSlice());
-    QVERIFY(!busyDuringSlice);
-    QVERIFY(state.receiverBusy);
-    state.receiverBusy = false;
-    QVERIFY(channel.waitSlice());
-    QVERIFY(!state.receiverBusy);
+    connect(&channel, &ReceiverCommandChannel::sendGpsMessage, this, [&](const QByteArray &) {
+        QTimer::singleShot(0, this, [&] {
+            busyDuringWait = state.receiverBusy;
+            headsDuringWait = state.awaitedAnswerHeads;
+        });
+    });
+    QTest::ignoreMessage(QtDebugMsg, "Timeout: no response to Motorola Cmd @@Cj");
+    QVERIFY(!channel.sendAndAwait("@@Cj", AnswerFamily::MotorolaBinary, { "@@Cj" }, 40));
+    QVERIFY(!busyDuringWait);
+    QCOMPARE(headsDuringWait, QList<QByteArray> { "@@Cj" });
+    QVERIFY(state.receiverBusy);                                         // restored
+    QCOMPARE(state.awaitedAnswerHeads, QList<QByteArray> { "@@Ea" });    // the outer wait's heads
 }
 
 QTEST_GUILESS_MAIN(TestCommandChannel)

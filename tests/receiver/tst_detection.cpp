@@ -84,9 +84,6 @@ struct Rig
     QList<Written> written;
     std::function<void(const QByteArray &)> onWrite;
     Station station;
-    std::unique_ptr<MotorolaDecoder> motorola;
-    std::unique_ptr<NmeaDecoder> nmeaDecoder;
-    std::unique_ptr<UbxDecoder> ubx;
     QStringList raw, status, descriptions;
     QStringList warnings, informations;   // "title|text"
     QList<bool> actionStates;
@@ -113,13 +110,6 @@ struct Rig
                 });
             });
         }
-        const DecoderContext context = station.decoderContext(nullptr);
-        motorola = std::make_unique<MotorolaDecoder>(context);
-        nmeaDecoder = std::make_unique<NmeaDecoder>(context);
-        ubx = std::make_unique<UbxDecoder>(context);
-        station.setMotorolaDecoder(motorola.get());
-        station.setNmeaDecoder(nmeaDecoder.get());
-        station.setUbxDecoder(ubx.get());
         station.commandChannel().setPauseMs(0);
 
         ReceiverDetection &d = detection();

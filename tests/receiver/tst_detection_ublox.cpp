@@ -45,9 +45,6 @@ struct Rig
     SimulatedReceiverTransport rx;
     QList<Written> written;
     Station station;
-    std::unique_ptr<MotorolaDecoder> motorola;
-    std::unique_ptr<NmeaDecoder> nmeaDecoder;
-    std::unique_ptr<UbxDecoder> ubx;
     QStringList raw, status, descriptions;
 
     Rig(const SimulatedReceiverConfig &config, int portRate, const QString &modeText)
@@ -61,13 +58,6 @@ struct Rig
         station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
             return std::make_unique<SharedReceiverPort>(rx, &written);
         });
-        const DecoderContext context = station.decoderContext(nullptr);
-        motorola = std::make_unique<MotorolaDecoder>(context);
-        nmeaDecoder = std::make_unique<NmeaDecoder>(context);
-        ubx = std::make_unique<UbxDecoder>(context);
-        station.setMotorolaDecoder(motorola.get());
-        station.setNmeaDecoder(nmeaDecoder.get());
-        station.setUbxDecoder(ubx.get());
         station.commandChannel().setPauseMs(0);
 
         ReceiverDetection &d = detection();

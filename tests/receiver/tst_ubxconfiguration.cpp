@@ -257,7 +257,6 @@ void TestUbxConfiguration::sequenceOverTheCommandChannel()
     UbxDecoder decoder(DecoderContext { &state, nullptr, nullptr, nullptr, {} });
     ReceiverCommandChannel channel(state);
     channel.setPauseMs(0);
-    channel.setSliceMs(20);
 
     // A receiver that answers the MON-VER poll a moment later, through the decoder.
     QList<QByteArray> wire;

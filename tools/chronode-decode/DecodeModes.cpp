@@ -1,5 +1,7 @@
 #include "DecodeModes.h"
 
+#include "receiver/ProtocolTable.h"
+
 #include "core/ReceiverState.h"
 #include "receiver/motorola/MotorolaDecoder.h"
 #include "receiver/motorola/MotorolaFrame.h"
@@ -142,14 +144,25 @@ std::unique_ptr<DecodeSession> makeMotorola(ReceiverState &state)
 
 const QList<DecodeMode> &decodeModes()
 {
-    static const QList<DecodeMode> modes = {
-        { QStringLiteral("motorola"), ReceiverMode::MotorolaBinary, makeMotorola },
-        { QStringLiteral("motorola-rx"), ReceiverMode::MotorolaBinaryRxOnly, makeMotorola },
-        { QStringLiteral("motorola-nmea"), ReceiverMode::MotorolaNmea, makeNmeaDecodeSession },
-        { QStringLiteral("generic-nmea"), ReceiverMode::GenericNmea, makeNmeaDecodeSession },
-        { QStringLiteral("ubx"), ReceiverMode::UbloxUbx, makeUbxDecodeSession },
-        { QStringLiteral("ublox-nmea"), ReceiverMode::UbloxNmea, makeUbxDecodeSession },
-    };
+    // The tool's modes are the protocol table's rows that have a tool name; each family has
+    // its own JSON session.
+    static const QList<DecodeMode> modes = [] {
+        QList<DecodeMode> out;
+        for (const ProtocolRow &row : protocolTable()) {
+            if (!row.toolName)
+                continue;
+            DecodeMode m { QString::fromLatin1(row.toolName), row.mode, nullptr };
+            switch (row.family) {
+            case ProtocolFamily::Motorola: m.makeSession = makeMotorola; break;
+            case ProtocolFamily::Nmea: m.makeSession = makeNmeaDecodeSession; break;
+            case ProtocolFamily::Ublox: m.makeSession = makeUbxDecodeSession; break;
+            case ProtocolFamily::Loran:
+            case ProtocolFamily::None: break;
+            }
+            out.append(m);
+        }
+        return out;
+    }();
     return modes;
 }
 
