@@ -9,131 +9,7 @@
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
-constexpr double MetresPerDegree = 111320.0;
-
-// Deterministic hashing: every random-looking quantity is a pure function of the seed and of
-// where and when it is needed, so any second can be computed on its own.
-uint64_t mix(uint64_t x)
-{
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-uint64_t hashOf(uint64_t seed, uint64_t a, uint64_t b = 0, uint64_t c = 0)
-{
-    return mix(mix(mix(mix(seed) ^ a) ^ (b * 0x100000001B3ull)) ^ (c * 0xC2B2AE3D27D4EB4Full));
-}
-double unit(uint64_t h) { return double(h >> 11) * (1.0 / 9007199254740992.0); }   // [0, 1)
-double unitOf(uint64_t seed, uint64_t a, uint64_t b = 0, uint64_t c = 0) { return unit(hashOf(seed, a, b, c)); }
-
 qint64 floorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
-// --- the sky -------------------------------------------------------------------------------
-// Eight main tracks are always occupied: when a satellite sets, its successor on the same
-// track has risen a few minutes earlier. Two further tracks are occupied part of the time.
-// That keeps 8 to 11 satellites above the horizon. Each track owns a pool of PRNs, so no PRN
-// is ever seen twice at once.
-constexpr int MainTracks = 8;
-constexpr int ExtraTracks = 2;
-constexpr double MainPass = 6.0 * 3600.0;     // time between successive rises on a main track
-constexpr double Overlap = 12.0 * 60.0;       // successor rises this long before the setting
-constexpr double ExtraCycle[ExtraTracks] = { 7.0 * 3600.0 + 1234.0, 9.0 * 3600.0 + 567.0 };
-constexpr double ExtraPass[ExtraTracks] = { 3.0 * 3600.0, 3.5 * 3600.0 };
-
-struct Pass
-{
-    int track = 0;
-    qint64 index = 0;
-    double u = 0.0;   // 0 at rise, 1 at set
-};
-
-struct Sky
-{
-    std::array<int, 32> prns {};
-    std::array<double, MainTracks + ExtraTracks> phase {};
-
-    explicit Sky(uint64_t seed)
-    {
-        for (int i = 0; i < 32; ++i)
-            prns[i] = i + 1;
-        for (int i = 31; i > 0; --i)
-            std::swap(prns[i], prns[hashOf(seed, 300, i) % uint64_t(i + 1)]);
-        for (int t = 0; t < MainTracks; ++t)
-            phase[t] = t * MainPass / MainTracks + (unitOf(seed, 100, t) - 0.5) * 16.0 * 60.0;
-        for (int j = 0; j < ExtraTracks; ++j)
-            phase[MainTracks + j] = unitOf(seed, 200, j) * ExtraCycle[j];
-    }
-
-    int prnOf(int track, qint64 index) const
-    {
-        if (track < MainTracks)
-            return prns[3 * track + int(((index % 3) + 3) % 3)];
-        const int j = track - MainTracks;
-        return prns[3 * MainTracks + 4 * j + int(((index % 4) + 4) % 4)];
-    }
-
-    std::vector<Pass> passesAt(double t) const
-    {
-        std::vector<Pass> out;
-        for (int track = 0; track < MainTracks; ++track) {
-            const double rel = t - phase[track];
-            const qint64 k = qint64(std::floor(rel / MainPass));
-            out.push_back({ track, k, (rel - k * MainPass) / (MainPass + Overlap) });
-            const double prev = (rel - (k - 1) * MainPass) / (MainPass + Overlap);
-            if (prev < 1.0)
-                out.push_back({ track, k - 1, prev });
-        }
-        for (int j = 0; j < ExtraTracks; ++j) {
-            const double rel = t - phase[MainTracks + j];
-            const qint64 k = qint64(std::floor(rel / ExtraCycle[j]));
-            const double u = (rel - k * ExtraCycle[j]) / ExtraPass[j];
-            if (u < 1.0)
-                out.push_back({ MainTracks + j, k, u });
-        }
-        return out;
-    }
-};
-
-// Signal level of a satellite: rises with elevation, a little jitter from second to second.
-int cNoFor(double elevation, uint64_t seed, int prn, qint64 second)
-{
-    const double base = 34.0 + 16.0 * std::sin(elevation * Pi / 180.0);
-    const int jitter = int(hashOf(seed, 400, uint64_t(prn), uint64_t(second)) % 3) - 1;
-    return int(std::lround(base)) + jitter;
-}
-
-double wrap360(double a)
-{
-    a = std::fmod(a, 360.0);
-    return a < 0 ? a + 360.0 : a;
-}
-
-// Smooth metre-level wander plus a little white noise, one independent series per axis.
-double wander(uint64_t seed, int axis, qint64 second)
-{
-    const double t = double(second);
-    const double p1 = 1500.0 + 900.0 * unitOf(seed, 500, axis);
-    const double p2 = 170.0 + 130.0 * unitOf(seed, 501, axis);
-    const double f1 = 2 * Pi * unitOf(seed, 502, axis);
-    const double f2 = 2 * Pi * unitOf(seed, 503, axis);
-    const double white = 2.0 * unitOf(seed, 504, uint64_t(axis), uint64_t(second)) - 1.0;
-    return 0.6 * std::sin(2 * Pi * t / p1 + f1) + 0.3 * std::sin(2 * Pi * t / p2 + f2) + 0.1 * white;
-}
-
-QByteArray garbageBytes(qsizetype n, uint64_t seed, uint64_t salt)
-{
-    QByteArray g(n, '\0');
-    for (qsizetype i = 0; i < n; ++i) {
-        uint8_t b = uint8_t(hashOf(seed, 600, salt, uint64_t(i)));
-        // Nothing that could start a message of any family.
-        if (b == '@' || b == '$' || b == 0xB5)
-            b ^= 0x01;
-        g[i] = char(b);
-    }
-    return g;
-}
 
 struct ModelEntry
 {
@@ -239,154 +115,24 @@ int SimulatedReceiverConfig::loadDataRate(QSettings &settings)
     return 9600;
 }
 
-const SimulatedSatellite *SimulatedEpoch::satellite(int svId) const
-{
-    for (const SimulatedSatellite &s : satellites)
-        if (s.svId == svId)
-            return &s;
-    return nullptr;
-}
-
 // --- the receiver --------------------------------------------------------------------------
 
 SimulatedReceiver::SimulatedReceiver(const SimulatedReceiverConfig &config)
-    : m_config(config)
-    , m_linkRate(config.dataRate)
-    , m_dataRate(config.dataRate)
-    , m_elevationMask(config.elevationMask)
+    : m_sky(config)
+    , m_line(config)
 {
     // A unit that was set up before: its family's position message, T-RAIM status and the
     // visible-satellite list once a second.
-    const char family = m_config.channels >= 12 ? 'H' : m_config.channels >= 8 ? 'E' : 'B';
+    const char family = config.channels >= 12 ? 'H' : config.channels >= 8 ? 'E' : 'B';
     m_rates.insert(QByteArray(1, family) + 'a', 1);
-    if (m_config.hasTraim)
+    if (config.hasTraim)
         m_rates.insert(QByteArray(1, family) + 'n', 1);
     m_rates.insert("Bb", 1);
-    if (m_config.ublox)
-        m_ublox = std::make_unique<SimulatedUblox>(m_config.modelName);
+    if (config.ublox)
+        m_ublox = std::make_unique<SimulatedUblox>(m_sky, m_line);
 }
 
 SimulatedReceiver::~SimulatedReceiver() = default;
-
-int SimulatedReceiver::amuForCNo(int cNo)
-{
-    // The smallest signal byte the receiver's conversion turns into at least cNo, looked up in
-    // a table built once (the search costs 255 logarithms a satellite a second otherwise).
-    static const std::array<uint8_t, 64> table = [] {
-        std::array<uint8_t, 64> t {};
-        for (int c = 0; c < 64; ++c) {
-            int found = 255;
-            for (int amu = 1; amu <= 255; ++amu) {
-                if (int(20.0 * std::log10(double(amu)) + 4.6 + 0.5) >= c) {
-                    found = amu;
-                    break;
-                }
-            }
-            t[c] = uint8_t(found);
-        }
-        return t;
-    }();
-    if (cNo <= 0)
-        return 1;
-    return cNo < 64 ? table[cNo] : 255;
-}
-
-SimulatedEpoch SimulatedReceiver::epochAt(qint64 utcSecond) const
-{
-    SimulatedEpoch e;
-    const uint64_t seed = m_config.seed;
-    e.utcSecond = utcSecond;
-    e.utc = QDateTime::fromSecsSinceEpoch(utcSecond, Qt::UTC);
-    e.positionHold = m_positionHold;
-
-    // Position: the station plus its wander (none while the receiver holds its position).
-    const double scale = m_positionHold ? 0.0 : 1.0;
-    const double north = scale * m_config.horizontalNoise * wander(seed, 0, utcSecond);
-    const double east = scale * m_config.horizontalNoise * wander(seed, 1, utcSecond);
-    const double up = scale * m_config.verticalNoise * wander(seed, 2, utcSecond);
-    e.latitude = m_config.latitude + north / MetresPerDegree;
-    e.longitude = m_config.longitude
-        + east / (MetresPerDegree * std::max(0.01, std::cos(m_config.latitude * Pi / 180.0)));
-    e.height = m_config.height + up;
-    e.mslHeight = e.height - m_config.geoidSeparation;
-    e.latitudeMas = int32_t(std::lround(e.latitude * 3600000.0));
-    e.longitudeMas = int32_t(std::lround(e.longitude * 3600000.0));
-    e.heightCm = int32_t(std::lround(e.height * 100.0));
-    e.mslHeightCm = int32_t(std::lround(e.mslHeight * 100.0));
-
-    // Sky.
-    const Sky sky(seed);
-    const double t = double(utcSecond);
-    for (const Pass &p : sky.passesAt(t)) {
-        const uint64_t k = uint64_t(p.index);
-        const bool extra = p.track >= MainTracks;
-        const double maxEl = extra ? 12.0 + 30.0 * unitOf(seed, 700, p.track, k)
-                                   : 25.0 + 63.0 * unitOf(seed, 700, p.track, k);
-        const double azRise = 360.0 * unitOf(seed, 701, p.track, k);
-        double sweep = 60.0 + 140.0 * unitOf(seed, 702, p.track, k);
-        if (unitOf(seed, 703, p.track, k) < 0.5)
-            sweep = -sweep;
-        SimulatedSatellite s;
-        s.svId = sky.prnOf(p.track, p.index);
-        s.slot = p.track;
-        s.elevationExact = maxEl * std::sin(Pi * p.u);
-        s.azimuthExact = wrap360(azRise + sweep * p.u);
-        s.elevation = int(std::lround(s.elevationExact));
-        s.azimuth = int(std::lround(s.azimuthExact)) % 360;
-        s.dopplerHz = int(std::lround(4200.0 * std::cos(Pi * p.u)));
-        s.cNo = cNoFor(s.elevationExact, seed, s.svId, utcSecond);
-        if (m_config.amuSignal) {
-            s.cNo = std::min(s.cNo, 53);
-            s.signal = amuForCNo(s.cNo);
-        } else {
-            s.signal = s.cNo;
-        }
-        e.satellites.push_back(s);
-    }
-    std::sort(e.satellites.begin(), e.satellites.end(),
-              [](const SimulatedSatellite &a, const SimulatedSatellite &b) { return a.svId < b.svId; });
-    e.visibleCount = int(e.satellites.size());
-
-    // Channels: the highest satellites above the mask, kept in track order.
-    std::vector<SimulatedSatellite *> candidates;
-    for (SimulatedSatellite &s : e.satellites)
-        if (s.elevationExact >= m_elevationMask)
-            candidates.push_back(&s);
-    std::sort(candidates.begin(), candidates.end(), [](auto *a, auto *b) {
-        return a->elevationExact > b->elevationExact;
-    });
-    if (int(candidates.size()) > m_config.channels)
-        candidates.resize(size_t(m_config.channels));
-    std::sort(candidates.begin(), candidates.end(), [](auto *a, auto *b) {
-        return a->slot != b->slot ? a->slot < b->slot : a->svId < b->svId;
-    });
-    e.channelSvIds.assign(size_t(m_config.channels), 0);
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        candidates[i]->channel = int(i);
-        candidates[i]->trackMode = 8;
-        e.channelSvIds[i] = candidates[i]->svId;
-    }
-    // Satellites above the horizon but not in a channel carry no signal.
-    for (SimulatedSatellite &s : e.satellites)
-        if (s.channel < 0) {
-            s.cNo = 0;
-            s.signal = 0;
-        }
-    e.trackedCount = int(candidates.size());
-
-    const int n = std::max(1, e.trackedCount);
-    e.dopTenths = int(std::lround(10.0 * (1.0 + 5.0 / n + 0.2 * std::sin(t / 900.0))));
-
-    // Sawtooth: the 1PPS is placed on the receiver's clock grid; the error wraps through
-    // +-10 ns as the oscillator drifts against UTC.
-    const double drift = 0.29 + 0.1 * unitOf(seed, 800);
-    const double phase = unitOf(seed, 801);
-    double cycles = phase + t * drift;
-    cycles -= std::floor(cycles);
-    e.sawtoothNs = std::clamp(int(std::lround(-10.0 + 20.0 * cycles)), -10, 10);
-    e.accuracyNs = 4 + int(hashOf(seed, 802, uint64_t(utcSecond)) % 9);
-    return e;
-}
 
 uint8_t SimulatedReceiver::positionStatus(const SimulatedEpoch &e, char family) const
 {
@@ -431,7 +177,7 @@ QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family
             c.svId = uint8_t(s->svId);
             c.mode = uint8_t(s->trackMode);
             c.signal = uint8_t(s->signal);
-            c.iode = uint8_t(hashOf(m_config.seed, 900, uint64_t(s->svId), uint64_t(e.utcSecond / 7200)));
+            c.iode = uint8_t(SimulatedSky::hash(config().seed, 900, uint64_t(s->svId), uint64_t(e.utcSecond / 7200)));
         }
         m.channels.push_back(c);
     }
@@ -443,7 +189,7 @@ QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family
         m.clockBiasNs = int16_t(std::lround(120.0 * std::sin(t / 3600.0)));
         m.oscillatorOffsetHz = uint32_t(20000 + std::lround(800.0 * std::sin(t / 5400.0)));
         m.temperatureHalfDegrees = int16_t(std::lround(2.0 * (31.0 + 4.0 * std::sin(t / 7200.0))));
-        m.utcParameters = uint8_t(m_config.leapSeconds);
+        m.utcParameters = uint8_t(config().leapSeconds);
         m.idTag = m_idTag;
         return MotorolaEncoder::ha(m);
     case 'E':
@@ -488,13 +234,13 @@ QByteArray SimulatedReceiver::traimFrame(const SimulatedEpoch &e) const
         MotorolaEncoder::TraimMessage::Residual r;
         if (sv) {
             r.svId = uint8_t(sv);
-            r.offsetNs = int32_t(hashOf(m_config.seed, 1000, uint64_t(sv), uint64_t(e.utcSecond)) % 31) - 15;
+            r.offsetNs = int32_t(SimulatedSky::hash(config().seed, 1000, uint64_t(sv), uint64_t(e.utcSecond)) % 31) - 15;
         }
         m.residuals.push_back(r);
     }
-    if (m_config.channels >= 12)
+    if (config().channels >= 12)
         return MotorolaEncoder::hn(m);
-    return m_config.channels >= 8 ? MotorolaEncoder::en(m) : MotorolaEncoder::bn(m);
+    return config().channels >= 8 ? MotorolaEncoder::en(m) : MotorolaEncoder::bn(m);
 }
 
 QByteArray SimulatedReceiver::dopFrame(const SimulatedEpoch &e) const
@@ -505,12 +251,12 @@ QByteArray SimulatedReceiver::dopFrame(const SimulatedEpoch &e) const
     m.vdop = uint16_t(std::max(5, e.dopTenths * 8 / 10));
     m.tdop = uint16_t(std::max(5, e.dopTenths / 2));
     m.gdop = uint16_t(std::lround(std::sqrt(double(m.pdop) * m.pdop + double(m.tdop) * m.tdop)));
-    return m_config.channels >= 8 ? MotorolaEncoder::ek(m) : MotorolaEncoder::bk(m);
+    return config().channels >= 8 ? MotorolaEncoder::ek(m) : MotorolaEncoder::bk(m);
 }
 
 QByteArray SimulatedReceiver::identificationFrame() const
 {
-    return MotorolaEncoder::cj(m_config.identification);
+    return MotorolaEncoder::cj(config().identification);
 }
 
 QStringList SimulatedReceiver::continuousMessages() const
@@ -531,29 +277,16 @@ void SimulatedReceiver::setContinuousRate(const QByteArray &id, int rate)
         m_rates.remove(id);
 }
 
-QByteArray SimulatedReceiver::onTheLine(const QByteArray &bytes, uint64_t salt) const
-{
-    if (rateMatches())
-        return bytes;
-    if (m_config.rateMismatch == RateMismatch::Silent || bytes.isEmpty())
-        return {};
-    return garbageBytes(bytes.size(), m_config.seed, salt);
-}
-
 QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
 {
     if (m_ublox)
-        return m_ublox->secondOutput(*this, utcSecond);
+        return m_ublox->secondOutput(utcSecond);
     const auto due = [&](const char *id) {
         const int r = m_rates.value(QByteArray(id), 0);
         return r > 0 && utcSecond % r == 0;
     };
-    if (!rateMatches()) {
-        // The receiver still talks; the link cannot make sense of it.
-        return m_config.rateMismatch == RateMismatch::Garbage
-            ? garbageBytes(240, m_config.seed, uint64_t(utcSecond))
-            : QByteArray();
-    }
+    if (!rateMatches())
+        return m_line.mismatchedSecond(utcSecond);
     const SimulatedEpoch e = epochAt(utcSecond);
     QByteArray out;
     if (m_nmeaMode) {
@@ -565,14 +298,14 @@ QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
         }
         return out;
     }
-    if (m_config.channels >= 12) {
+    if (config().channels >= 12) {
         if (due("Ha"))
             out += positionFrame(e, 'H');
         if (due("Hb"))
             out += shortPositionFrame(e);
         if (due("Hn"))
             out += traimFrame(e);
-    } else if (m_config.channels >= 8) {
+    } else if (config().channels >= 8) {
         if (due("Ea"))
             out += positionFrame(e, 'E');
         if (due("En"))
@@ -595,14 +328,15 @@ QByteArray SimulatedReceiver::secondOutput(qint64 utcSecond)
 QByteArray SimulatedReceiver::streamHeader() const
 {
     if (m_ublox)
-        return m_ublox->streamHeader(*this);
-    return onTheLine(identificationFrame(), 0) + onTheLine(MotorolaEncoder::bo(uint8_t(m_config.leapSeconds)), 1);
+        return m_ublox->streamHeader();
+    return m_line.onTheLine(identificationFrame(), 0)
+        + m_line.onTheLine(MotorolaEncoder::bo(uint8_t(config().leapSeconds)), 1);
 }
 
 QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
 {
     if (m_ublox)
-        return m_ublox->receive(*this, bytes, nowMs);
+        return m_ublox->receive(bytes, nowMs);
     if (!rateMatches()) {
         // At another rate the receiver hears only framing errors.
         m_input.clear();
@@ -680,7 +414,7 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
         m_input.remove(0, end + 2);
         // In NMEA mode binary commands go unheard, except the SSR units' rate change.
         if (!m_nmeaMode
-            || (c.id == "Wb" && m_config.identification.maker == MotorolaEncoder::Identification::Synergy))
+            || (c.id == "Wb" && config().identification.maker == MotorolaEncoder::Identification::Synergy))
             handleCommand(c, nowMs, out);
     }
     return out;
@@ -688,15 +422,15 @@ QByteArray SimulatedReceiver::receive(QByteArrayView bytes, qint64 nowMs)
 
 bool SimulatedReceiver::familyAccepts(const QByteArray &id) const
 {
-    const int ch = m_config.channels;
+    const int ch = config().channels;
     if (id == "Hn")
-        return ch >= 12 && m_config.hasTraim;
+        return ch >= 12 && config().hasTraim;
     if (id == "En")
-        return ch == 8 && m_config.hasTraim;
+        return ch == 8 && config().hasTraim;
     if (id == "Bn")
-        return ch == 6 && m_config.hasTraim;
+        return ch == 6 && config().hasTraim;
     if (id == "Bh")
-        return m_config.hasDgps;
+        return config().hasDgps;
     if (id == "Ba" || id == "Bk")
         return ch == 6;
     switch (id.at(0)) {
@@ -707,28 +441,16 @@ bool SimulatedReceiver::familyAccepts(const QByteArray &id) const
         return ch == 8;
     case 'S':
     case 'T':
-        return m_config.identification.maker == MotorolaEncoder::Identification::Synergy;
+        return config().identification.maker == MotorolaEncoder::Identification::Synergy;
     default:
         return true;
     }
 }
 
-void SimulatedReceiver::answer(const QByteArray &id, const QByteArray &frame, QByteArray &out)
-{
-    Q_UNUSED(id);
-    if (m_dropAnswers > 0) {
-        --m_dropAnswers;
-        ++m_answersDroppedCount;
-        return;
-    }
-    ++m_answersSent;
-    out += onTheLine(frame, uint64_t(m_answersSent));
-}
-
 void SimulatedReceiver::echo(const Command &c, QByteArray &out)
 {
     const char id[2] = { c.id.at(0), c.id.at(1) };
-    answer(c.id, MotorolaEncoder::frame(id, c.params), out);
+    m_line.answer(MotorolaEncoder::frame(id, c.params), out);
 }
 
 void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray &out)
@@ -736,7 +458,7 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
     if (m_received.size() >= 4096)
         m_received.remove(0, 1024);
     m_received.append(c.id);
-    if (!familyAccepts(c.id) || m_ignored.contains(c.id))
+    if (!familyAccepts(c.id) || m_line.ignores(c.id))
         return;
 
     // Like the continuous output, an answer describes the coming pulse.
@@ -749,11 +471,11 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
     const auto poll = [&](auto build) {
         setContinuousRate(id, rate);
         if (rate == 0)
-            answer(id, build(epochAt(second)), out);
+            m_line.answer(build(epochAt(second)), out);
     };
 
     if (id == "Cj") {
-        answer(id, identificationFrame(), out);
+        m_line.answer(identificationFrame(), out);
     } else if (id == "Ha" || id == "Ea" || id == "Ba") {
         poll([&](const SimulatedEpoch &e) { return positionFrame(e, id.at(0)); });
     } else if (id == "Hb") {
@@ -773,14 +495,14 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
         }
         poll([&](const SimulatedEpoch &e) { return traimFrame(e); });
     } else if (id == "Bj") {
-        answer(id, MotorolaEncoder::bj(0), out);
+        m_line.answer(MotorolaEncoder::bj(0), out);
     } else if (id == "Gj") {
         MotorolaEncoder::LeapMessage m;
-        m.presentLeapSeconds = int8_t(m_config.leapSeconds);
-        m.futureLeapSeconds = int8_t(m_config.leapSeconds);
-        answer(id, MotorolaEncoder::gj(m), out);
+        m.presentLeapSeconds = int8_t(config().leapSeconds);
+        m.futureLeapSeconds = int8_t(config().leapSeconds);
+        m_line.answer(MotorolaEncoder::gj(m), out);
     } else if (id == "Bo") {
-        answer(id, MotorolaEncoder::bo(uint8_t(m_config.leapSeconds)), out);
+        m_line.answer(MotorolaEncoder::bo(uint8_t(config().leapSeconds)), out);
     } else if (id == "Ci") {
         // 01 switches the output to NMEA (no answer); LORAN output (02) is not simulated.
         if (p0 == 1) {
@@ -789,11 +511,11 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
         }
     } else if (id == "Ia" || id == "Fa" || id == "Ca") {
         // Self test of the family's own letter: every test passes.
-        const bool own = (id == "Ia" && m_config.channels >= 12) || (id == "Fa" && m_config.channels == 8)
-            || (id == "Ca" && m_config.channels == 6);
+        const bool own = (id == "Ia" && config().channels >= 12) || (id == "Fa" && config().channels == 8)
+            || (id == "Ca" && config().channels == 6);
         if (own) {
             const char sid[2] = { id.at(0), id.at(1) };
-            answer(id, MotorolaEncoder::frame(sid, QByteArray(id == "Ia" ? 3 : 2, '\0')), out);
+            m_line.answer(MotorolaEncoder::frame(sid, QByteArray(id == "Ia" ? 3 : 2, '\0')), out);
         }
     } else if (id == "Wb") {
         // The answer still goes out at the old rate; then the port follows.
@@ -801,114 +523,30 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
         if (c.params.size() >= 2) {
             const int r = MotorolaEncoder::codeRate(uint8_t(c.params.at(0)), uint8_t(c.params.at(1)));
             if (r > 0) {
-                m_dataRate = r;
+                m_line.setDataRate(r);
                 m_input.clear();
             }
         }
     } else if (id.at(0) == 'A' || id.at(0) == 'G' || id.at(0) == 'S' || id.at(0) == 'T'
                || id.at(0) == 'W' || id == "Cg" || id == "Cf" || id == "Bh") {
         if (id == "Ag" && p0 >= 0 && p0 <= 89)
-            m_elevationMask = p0;
+            m_sky.setElevationMask(p0);
         else if ((id == "At" || id == "Gd") && p0 >= 0)
-            m_positionHold = p0 == 1;
+            m_sky.setPositionHold(p0 == 1);
         else if (id == "Gk" && c.params.size() >= 6)
             m_idTag = c.params.left(6);
         else if (id == "Ge" && p0 >= 0)
             m_traimSettings.traimEnabled = uint8_t(p0);
         else if (id == "Gc" && p0 >= 0)
             m_traimSettings.ppsControl = uint8_t(p0);
-        else if (id == "Cf") {
-            m_positionHold = false;
-            m_elevationMask = m_config.elevationMask;
-        }
+        else if (id == "Cf")
+            m_sky.reset();
         echo(c, out);
     }
     // Anything else ("@@Bg", "@@Eg", "@@Bl", self tests, ...) goes unanswered.
 }
 
-// --- NMEA output ----------------------------------------------------------------------------
-
-namespace {
-
-QByteArray nmeaLine(const QByteArray &body)
-{
-    uint8_t x = 0;
-    for (char c : body)
-        x ^= uint8_t(c);
-    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
-
-QByteArray angle(double degrees, int degreeDigits, char positive, char negative)
-{
-    const char hemisphere = degrees < 0 ? negative : positive;
-    const double a = std::abs(degrees);
-    int d = int(a);
-    double minutes = (a - d) * 60.0;
-    if (std::lround(minutes * 10000.0) >= 600000) {   // 59.99995 rounds up to the next degree
-        ++d;
-        minutes = 0.0;
-    }
-    return QByteArray::number(d).rightJustified(degreeDigits, '0')
-        + QByteArray::number(minutes, 'f', 4).rightJustified(7, '0') + ',' + hemisphere;
-}
-
-} // namespace
-
-QByteArray SimulatedReceiver::nmeaSentence(const SimulatedEpoch &e, const QByteArray &type) const
-{
-    const QDateTime &u = e.utc;
-    const QByteArray hms = u.toString(QStringLiteral("HHmmss")).toLatin1() + ".00";
-    const QByteArray lat = angle(e.latitude, 2, 'N', 'S');
-    const QByteArray lon = angle(e.longitude, 3, 'E', 'W');
-    const QByteArray dop = QByteArray::number(e.dopTenths / 10.0, 'f', 1);
-    const bool fix = e.trackedCount >= 3;
-    if (type == "GGA") {
-        return nmeaLine("GPGGA," + hms + ',' + lat + ',' + lon + ',' + (fix ? "1" : "0") + ','
-                        + QByteArray::number(e.trackedCount).rightJustified(2, '0') + ',' + dop + ','
-                        + QByteArray::number(e.mslHeight, 'f', 1) + ",M,"
-                        + QByteArray::number(e.height - e.mslHeight, 'f', 1) + ",M,,");
-    }
-    if (type == "RMC") {
-        return nmeaLine("GPRMC," + hms + ',' + (fix ? "A" : "V") + ',' + lat + ',' + lon + ",0.0,0.0,"
-                        + u.toString(QStringLiteral("ddMMyy")).toLatin1() + ",,");
-    }
-    if (type == "GLL")
-        return nmeaLine("GPGLL," + lat + ',' + lon + ',' + hms + ',' + (fix ? "A" : "V"));
-    if (type == "VTG")
-        return nmeaLine("GPVTG,0.0,T,,M,0.00,N,0.00,K");
-    if (type == "ZDA") {
-        return nmeaLine("GPZDA," + hms + ',' + u.toString(QStringLiteral("dd,MM,yyyy")).toLatin1() + ",00,00");
-    }
-    if (type == "GSA") {
-        QByteArray b = QByteArray("GPGSA,A,") + (fix ? "3" : "1");
-        for (int i = 0; i < 12; ++i) {
-            const int sv = i < int(e.channelSvIds.size()) ? e.channelSvIds[size_t(i)] : 0;
-            b += ',' + (sv ? QByteArray::number(sv).rightJustified(2, '0') : QByteArray());
-        }
-        b += ',' + dop + ',' + QByteArray::number(e.dopTenths * 0.06, 'f', 1) + ','
-            + QByteArray::number(e.dopTenths * 0.08, 'f', 1);
-        return nmeaLine(b);
-    }
-    if (type == "GSV") {
-        const int n = int(e.satellites.size());
-        const int total = std::max(1, (n + 3) / 4);
-        QByteArray out;
-        for (int m = 0; m < total; ++m) {
-            QByteArray b = "GPGSV," + QByteArray::number(total) + ',' + QByteArray::number(m + 1) + ','
-                + QByteArray::number(n).rightJustified(2, '0');
-            for (int i = 4 * m; i < std::min(n, 4 * m + 4); ++i) {
-                const SimulatedSatellite &s = e.satellites[size_t(i)];
-                b += ',' + QByteArray::number(s.svId).rightJustified(2, '0') + ','
-                    + QByteArray::number(s.elevation).rightJustified(2, '0') + ','
-                    + QByteArray::number(s.azimuth).rightJustified(3, '0') + ','
-                    + (s.channel >= 0 ? QByteArray::number(s.cNo) : QByteArray());
-            }
-            out += nmeaLine(b);
-        }
-        return out;
-    }
-    return {};
-}
+// --- NMEA input ----------------------------------------------------------------------------
 
 void SimulatedReceiver::handleNmea(const QByteArray &line, qint64 nowMs, QByteArray &out)
 {
@@ -951,7 +589,7 @@ void SimulatedReceiver::handleNmea(const QByteArray &line, qint64 nowMs, QByteAr
         return;
     if (rate == 0) {
         m_nmeaRates.remove(f.at(1));
-        answer(f.at(1), nmeaSentence(epochAt(floorDiv(nowMs, 1000) + 1), f.at(1)), out);
+        m_line.answer(nmeaSentence(epochAt(floorDiv(nowMs, 1000) + 1), f.at(1)), out);
     } else {
         m_nmeaRates.insert(f.at(1), rate);
     }

@@ -1,6 +1,5 @@
 #include "sim/SimulatedUblox.h"
 
-#include "sim/SimulatedReceiver.h"
 #include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxEncoder.h"
 
@@ -52,14 +51,6 @@ uint32_t le32(QByteArrayView p, qsizetype at)
         | uint32_t(uint8_t(p[at + 3])) << 24;
 }
 
-QByteArray nmeaLine(const QByteArray &body)
-{
-    uint8_t x = 0;
-    for (char c : body)
-        x ^= uint8_t(c);
-    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
-
 QByteArray label(uint8_t cls, uint8_t id)
 {
     return QByteArray::number(cls, 16).rightJustified(2, '0').toUpper() + ' '
@@ -107,9 +98,11 @@ constexpr Ubx::MessageId Outputs[] = {
 
 } // namespace
 
-SimulatedUblox::SimulatedUblox(const QString &modelName)
+SimulatedUblox::SimulatedUblox(SimulatedSky &sky, SimulatedLine &line)
+    : m_sky(sky)
+    , m_line(line)
 {
-    if (const Model *m = modelNamed(modelName))
+    if (const Model *m = modelNamed(sky.config().modelName))
         m_model = int(m - Models);
     // Factory state: the standard NMEA set once a second, no ZDA, no UBX output.
     for (const Sentence &s : Sentences)
@@ -228,13 +221,13 @@ QByteArray SimulatedUblox::monVerFrame() const
                               { QString::fromLatin1(m.extension) });
 }
 
-QByteArray SimulatedUblox::aidHuiFrame(const SimulatedReceiver &rx, qint64 utcSecond) const
+QByteArray SimulatedUblox::aidHuiFrame(qint64 utcSecond) const
 {
     // UTC parameters with no leap second announced: the change week and day lie in the past.
     int week;
     uint32_t tow;
-    gpsTime(utcSecond, rx.config().leapSeconds, week, tow);
-    const int ls = rx.config().leapSeconds;
+    gpsTime(utcSecond, m_sky.config().leapSeconds, week, tow);
+    const int ls = m_sky.config().leapSeconds;
     return Writer()
         .u32(0xFFFFFFFF)     // health
         .f64(0.0)            // utcA0
@@ -253,30 +246,27 @@ QByteArray SimulatedUblox::aidHuiFrame(const SimulatedReceiver &rx, qint64 utcSe
 
 // --- the line --------------------------------------------------------------------------------
 
-QByteArray SimulatedUblox::streamHeader(const SimulatedReceiver &rx) const
+QByteArray SimulatedUblox::streamHeader() const
 {
     if (rate(Ubx::NmeaStd, TxtId) <= 0)
         return {};
     const Model &m = Models[m_model];
-    const QByteArray text = nmeaLine("GPTXT,01,01,02,u-blox ag - www.u-blox.com")
-        + nmeaLine(QByteArray("GPTXT,01,01,02,HW ") + m.hardware)
-        + nmeaLine(QByteArray("GPTXT,01,01,02,ROM CORE ") + m.software);
-    return rx.onTheLine(text, 0);
+    const QByteArray text = SimulatedSky::nmeaLine("GPTXT,01,01,02,u-blox ag - www.u-blox.com")
+        + SimulatedSky::nmeaLine(QByteArray("GPTXT,01,01,02,HW ") + m.hardware)
+        + SimulatedSky::nmeaLine(QByteArray("GPTXT,01,01,02,ROM CORE ") + m.software);
+    return m_line.onTheLine(text, 0);
 }
 
-QByteArray SimulatedUblox::secondOutput(SimulatedReceiver &rx, qint64 utcSecond)
+QByteArray SimulatedUblox::secondOutput(qint64 utcSecond)
 {
-    if (!rx.rateMatches()) {
-        // Still talking; at the wrong rate the link hears nothing or noise.
-        return rx.config().rateMismatch == RateMismatch::Garbage ? rx.onTheLine(QByteArray(240, 'x'), uint64_t(utcSecond))
-                                                                 : QByteArray();
-    }
+    if (!m_line.rateMatches())
+        return m_line.mismatchedSecond(utcSecond);
     const auto due = [&](uint8_t cls, uint8_t id) {
         const int r = rate(cls, id);
         return r > 0 && floorDiv(utcSecond, r) * r == utcSecond;
     };
-    const SimulatedEpoch e = rx.epochAt(utcSecond);
-    const int leap = rx.config().leapSeconds;
+    const SimulatedEpoch e = m_sky.epochAt(utcSecond);
+    const int leap = m_sky.config().leapSeconds;
     int week;
     uint32_t tow;
     gpsTime(utcSecond, leap, week, tow);
@@ -306,17 +296,17 @@ QByteArray SimulatedUblox::secondOutput(SimulatedReceiver &rx, qint64 utcSecond)
     }
     for (const Sentence &s : Sentences)
         if (due(Ubx::NmeaStd, s.id))
-            out += rx.nmeaSentence(e, s.type);
+            out += SimulatedSky::nmeaSentence(e, s.type);
     if (m_txtPending && due(Ubx::NmeaStd, TxtId)) {
-        out += nmeaLine("GPTXT,01,01,02,ANTSTATUS=OK");
+        out += SimulatedSky::nmeaLine("GPTXT,01,01,02,ANTSTATUS=OK");
         m_txtPending = false;
     }
     return out;
 }
 
-QByteArray SimulatedUblox::receive(SimulatedReceiver &rx, QByteArrayView bytes, qint64 nowMs)
+QByteArray SimulatedUblox::receive(QByteArrayView bytes, qint64 nowMs)
 {
-    if (!rx.rateMatches()) {
+    if (!m_line.rateMatches()) {
         m_input.clear();   // framing errors only
         return {};
     }
@@ -349,10 +339,10 @@ QByteArray SimulatedUblox::receive(SimulatedReceiver &rx, QByteArrayView bytes, 
             continue;
         }
         m_input.remove(0, length + 8);
-        handleFrame(rx, frame, nowMs, out);
+        handleFrame(frame, nowMs, out);
         if (m_pendingRate > 0) {
             // The acknowledgement went out at the old rate; now the port follows.
-            rx.setDataRate(m_pendingRate);
+            m_line.setDataRate(m_pendingRate);
             m_pendingRate = 0;
             m_input.clear();
             break;
@@ -361,7 +351,7 @@ QByteArray SimulatedUblox::receive(SimulatedReceiver &rx, QByteArrayView bytes, 
     return out;
 }
 
-void SimulatedUblox::handleFrame(SimulatedReceiver &rx, QByteArrayView frame, qint64 nowMs, QByteArray &out)
+void SimulatedUblox::handleFrame(QByteArrayView frame, qint64 nowMs, QByteArray &out)
 {
     uint8_t cls = 0, id = 0;
     UbxEncoder::frameId(frame, cls, id);
@@ -369,25 +359,25 @@ void SimulatedUblox::handleFrame(SimulatedReceiver &rx, QByteArrayView frame, qi
     if (m_received.size() >= 4096)
         m_received.remove(0, 1024);
     m_received.append(name);
-    if (rx.m_ignored.contains(name))
+    if (m_line.ignores(name))
         return;
     const QByteArrayView payload = UbxEncoder::payload(frame);
     const qint64 second = floorDiv(nowMs, 1000) + 1;
 
     if (cls == Ubx::Cfg) {
-        handleCfg(rx, id, payload, out);
+        handleCfg(id, payload, out);
         return;
     }
     if (!payload.isEmpty())
         return;   // only polls outside CFG
     if (cls == Ubx::Mon && id == 0x04) {
-        rx.answer(name, monVerFrame(), out);
+        m_line.answer(monVerFrame(), out);
     } else if (cls == Ubx::Aid && id == 0x02) {
-        rx.answer(name, aidHuiFrame(rx, second), out);
+        m_line.answer(aidHuiFrame(second), out);
     } else {
         // A poll of an output message: that message for the coming pulse, once.
-        const SimulatedEpoch e = rx.epochAt(second);
-        const int leap = rx.config().leapSeconds;
+        const SimulatedEpoch e = m_sky.epochAt(second);
+        const int leap = m_sky.config().leapSeconds;
         int week;
         uint32_t tow;
         gpsTime(second, leap, week, tow);
@@ -402,18 +392,18 @@ void SimulatedUblox::handleFrame(SimulatedReceiver &rx, QByteArrayView frame, qi
         default: break;
         }
         if (!answer.isEmpty())
-            rx.answer(name, answer, out);
+            m_line.answer(answer, out);
     }
 }
 
-QByteArray SimulatedUblox::cfgSetting(const SimulatedReceiver &rx, uint8_t id) const
+QByteArray SimulatedUblox::cfgSetting(uint8_t id) const
 {
     if (id == 0x00) {
         // The port as it is now, whatever was asked.
         QByteArray p = m_cfg.value(id);
         if (p.size() != 20)
             p = Writer().u8(1).u8(0).u16(0).u32(0x08C0).u32(0).u16(0x0007).u16(0x0003).u16(0).u16(0).bytes();
-        const uint32_t baud = uint32_t(rx.dataRate());
+        const uint32_t baud = uint32_t(m_line.dataRate());
         for (int i = 0; i < 4; ++i)
             p[8 + i] = char((baud >> (8 * i)) & 0xFF);
         return p;
@@ -439,20 +429,20 @@ QByteArray SimulatedUblox::cfgSetting(const SimulatedReceiver &rx, uint8_t id) c
     }
 }
 
-void SimulatedUblox::handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView p, QByteArray &out)
+void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
 {
     const QByteArray name = label(Ubx::Cfg, id);
-    const auto ack = [&] { rx.answer(name, UbxEncoder::ackAck(Ubx::Cfg, id), out); };
-    const auto nak = [&] { rx.answer(name, UbxEncoder::ackNak(Ubx::Cfg, id), out); };
+    const auto ack = [&] { m_line.answer(UbxEncoder::ackAck(Ubx::Cfg, id), out); };
+    const auto nak = [&] { m_line.answer(UbxEncoder::ackNak(Ubx::Cfg, id), out); };
     const auto echo = [&](const QByteArray &setting) {
-        rx.answer(name, Ubx::withChecksum(Ubx::frame(Ubx::Cfg, id, setting)), out);
+        m_line.answer(Ubx::withChecksum(Ubx::frame(Ubx::Cfg, id, setting)), out);
         ack();
     };
 
     switch (id) {
     case 0x00:   // PRT
         if (p.size() <= 1) {
-            echo(cfgSetting(rx, id));
+            echo(cfgSetting(id));
         } else if (p.size() == 20) {
             const uint8_t port = uint8_t(p[0]);
             const uint32_t baud = le32(p, 8);
@@ -463,7 +453,7 @@ void SimulatedUblox::handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView
             if (port == 1)
                 m_cfg.insert(id, p.toByteArray());
             ack();
-            if (port == 1 && int(baud) != rx.dataRate())
+            if (port == 1 && int(baud) != m_line.dataRate())
                 m_pendingRate = int(baud);
         } else {
             nak();
@@ -484,13 +474,13 @@ void SimulatedUblox::handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView
     case 0x1D:   // TMODE: time mode as u32
     case 0x3D:   // TMODE2: time mode as u8
         if (p.isEmpty()) {
-            echo(cfgSetting(rx, id));
+            echo(cfgSetting(id));
         } else if (p.size() == 28) {
             const uint32_t mode = id == 0x1D ? le32(p, 0) : uint8_t(p[0]);
             m_cfg.insert(id, p.toByteArray());
             // Fixed position: the unit holds it and gives a time-only fix.
             m_timeOnly = mode == 2;
-            rx.setPositionHold(mode == 2);
+            m_sky.setPositionHold(mode == 2);
             ack();
         } else {
             nak();
@@ -498,7 +488,7 @@ void SimulatedUblox::handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView
         break;
     case 0x31:   // TP5: a poll may name the pulse
         if (p.size() <= 1)
-            echo(cfgSetting(rx, id));
+            echo(cfgSetting(id));
         else {
             m_cfg.insert(id, p.toByteArray());
             ack();
@@ -507,7 +497,7 @@ void SimulatedUblox::handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView
     case 0x02: case 0x06: case 0x07: case 0x08: case 0x09: case 0x13: case 0x16: case 0x23: case 0x24:
     case 0x3E:
         if (p.isEmpty()) {
-            const QByteArray setting = cfgSetting(rx, id);
+            const QByteArray setting = cfgSetting(id);
             if (setting.isEmpty())
                 nak();
             else

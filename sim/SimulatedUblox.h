@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sim/SimulatedLine.h"
+#include "sim/SimulatedSky.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -7,13 +10,9 @@
 #include <QStringList>
 #include <cstdint>
 
-class SimulatedReceiver;
-struct SimulatedReceiverConfig;
-struct SimulatedEpoch;
-
 // The u-blox timing module personality of the simulated receiver (models "LEA-6T", "LEA-4T",
-// "u-blox"). It shares the owner's sky, clock, position and sawtooth model (epochAt) and its
-// line behaviour (rate mismatch, dropped answers), and speaks UBX:
+// "u-blox"). It reports the shared sky (position, satellites, sawtooth), answers through the
+// shared line (rate mismatch, dropped and ignored answers) and speaks UBX:
 //   - factory state: NMEA GGA, GLL, GSA, GSV, RMC, VTG and TXT once a second at 9600, no ZDA,
 //     no UBX output;
 //   - MON-VER and AID-HUI polls are answered, CFG polls with the setting (as last set, or the
@@ -32,16 +31,17 @@ struct SimulatedEpoch;
 class SimulatedUblox
 {
 public:
-    // The model's identity (MON-VER, start-up texts); unknown names play the LEA-6T.
-    explicit SimulatedUblox(const QString &modelName = QString());
+    // The model's identity (MON-VER, start-up texts) is the sky's configured model; unknown
+    // names play the LEA-6T. Sky and line must outlive it.
+    SimulatedUblox(SimulatedSky &sky, SimulatedLine &line);
 
     // Fills `config` for a u-blox model name; false (config untouched) for any other name.
     static bool configure(const QString &name, SimulatedReceiverConfig &config);
     static QStringList modelNames();
 
-    QByteArray receive(SimulatedReceiver &rx, QByteArrayView bytes, qint64 nowMs);
-    QByteArray secondOutput(SimulatedReceiver &rx, qint64 utcSecond);
-    QByteArray streamHeader(const SimulatedReceiver &rx) const;
+    QByteArray receive(QByteArrayView bytes, qint64 nowMs);
+    QByteArray secondOutput(qint64 utcSecond);
+    QByteArray streamHeader() const;
 
     // Output rate (every n seconds, 0 = off) of a message, e.g. (0x01, 0x21) NAV-TIMEUTC or
     // (0xF0, 0x08) ZDA.
@@ -55,8 +55,8 @@ public:
 
     // The frames it answers with.
     QByteArray monVerFrame() const;
-    QByteArray aidHuiFrame(const SimulatedReceiver &rx, qint64 utcSecond) const;
-    // The complete frames it received, in arrival order, as "06 01" class/ID texts. The owner's
+    QByteArray aidHuiFrame(qint64 utcSecond) const;
+    // The complete frames it received, in arrival order, as "06 01" class/ID texts. The line's
     // setIgnoredCommands() takes the same texts ({"0A 04"}: MON-VER is never answered), and its
     // dropNextAnswers() drops UBX answers too.
     const QList<QByteArray> &receivedFrames() const { return m_received; }
@@ -71,10 +71,12 @@ public:
 
 private:
     static uint16_t key(uint8_t cls, uint8_t id) { return uint16_t(cls << 8 | id); }
-    void handleFrame(SimulatedReceiver &rx, QByteArrayView frame, qint64 nowMs, QByteArray &out);
-    void handleCfg(SimulatedReceiver &rx, uint8_t id, QByteArrayView payload, QByteArray &out);
-    QByteArray cfgSetting(const SimulatedReceiver &rx, uint8_t id) const;
+    void handleFrame(QByteArrayView frame, qint64 nowMs, QByteArray &out);
+    void handleCfg(uint8_t id, QByteArrayView payload, QByteArray &out);
+    QByteArray cfgSetting(uint8_t id) const;
 
+    SimulatedSky &m_sky;
+    SimulatedLine &m_line;
     QByteArray m_input;
     QHash<uint16_t, int> m_rates;
     QHash<uint8_t, QByteArray> m_cfg;   // CFG payloads as last set, by ID
