@@ -1,5 +1,8 @@
 #include "sim/SimulatedReceiver.h"
 
+#include "core/Settings.h"
+#include "transport/GpsPortSettings.h"
+
 #include "sim/SimulatedUblox.h"
 
 #include <QSettings>
@@ -106,10 +109,8 @@ QString SimulatedReceiverConfig::loadModelName(QSettings &settings)
 
 int SimulatedReceiverConfig::loadDataRate(QSettings &settings)
 {
-    static constexpr int rates[] = { 300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115000 };
-    bool ok = false;
-    const int stored = settings.value(keyDataRate()).toInt(&ok);
-    if (ok && std::find(std::begin(rates), std::end(rates), stored) != std::end(rates))
+    const int stored = Settings::readInt(settings, keyDataRate(), 9600);
+    if (GpsPortSettings::isValidDataRate(stored))
         return stored;
     settings.setValue(keyDataRate(), 9600);
     return 9600;
