@@ -6,11 +6,9 @@
 #include "core/MotorolaModels.h"
 #include "receiver/framing/StreamFramer.h"
 #include "support/RecordingAveraging.h"
-#include "support/TestSupport.h"
+#include "support/GpsdCheck.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 namespace {
@@ -23,22 +21,6 @@ struct Snapshot
     std::array<SatelliteRecord, ReceiverState::SatelliteSlots> satellites;
     double sawtooth = 0;
 };
-
-QList<QJsonObject> chkReports(const QString &cls)
-{
-    QList<QJsonObject> list;
-    QFile f(TestSupport::capturesDir() + QStringLiteral("/oncore-binary.log.chk"));
-    if (!f.open(QIODevice::ReadOnly))
-        return list;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (!line.startsWith('{'))
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        if (o.value("class").toString() == cls)
-            list.append(o);
-    }
-    return list;
-}
 
 } // namespace
 
@@ -91,8 +73,8 @@ void TestMotorolaCapture::oncoreBinary()
     QCOMPARE(state.utcOffsetSeconds, 18);
     QCOMPARE(averaging.positions.size(), 12);
 
-    const QList<QJsonObject> tpv = chkReports("TPV");
-    const QList<QJsonObject> sky = chkReports("SKY");
+    const QList<QJsonObject> tpv = GpsdCheck::reports(QStringLiteral("oncore-binary.log"), QStringLiteral("TPV"));
+    const QList<QJsonObject> sky = GpsdCheck::reports(QStringLiteral("oncore-binary.log"), QStringLiteral("SKY"));
     if (tpv.isEmpty())
         QSKIP("oncore-binary.log.chk not present");
     QCOMPARE(tpv.size(), ea.size());

@@ -1,4 +1,5 @@
-#include "support/TestSupport.h"
+#include "support/GpsdCheck.h"
+#include "support/RecordingAveraging.h"
 
 #include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -23,32 +23,6 @@ struct Fix
 {
     QTime time;
     double lat, lon, altGps, altMsl;
-};
-
-class CaptureAveraging : public AveragingInput
-{
-public:
-    QList<Fix> fixes;
-    QList<double> lastDops { -1, -1, -1, -1, -1 };
-    int timingSatellites = -1;
-
-    void updatePosition(double lat, double lon, double altGps, double altMsl) override
-    {
-        fixes.append({ QTime(), lat, lon, altGps, altMsl });
-    }
-    void setDops(double g, double p, double h, double v, double t) override
-    {
-        const double in[] = { g, p, h, v, t };
-        for (int i = 0; i < 5; ++i)
-            if (in[i] >= 0)
-                lastDops[i] = in[i];
-    }
-    void setFixType(int) override {}
-    void setTimingSatellites(int c) override { timingSatellites = c; }
-    void setSpeedKnots(double) override {}
-    void setHeadingDegrees(double) override {}
-    void setFixQuality(int) override {}
-    QString dopText() const override { return QString(); }
 };
 
 // One satellite as the table or gpsd has it: ID, elevation, azimuth, signal.
@@ -84,14 +58,7 @@ struct Expected
 Expected readCheckFile(const QString &name)
 {
     Expected e;
-    QFile f(TestSupport::capturesDir() + QLatin1Char('/') + name);
-    if (!f.open(QIODevice::ReadOnly))
-        return e;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine().trimmed();
-        if (!line.startsWith('{'))
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
+    for (const QJsonObject &o : GpsdCheck::reports(name)) {
         if (o.value("class") == "TPV") {
             const QDateTime t = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
             if (e.times.isEmpty() || e.times.last() != t)
@@ -135,8 +102,6 @@ private Q_SLOTS:
     void capture();
     void randomSentencesNeverBreakTheState();
     void truncatedSentencesNeverBreakTheState();
-    void decodeTool_data();
-    void decodeTool();
 
 private:
     static void checkInvariants(const ReceiverState &s);
@@ -165,13 +130,13 @@ void TestNmeaCaptures::capture()
     const QByteArray bytes = TestSupport::captureBytes(log);
     if (bytes.isEmpty())
         QSKIP("capture not present");
-    const Expected want = readCheckFile(log + QStringLiteral(".chk"));
+    const Expected want = readCheckFile(log);
     QVERIFY(!want.times.isEmpty());
 
     ReceiverState state;
     state.receiverMode = mode;
     state.receiverModel = model;
-    CaptureAveraging averaging;
+    RecordingAveraging averaging;
     CaptureDisplay display;
     display.state = &state;
     DecoderContext ctx;
@@ -185,11 +150,12 @@ void TestNmeaCaptures::capture()
     int decoded = 0;
     StreamFramer framer(mode);
     framer.feed(bytes, [&](const QByteArray &s) {
-        const int before = averaging.fixes.size();
+        const qsizetype before = averaging.positions.size();
         QVERIFY(decoder.decodeNmeaSentence(s));
         ++decoded;
-        if (averaging.fixes.size() > before) {
-            Fix f = averaging.fixes.last();
+        if (averaging.positions.size() > before) {
+            const RecordingAveraging::Position &p = averaging.positions.last();
+            Fix f { QTime(), p.lat, p.lon, p.altGps, p.altMsl };
             const NmeaGgaFix &gga = decoder.lastFix();
             f.time = QTime(gga.hours, gga.minutes, int(gga.seconds));
             ggaFixes.append(f);
@@ -220,13 +186,18 @@ void TestNmeaCaptures::capture()
     QCOMPARE(display.tables, want.skies);
     QCOMPARE(state.visibleCount.value, int(want.skies.last().size()));
 
-    QCOMPARE(averaging.timingSatellites, used);
+    QCOMPARE(averaging.timingSatellites.last(), used);
+    // The last value of each DOP the sentences gave (a negative one is "not given").
+    QList<double> lastDops(5, -1.0);
+    for (const QList<double> &d : averaging.dopLists())
+        for (int i = 0; i < 5; ++i)
+            lastDops[i] = d[i] >= 0 ? d[i] : lastDops[i];
     QCOMPARE(state.usedCount.value, used);
     const QJsonObject dops = want.lastSkyWithDops;
-    QCOMPARE(averaging.lastDops[2], dops.value("hdop").toDouble());
+    QCOMPARE(lastDops[2], dops.value("hdop").toDouble());
     if (dops.contains("pdop")) {
-        QCOMPARE(averaging.lastDops[1], dops.value("pdop").toDouble());
-        QCOMPARE(averaging.lastDops[3], dops.value("vdop").toDouble());
+        QCOMPARE(lastDops[1], dops.value("pdop").toDouble());
+        QCOMPARE(lastDops[3], dops.value("vdop").toDouble());
     }
     checkInvariants(state);
 }
@@ -332,53 +303,6 @@ void TestNmeaCaptures::truncatedSentencesNeverBreakTheState()
     // Every prefix of every sample went in: far more with the real captures present.
     QVERIFY(fed > (TestSupport::capturesDir().isEmpty() ? 100 : 1000));
     checkInvariants(state);
-}
-
-void TestNmeaCaptures::decodeTool_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("log");
-    QTest::addColumn<QString>("lastUtc");
-    QTest::addColumn<QString>("lastLogLine");
-    QTest::newRow("motorola-nmea") << QStringLiteral("motorola-nmea") << QStringLiteral("oncore.log")
-                                   << QStringLiteral("2005-04-08T17:12:50.000Z")
-                                   << QStringLiteral("17,12,50.00,52,9.783900,N,20,48.482900,E,1,03,5.3,76.6,M,36.5,M,,");
-    QTest::newRow("generic-nmea") << QStringLiteral("generic-nmea") << QStringLiteral("garmin15x.log")
-                                  << QStringLiteral("2022-10-18T11:33:04.000Z")
-                                  << QStringLiteral("11,33,04.00,32,38.912300,N,108,22.456000,W,2,08,1.1,1579.2,M,-24.6,M,,");
-}
-
-void TestNmeaCaptures::decodeTool()
-{
-    QFETCH(QString, mode);
-    QFETCH(QString, log);
-    QFETCH(QString, lastUtc);
-    QFETCH(QString, lastLogLine);
-    const QString tool = QStringLiteral(CHRONODE_BINARY_DIR "/chronode-decode");
-    if (!QFile::exists(tool))
-        QSKIP("chronode-decode not built");
-    if (TestSupport::capturesDir().isEmpty())
-        QSKIP("captures not present");
-    QProcess p;
-    p.start(tool, { QStringLiteral("--mode"), mode, TestSupport::capturesDir() + QLatin1Char('/') + log });
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QString utcSeen, logLineSeen;
-    int lines = 0;
-    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        QVERIFY(o.value("sentence").toString().startsWith(QLatin1Char('$')));
-        ++lines;
-        if (o.contains("utc"))
-            utcSeen = o.value("utc").toString();
-        if (o.contains("logLine"))
-            logLineSeen = o.value("logLine").toString();
-    }
-    QVERIFY(lines > 40);
-    QCOMPARE(utcSeen, lastUtc);
-    QCOMPARE(logLineSeen, lastLogLine);
 }
 
 QTEST_GUILESS_MAIN(TestNmeaCaptures)

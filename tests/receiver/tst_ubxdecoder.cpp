@@ -1,3 +1,4 @@
+#include "support/RecordingAveraging.h"
 #include "support/TestSupport.h"
 
 #include "core/ReceiverState.h"
@@ -7,10 +8,6 @@
 #include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxDecoder.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -49,68 +46,13 @@ QByteArray testFrame(uint cls, uint id, const QByteArray &payload)
     return f.append(char(a)).append(char(b));
 }
 
-struct RecordingAveraging : AveragingInput
-{
-    struct Position { double lat, lon, altGps, altMsl; };
-    QList<Position> positions;
-    QList<QList<double>> dops;   // g, p, h, v, t
-    QList<int> fixTypes;
-    QList<int> timingSatellites;
-    QList<double> speeds;
-    QList<double> headings;
-
-    void updatePosition(double lat, double lon, double altGps, double altMsl) override { positions.append({ lat, lon, altGps, altMsl }); }
-    void setDops(double g, double p, double h, double v, double t) override { dops.append({ g, p, h, v, t }); }
-    void setFixType(int f) override { fixTypes.append(f); }
-    void setTimingSatellites(int n) override { timingSatellites.append(n); }
-    void setSpeedKnots(double k) override { speeds.append(k); }
-    void setHeadingDegrees(double d) override { headings.append(d); }
-    void setFixQuality(int) override {}
-    QString dopText() const override { return {}; }
-};
-
-struct RecordingDisplay : StationDisplay
-{
-    QList<int> antenna;
-    QList<int> navigation;
-    QStringList fixTexts;
-    QStringList dopTexts;
-    QStringList trackedTexts;
-    QStringList idTexts;
-    int tableUpdates = 0;
-    int countUpdates = 0;
-    int clockRefreshes = 0;
-
-    void setAntennaIndicator(int v) override { antenna.append(v); }
-    void setNavigationIndicator(int v) override { navigation.append(v); }
-    void updateSatelliteTable() override { ++tableUpdates; }
-    void updateSatelliteCount() override { ++countUpdates; }
-    void setTrackedText(const QString &t) override { trackedTexts.append(t); }
-    void appendReceiverIdText(const QString &t) override { idTexts.append(t); }
-    void refreshClockPanel() override { ++clockRefreshes; }
-    void setFixStatusText(const QString &t) override { fixTexts.append(t); }
-    void setDopStatusText(const QString &t) override { dopTexts.append(t); }
-};
-
-struct RecordingSink : ReceiverCommandSink
-{
-    QList<QByteArray> sent;
-    void sendGpsRxCommand(const QByteArray &c) override { sent.append(c); }
-};
-
-struct RecordingLog : GpsLogRecorder
-{
-    QList<QByteArray> records;
-    void writeBinaryRecord(const QByteArray &m) override { records.append(m); }
-};
-
 // A decoder wired to recording fakes.
 struct Bench
 {
     ReceiverState state;
     RecordingAveraging averaging;
     RecordingDisplay display;
-    RecordingSink sink;
+    RecordingCommands sink;
     RecordingLog log;
     UbxDecoder decoder;
 
@@ -171,30 +113,21 @@ class TestUbxDecoder : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void messageTexts_data();
-    void messageTexts();
+    void everyMessageGoesToTheBinaryLog();
     void incompleteFramesGiveNoText_data();
     void incompleteFramesGiveNoText();
-    void positionAndVelocityGoToTheEngine();
+    void velocityGoesToTheEngine();
     void navStatusReactions_data();
     void navStatusReactions();
     void timeOnlyFixSendsSurveyOffForEveryMessage();
     void surveyKeepsItsIndicator();
     void dopStatusText();
-    void timTpQuantisationError_data();
-    void timTpQuantisationError();
-    void timeUtcStored_data();
-    void timeUtcStored();
-    void invalidTimeUtcWarnsAndStoresNothing_data();
-    void invalidTimeUtcWarnsAndStoresNothing();
-    void timeGpsLeapSeconds();
+    void timeUtcRefreshesTheClock();
     void svInfoFillsSatelliteTable();
     void svInfoTrackModeMapping_data();
     void svInfoTrackModeMapping();
     void svInfoElevationTrend();
     void monVerIdentity();
-    void monHwAntenna_data();
-    void monHwAntenna();
     void answerFlagForAwaitedAnswers_data();
     void answerFlagForAwaitedAnswers();
     void onlyTheAwaitedFrameAnswers();
@@ -202,99 +135,18 @@ private Q_SLOTS:
     void leapSecondPendingArithmetic();
     void aidHuiSetsPendingLeapSecond();
     void realCaptureAgreesWithReference();
-    void decodeToolOnTheCapture_data();
-    void decodeToolOnTheCapture();
     void fuzzedFramesNeverCrash();
 };
 
-void TestUbxDecoder::messageTexts_data()
+// Message texts are pinned by the regression captures (tests/regress/ubx-*.log); here only
+// what they cannot show.
+void TestUbxDecoder::everyMessageGoesToTheBinaryLog()
 {
-    QTest::addColumn<int>("cls");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("NAV-POSECEF") << 0x01 << 0x01 << QByteArray(Le().u32(1000).i32(-1510299).i32(2).i32(3).u32(552))
-                                 << "UBX-NAV-POSECEF iTOW = 1000, ecefX = -1510299, ecefY = 2, ecefZ = 3, pAcc = 552";
-    QTest::newRow("NAV-POSLLH") << 0x01 << 0x02
-                                << QByteArray(Le().u32(5).i32(-1134395449).i32(535632563).i32(635459).i32(654413).u32(1200).u32(3400))
-                                << "UBX-NAV-POSLLH iTOW = 5, lon = -113.43954490, lat = 53.56325630, height = 635.459, MSL = 654.413, hAcc = 1200, vAcc = 3400";
-    QTest::newRow("NAV-STATUS 3-D") << 0x01 << 0x03 << statusPayload(3)
-                                    << "UBX-NAV-STATUS 3-D Fix, iTOW = 7, gpsFix = 3, flags = 0xDD, diffStat = 0x00, res = 0, ttff = 2648, msss = 32830";
-    QTest::newRow("NAV-STATUS DR") << 0x01 << 0x03 << statusPayload(4)
-                                   << "UBX-NAV-STATUS GPS + dead reckoning combined, iTOW = 7, gpsFix = 4, flags = 0xDD, diffStat = 0x00, res = 0, ttff = 2648, msss = 32830";
-    QTest::newRow("NAV-STATUS unknown fix") << 0x01 << 0x03 << statusPayload(9)
-                                            << "UBX-NAV-STATUS iTOW = 7, gpsFix = 9, flags = 0xDD, diffStat = 0x00, res = 0, ttff = 2648, msss = 32830";
-    QTest::newRow("NAV-DOP") << 0x01 << 0x04 << QByteArray(Le().u32(333358001).u16(280).u16(242).u16(140).u16(213).u16(115).u16(98).u16(60))
-                             << "UBX-NAV-DOP iTOW = 333358001, gDOP = 2.80, pDOP = 2.42, tDOP = 1.40, vDOP = 2.13, hDOP = 1.15, nDOP = 0.98, eDOP = 0.60";
-    QTest::newRow("NAV-VELNED") << 0x01 << 0x12 << QByteArray(Le().u32(1).zeros(16).u32(150).i32(12345678).zeros(8))
-                                << "UBX-NAV-VELNED iTOW = 1, Ground Speed = 150 cm/sec, Heading = 123.5 degrees";
-    QTest::newRow("NAV-TIMEGPS") << 0x01 << 0x20 << QByteArray(Le().u32(333358001).i32(191628).u16(1516).u8(15).u8(7).u32(12))
-                                 << "UBX-NAV-TIMEGPS iTOW = 333358001 ... week = 1516, leap seconds = 15, valid = 07";
-    QTest::newRow("NAV-TIMEUTC") << 0x01 << 0x21 << timeUtcPayload(2009, 1, 28, 20, 35, 43, 1191632)
-                                 << "UBX-NAV-TIMEUTC iTOW = 1000, tAcc = 12, nano = 1191632, date (YMD) 2009, 1, 28, Time = 20:35:43, valid = 07";
-    QTest::newRow("NAV-SVINFO") << 0x01 << 0x30 << svInfoPayload({ svBlock(0, 21, 0x0D, 6, 33, 73, 276, -83) })
-                                << "UBX-NAV-SVINFO iTOW = 9, numCh = 1, globalFlags = 00, res = 0, chn=0, svid=21, flags=0d, quality=06, cno=33, elev=73, azim=276, prRes=-83, ";
-    QTest::newRow("TIM-TP") << 0x0D << 0x01 << QByteArray(Le().u32(333344000).u32(0).i32(-16813).u16(1516).u8(3).u8(0))
-                            << "UBX-TIM-TP towMS = 333344000, towSubMS = 0, qErr = -16813, week = 1516, flags = 3, res = 0";
-    QTest::newRow("TIM-SVIN") << 0x0D << 0x04 << QByteArray(Le().u32(86400).zeros(16).u32(1234).u8(1).u8(0).u16(0))
-                              << "UBX-TIM-SVIN Passed survey-in observation = 86400 sec, position observations = 1234 sec, valid = true, active = false";
-    QTest::newRow("TIM-DOSC") << 0x0D << 0x11 << QByteArray(Le().u8(0).zeros(3).u32(32768))
-                              << "UBX-TIM-DOSC ver = 0, D/A value = 32768";
-    QTest::newRow("CFG-PRT") << 0x06 << 0x00 << Ubx::cfgPrt(9600).mid(6)
-                             << "UBX-CFG-PRT portID = UART #1, res0 = 0, res1 = 0, mode = 000008C0, baudRate = 9600, inProtoMask = 0003, outProtoMask = 0003, flags = 0000, pad = 0";
-    QTest::newRow("CFG-PRT other port") << 0x06 << 0x00 << QByteArray(Le().u8(7).u8(1).u16(2).u32(0).u32(115000).zeros(8))
-                                        << "UBX-CFG-PRT portID = unknown, res0 = 1, res1 = 2, mode = 00000000, baudRate = 115000, inProtoMask = 0000, outProtoMask = 0000, flags = 0000, pad = 0";
-    QTest::newRow("CFG-TP") << 0x06 << 0x07 << QByteArray(Le().u32(1000000).u32(100000).u8(0xFF).u8(0).u8(1).u8(0).u16(50).u16(0).i32(-20))
-                            << "UBX-CFG-TP interval = 1000000 us, length = 100000 us, status = -1, timeRef = 0, flags = 1, res = 0, antennaCableDelay = 50 ns, rfGroupDelay = 0 ns, userDelay = -20 ns";
-    QTest::newRow("CFG-TP5 period, length") << 0x06 << 0x31 << tp5Payload(0, 1000000, 100000, 0x77)
-                                            << "UBX-CFG-TP5 TimePulse0, res0 = 0, res1 = 0, antCableDelay = 50 ns, rfGroupDelay = 0 ns, freqPeriod = 1000000 us, freqPeriodLock = 1000000 us, pulseLenRatio = 100000 us, pulseLenRatioLock = 100000 us, userDelay = 0 ns, ubx_flags = 0x77";
-    QTest::newRow("CFG-TP5 period, ratio") << 0x06 << 0x31 << tp5Payload(0, 1000000, 0x80000000u, 0x67)
-                                           << "UBX-CFG-TP5 TimePulse0, res0 = 0, res1 = 0, antCableDelay = 50 ns, rfGroupDelay = 0 ns, freqPeriod = 1000000 us, freqPeriodLock = 1000000 us, pulseLenRatio = 0.500000 ratio, pulseLenRatioLock = 0.500000 ratio, userDelay = 0 ns, ubx_flags = 0x67";
-    QTest::newRow("CFG-TP5 frequency, ratio") << 0x06 << 0x31 << tp5Payload(0, 10, 0x40000000u, 0x6F)
-                                              << "UBX-CFG-TP5 TimePulse0, res0 = 0, res1 = 0, antCableDelay = 50 ns, rfGroupDelay = 0 ns, freqPeriod = 10 Hz, freqPeriodLock = 10 Hz, pulseLenRatio = 0.250000 ratio, pulseLenRatioLock = 0.250000 ratio, userDelay = 0 ns, ubx_flags = 0x6F";
-    QTest::newRow("CFG-TP5 frequency, length") << 0x06 << 0x31 << tp5Payload(1, 10, 100000, 0x7F)
-                                               << "UBX-CFG-TP5 TimePulse1, res0 = 0, res1 = 0, antCableDelay = 50 ns, rfGroupDelay = 0 ns, freqPeriod = 10 Hz, freqPeriodLock = 10 Hz, pulseLenRatio = 100000 us, pulseLenRatioLock = 100000 us, userDelay = 0 ns, ubx_flags = 0x7F";
-    QTest::newRow("CFG-TMODE") << 0x06 << 0x1D << Ubx::cfgTmodeSurveyIn().mid(6)
-                               << "UBX-CFG-TMODE timeMode = 1, fixedPosX = 0, fixedPosY = 0, fixedPosZ = 0, fixedPosVar = 4000, svinMinDur = 5008, svinVarLimit = 2000";
-    QTest::newRow("CFG-TMODE2") << 0x06 << 0x3D << Ubx::cfgTmode2SurveyIn().mid(6)
-                                << "UBX-CFG-TMODE2 timeMode = 1, flags = 0, ecefXOrLat = 0, ecefYOrLon = 0, ecefZOrAlt = 0, fixedPosAcc = 4000, svinMinDur = 5008, svinAccLimit = 2000";
-    QTest::newRow("CFG-NAV5") << 0x06 << 0x24
-                              << QByteArray(Le().u16(7).u8(2).u8(3).i32(0).u32(10000).u8(5).u8(3).u16(250).u16(250).u16(100).u16(300).u8(0).u8(60).u32(0).u32(0).u32(0))
-                              << "UBX-CFG-NAV5 mask = 07, dynModel = 2, fixMode = 3, fixedAlt = 0, fixedAltVar = 10000, minElev = 5, drLimit = 3, pDopMask = 250, tDopMask = 250, pAccMask = 100, tAccMask = 300, staticHoldThresh = 0, res1 = 60, res2 = 0, res3 = 0, res4 = 0";
-    QTest::newRow("MON-HW") << 0x0A << 0x09
-                            << QByteArray(Le().u32(0x1E000).u32(0).u32(0x10000).u32(0xEF7F).u16(87).u16(3801).u8(2).u8(1).u8(1).u8(0).u32(131071).zeros(17).u8(5).u16(0).u32(0).u32(0x1234).u32(0))
-                            << "UBX-MON-HW pinSel = 1E000, pinBank = 0000, pinDir = 10000, pinVal = EF7F, noisePerMS = 87, agcCnt = 3801, aStatus = 2, aPower = 1, flags = 1, res1 = 0, usedMask = 131071, jamInd = 5, pinIrq = 0000, pullH = 1234, pullL = 0000";
-    QTest::newRow("MON-VER") << 0x0A << 0x04 << QByteArray(Le().text("7.03 (45969)", 30).text("00040007", 10).text("ROM BASE 5.00", 30))
-                             << "UBX-MON-VER u-blox Receiver/Software Version\nSoftware Version: 7.03 (45969)\nHardware Version: 00040007\nROM and extensions:\nROM BASE 5.00\n";
-    QTest::newRow("AID-HUI") << 0x0B << 0x02 << huiPayload(15, 137, 7, 15, 0x03)
-                             << "UBX-AID-HUI ... utcLS = 15, utcWNF = 137, utcDN = 7, utcLSF = 15 ... valid = 0x03 -->> LS Pending = 0, NTP Leap Indicator = 0";
-    QTest::newRow("ACK-ACK") << 0x05 << 0x01 << QByteArray("\x06\x01", 2) << "UBX-ACK ACK clsID = 0x06, msgID = 0x01";
-    QTest::newRow("ACK-NAK") << 0x05 << 0x00 << QByteArray("\x06\x00", 2) << "UBX-ACK NAK clsID = 0x06, msgID = 0x00";
-    QTest::newRow("INF-NOTICE") << 0x04 << 0x02 << QByteArray("u-blox ag\x01", 10) << "UBX-INF-NOTICE u-blox ag<01>";
-    QTest::newRow("INF-DEBUG") << 0x04 << 0x04 << QByteArray("BIST: passed") << "UBX-INF-DEBUG BIST: passed";
-    QTest::newRow("RXM name only") << 0x02 << 0x20 << QByteArray("\x01\x02", 2) << "UBX-RXM-SVSI <01><02>";
-    QTest::newRow("UPD name only") << 0x09 << 0x14 << QByteArray() << "UBX-UPD-SOS";
-    QTest::newRow("UPD download") << 0x09 << 0x01 << QByteArray("\xFF", 1) << "UBX-UPD-DOWNL <FF>";
-    QTest::newRow("unknown class") << 0x27 << 0x00 << QByteArray("\x01", 1)
-                                   << "UBX-27 ???" "-Unknown Message Class-??? <B5><62><27><00><01><00><01><29><C7>";
-    QTest::newRow("unknown NAV ID") << 0x01 << 0x06 << QByteArray(1, '\0') << "UBX-NAV Unknown ID ??? <B5><62><01><06><01><00><00><08><20>";
-    QTest::newRow("short payload") << 0x01 << 0x02 << QByteArray("\x01\x02\x03\x04", 4) << "UBX-NAV-POSLLH <01><02><03><04>";
-    QTest::newRow("empty payload") << 0x0A << 0x04 << QByteArray() << "UBX-MON-VER";
-    QTest::newRow("bytes past the fields") << 0x0D << 0x01 << QByteArray(Le().u32(1).u32(2).i32(3).u16(4).u8(5).u8(6).u8(0xAA).u8(0x0B))
-                                           << "UBX-TIM-TP towMS = 1, towSubMS = 2, qErr = 3, week = 4, flags = 5, res = 6 <AA><0B>";
-}
-
-void TestUbxDecoder::messageTexts()
-{
-    QFETCH(int, cls);
-    QFETCH(int, id);
-    QFETCH(QByteArray, payload);
-    QFETCH(QString, expected);
     Bench b;
-    QCOMPARE(b.decode(cls, id, payload), expected);
-    // Every message, known or not, goes to the binary log without its check bytes.
-    QCOMPARE(b.log.records, QList<QByteArray> { testFrame(cls, id, payload).chopped(2) });
+    const QByteArray known = Le().u32(1).u32(2).i32(3).u16(4).u8(5).u8(6);
+    QVERIFY(b.decode(0x0D, 0x01, known).startsWith("UBX-TIM-TP "));
+    QVERIFY(b.decode(0x27, 0x00, QByteArray("\x01", 1)).startsWith("UBX-27 ???"));
+    QCOMPARE(b.log.records, (QList<QByteArray> { testFrame(0x0D, 0x01, known).chopped(2), testFrame(0x27, 0x00, "\x01").chopped(2) }));
 }
 
 void TestUbxDecoder::incompleteFramesGiveNoText_data()
@@ -323,16 +175,9 @@ void TestUbxDecoder::incompleteFramesGiveNoText()
     QVERIFY(b.log.records.isEmpty());
 }
 
-void TestUbxDecoder::positionAndVelocityGoToTheEngine()
+void TestUbxDecoder::velocityGoesToTheEngine()
 {
     Bench b;
-    b.decode(0x01, 0x02, Le().u32(5).i32(-1134395449).i32(535632563).i32(635459).i32(654413).u32(1200).u32(3400));
-    QCOMPARE(b.averaging.positions.size(), 1);
-    QCOMPARE(b.averaging.positions[0].lat, 53.5632563);
-    QCOMPARE(b.averaging.positions[0].lon, -113.4395449);
-    QCOMPARE(b.averaging.positions[0].altGps, 635.459);
-    QCOMPARE(b.averaging.positions[0].altMsl, 654.413);
-
     b.decode(0x01, 0x12, Le().u32(1).zeros(16).u32(1000).i32(27000000).zeros(8));
     QCOMPARE(b.averaging.speeds.size(), 1);
     QVERIFY(qAbs(b.averaging.speeds[0] - 19.4384449) < 1e-6);   // 10 m/s in knots
@@ -364,7 +209,7 @@ void TestUbxDecoder::navStatusReactions()
     QCOMPARE(b.averaging.fixTypes, fixTypes);
     QCOMPARE(b.state.navigationState, navigation);
     QCOMPARE(b.display.navigation, QList<int> { navigation });
-    QCOMPARE(b.display.fixTexts, QStringList { statusText });
+    QCOMPARE(b.display.fixStatusTexts, QStringList { statusText });
     QCOMPARE(b.decoder.timeOnlyFix(), gpsFix == 5);
     QCOMPARE(b.sink.sent.size(), gpsFix == 5 ? 1 : 0);
 }
@@ -404,104 +249,30 @@ void TestUbxDecoder::dopStatusText()
     b.decode(0x01, 0x04, dop);
     b.decode(0x01, 0x03, statusPayload(5));
     b.decode(0x01, 0x04, dop);
-    QCOMPARE(b.display.dopTexts, QStringList({ "DOPs: T = 1.4, P = 2.4, H = 1.1, V = 2.1", "DOPs: T = 1.4" }));
-    QCOMPARE(b.averaging.dops[0], QList<double>({ 2.80, 2.42, 1.15, 2.13, 1.40 }));
+    QCOMPARE(b.display.dopStatusTexts, QStringList({ "DOPs: T = 1.4, P = 2.4, H = 1.1, V = 2.1", "DOPs: T = 1.4" }));
+    QCOMPARE(b.averaging.dopLists()[0], QList<double>({ 2.80, 2.42, 1.15, 2.13, 1.40 }));
 }
 
-void TestUbxDecoder::timTpQuantisationError_data()
+// The stored times and the warning on a bad date are in the regression captures; here what a
+// time message does to the station besides.
+void TestUbxDecoder::timeUtcRefreshesTheClock()
 {
-    QTest::addColumn<qint32>("qErr");
-    QTest::addColumn<double>("ns");
-    QTest::newRow("-2500 ps") << qint32(-2500) << -2.5;
-    QTest::newRow("zero") << qint32(0) << 0.0;
-    QTest::newRow("1 ps") << qint32(1) << 0.001;
-    QTest::newRow("capture") << qint32(-16813) << -16.813;
-    QTest::newRow("most negative") << std::numeric_limits<qint32>::min() << -2147483.648;
-}
-
-void TestUbxDecoder::timTpQuantisationError()
-{
-    QFETCH(qint32, qErr);
-    QFETCH(double, ns);
-    Bench b;
-    b.decode(0x0D, 0x01, Le().u32(1).u32(0).i32(qErr).u16(1516).u8(3).u8(0));
-    QVERIFY(b.state.ppsQuantizationErrorValid);
-    QCOMPARE(b.state.ppsQuantizationError, ns);
-}
-
-void TestUbxDecoder::timeUtcStored_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QDateTime>("expected");
-    QTest::addColumn<int>("milliseconds");
-    QTest::newRow("capture") << timeUtcPayload(2009, 1, 28, 20, 35, 43, 1191632)
-                             << QDateTime(QDate(2009, 1, 28), QTime(20, 35, 43, 1), Qt::UTC) << 1;
-    QTest::newRow("half a millisecond rounds up") << timeUtcPayload(2024, 2, 29, 23, 59, 59, 999500000)
-                                                  << QDateTime(QDate(2024, 3, 1), QTime(0, 0, 0, 0), Qt::UTC) << 0;
-    QTest::newRow("negative nano goes back") << timeUtcPayload(2000, 1, 1, 0, 0, 0, -2000000)
-                                             << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 998), Qt::UTC) << 998;
-    QTest::newRow("not yet valid still stored") << timeUtcPayload(1980, 1, 6, 0, 0, 1, 0, 0)
-                                                << QDateTime(QDate(1980, 1, 6), QTime(0, 0, 1), Qt::UTC) << 0;
-}
-
-void TestUbxDecoder::timeUtcStored()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(QDateTime, expected);
-    QFETCH(int, milliseconds);
     Bench b;
     b.state.timeMessageMissing = true;
-    b.decode(0x01, 0x21, payload);
-    QCOMPARE(b.state.receiverUtcDateTime.dateTime(), expected);
-    QCOMPARE(b.state.receiverUtcDateTime.milliseconds(), milliseconds);
-    QCOMPARE(b.state.receiverUtcDateTime.mjd(), ReceiverTime::mjdOf(expected.date()));
+    QTest::ignoreMessage(QtWarningMsg, "WARNING: Illegal date or time decoding NAV-TIMEUTC.");
+    b.decode(0x01, 0x21, timeUtcPayload(2009, 2, 29, 0, 0, 0));
+    QVERIFY(b.state.timeMessageMissing);
+    QCOMPARE(b.display.clockRefreshes, 0);
+    b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 43, 1191632));
+    QVERIFY(b.decoder.lastWarning().isEmpty());
+    QCOMPARE(b.state.receiverUtcDateTime.milliseconds(), 1);
+    QCOMPARE(b.state.receiverUtcDateTime.mjd(), ReceiverTime::mjdOf(QDate(2009, 1, 28)));
     QVERIFY(!b.state.timeMessageMissing);
     // With no 1PPS line the time message itself refreshes the clock panel.
     QCOMPARE(b.display.clockRefreshes, 1);
     b.state.ppsInterface = 1;
-    b.decode(0x01, 0x21, payload);
+    b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 44));
     QCOMPARE(b.display.clockRefreshes, 1);
-}
-
-void TestUbxDecoder::invalidTimeUtcWarnsAndStoresNothing_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::newRow("month 13") << timeUtcPayload(2009, 13, 1, 0, 0, 0);
-    QTest::newRow("month 0") << timeUtcPayload(2009, 0, 1, 0, 0, 0);
-    QTest::newRow("29 February 2009") << timeUtcPayload(2009, 2, 29, 0, 0, 0);
-    QTest::newRow("hour 24") << timeUtcPayload(2009, 1, 28, 24, 0, 0);
-    QTest::newRow("minute 60") << timeUtcPayload(2009, 1, 28, 23, 60, 0);
-    QTest::newRow("second 61") << timeUtcPayload(2009, 1, 28, 23, 59, 61);
-    QTest::newRow("nano beyond a second") << timeUtcPayload(2009, 1, 28, 23, 59, 59, 1000000001);
-}
-
-void TestUbxDecoder::invalidTimeUtcWarnsAndStoresNothing()
-{
-    QFETCH(QByteArray, payload);
-    Bench b;
-    b.state.timeMessageMissing = true;
-    const ReceiverTime before = b.state.receiverUtcDateTime;
-    QTest::ignoreMessage(QtWarningMsg, "WARNING: Illegal date or time decoding NAV-TIMEUTC.");
-    const QString text = b.decode(0x01, 0x21, payload);
-    QVERIFY(text.startsWith("UBX-NAV-TIMEUTC iTOW = 1000, tAcc = 12, nano = "));
-    QVERIFY(b.state.receiverUtcDateTime == before);
-    QVERIFY(b.state.timeMessageMissing);
-    QCOMPARE(b.display.clockRefreshes, 0);
-    QCOMPARE(b.decoder.lastWarning(), QString("WARNING: Illegal date or time decoding NAV-TIMEUTC."));
-    b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 43));
-    QVERIFY(b.decoder.lastWarning().isEmpty());
-}
-
-void TestUbxDecoder::timeGpsLeapSeconds()
-{
-    Bench b;
-    b.state.leapSeconds = 14;
-    b.decode(0x01, 0x20, Le().u32(1).i32(0).u16(1516).u8(15).u8(0x03).u32(0));   // leap not valid
-    QCOMPARE(b.state.leapSeconds, 14);
-    b.decode(0x01, 0x20, Le().u32(1).i32(0).u16(1516).u8(15).u8(0x04).u32(0));
-    QCOMPARE(b.state.leapSeconds, 15);
-    b.decode(0x01, 0x20, Le().u32(1).i32(0).u16(1516).u8(0xFF).u8(0x07).u32(0));   // signed byte
-    QCOMPARE(b.state.leapSeconds, -1);
 }
 
 void TestUbxDecoder::svInfoFillsSatelliteTable()
@@ -538,8 +309,8 @@ void TestUbxDecoder::svInfoFillsSatelliteTable()
     QCOMPARE(b.state.usedCount.value, 2);
     QCOMPARE(b.averaging.timingSatellites, QList<int> { 2 });
     QCOMPARE(b.display.trackedTexts, QStringList { "2 Tracked" });
-    QCOMPARE(b.display.countUpdates, 1);
-    QCOMPARE(b.display.tableUpdates, 1);
+    QCOMPARE(b.display.satelliteCountUpdates, 1);
+    QCOMPARE(b.display.satelliteTableUpdates, 1);
 
     // numCh larger than the payload holds: shown as bytes, table untouched.
     const QString text = b.decode(0x01, 0x30, Le().u32(9).u8(3).u8(0).u16(0).b + svBlock(0, 7, 1, 7, 30, 10, 10));
@@ -590,33 +361,11 @@ void TestUbxDecoder::monVerIdentity()
                                                   .text("EXT CORE 5.00", 30).text("INT EXT0 (RCV)", 30).zeros(7));
     QCOMPARE(b.state.firmwareVersionText, QString("5.00    Jan 09 2006 11:00:00"));
     QVERIFY(b.state.answered(AnswerFamily::Ublox));
-    QCOMPARE(b.display.idTexts.size(), 1);
-    QCOMPARE(b.display.idTexts[0], QString("u-blox Receiver/Software Version\nSoftware Version: 5.00    Jan 09 2006 11:00:00\n"
+    QCOMPARE(b.display.receiverIdTexts.size(), 1);
+    QCOMPARE(b.display.receiverIdTexts[0], QString("u-blox Receiver/Software Version\nSoftware Version: 5.00    Jan 09 2006 11:00:00\n"
                                            "Hardware Version: 00040001\nROM and extensions:\nEXT CORE 5.00\nINT EXT0 (RCV)\n"));
     // The seven bytes that do not make a whole extension are shown as bytes.
     QVERIFY(text.endsWith("INT EXT0 (RCV)\n <00><00><00><00><00><00><00>"));
-}
-
-void TestUbxDecoder::monHwAntenna_data()
-{
-    QTest::addColumn<int>("aStatus");
-    QTest::addColumn<int>("antenna");
-    QTest::newRow("init") << 0 << -1;
-    QTest::newRow("don't know") << 1 << -1;
-    QTest::newRow("ok") << 2 << 0;
-    QTest::newRow("short") << 3 << 1;
-    QTest::newRow("open") << 4 << 2;
-    QTest::newRow("beyond") << 5 << -1;
-}
-
-void TestUbxDecoder::monHwAntenna()
-{
-    QFETCH(int, aStatus);
-    QFETCH(int, antenna);
-    Bench b;
-    b.decode(0x0A, 0x09, Le().zeros(20).u8(aStatus).zeros(39));
-    QCOMPARE(b.state.antennaState, antenna);
-    QCOMPARE(b.display.antenna, QList<int> { antenna });
 }
 
 void TestUbxDecoder::answerFlagForAwaitedAnswers_data()
@@ -720,13 +469,11 @@ void TestUbxDecoder::realCaptureAgreesWithReference()
     QCOMPARE(frames.size(), 31);
 
     Bench b;
-    QStringList texts;
     QList<QDateTime> times;
     QList<double> sawtooth;
     QList<QList<SatelliteRecord>> skies;
     for (const QByteArray &f : frames) {
-        texts.append(b.decoder.decodeUbxFrame(f));
-        QVERIFY2(!texts.last().isEmpty(), QByteArray::number(texts.size()).constData());
+        QVERIFY(!b.decoder.decodeUbxFrame(f).isEmpty());
         const int cls = quint8(f[2]), id = quint8(f[3]);
         if (cls == 0x01 && id == 0x21)
             times.append(b.state.receiverUtcDateTime.dateTime());
@@ -771,58 +518,8 @@ void TestUbxDecoder::realCaptureAgreesWithReference()
     QCOMPARE(b.state.usedCount.value, 8);       // gpsd uSat
 
     // DOPs (gpsd: gdop 2.80, pdop 2.42, hdop 1.15, vdop 2.13, tdop 1.40) and a 3-D fix.
-    QCOMPARE(b.averaging.dops.last(), QList<double>({ 2.80, 2.42, 1.15, 2.13, 1.40 }));
+    QCOMPARE(b.averaging.dopLists().last(), QList<double>({ 2.80, 2.42, 1.15, 2.13, 1.40 }));
     QCOMPARE(b.averaging.fixTypes.last(), 3);
-
-    // What is not decoded is still shown.
-    QCOMPARE(texts[0], QString("UBX-INF-NOTICE u-blox ag - www.u-blox.com"));
-    QCOMPARE(texts[5], QString("UBX-INF-DEBUG BIST: passed"));
-    QVERIFY(texts[8].startsWith("UBX-RXM-RAW <B1><A3><DE><13>"));
-    QCOMPARE(texts[8].size(), QString("UBX-RXM-RAW ").size() + 272 * 4);
-    QVERIFY(texts[11].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><06><34><00>"));   // NAV-SOL
-    QVERIFY(texts[16].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><22>"));           // NAV-CLOCK
-}
-
-void TestUbxDecoder::decodeToolOnTheCapture_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("ubx") << "ubx";
-    QTest::newRow("ublox-nmea") << "ublox-nmea";   // same frames: UBX is decoded in both modes
-}
-
-void TestUbxDecoder::decodeToolOnTheCapture()
-{
-    QFETCH(QString, mode);
-    const QString tool = QStringLiteral(CHRONODE_BINARY_DIR "/chronode-decode");
-    if (!QFile::exists(tool))
-        QSKIP("chronode-decode not built");
-    if (TestSupport::capturesDir().isEmpty())
-        QSKIP("captures not present");
-    QProcess p;
-    p.start(tool, { "--mode", mode, TestSupport::capturesDir() + "/ublox-lea-4t.log" });
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QStringList utc;
-    QList<double> sawtooth;
-    int lines = 0;
-    int lastSatellites = 0;
-    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        QVERIFY(o.value("text").toString().startsWith("UBX-"));
-        ++lines;
-        if (o.contains("utc"))
-            utc.append(o.value("utc").toString());
-        if (o.contains("sawtoothNs"))
-            sawtooth.append(o.value("sawtoothNs").toDouble());
-        if (o.contains("sats"))
-            lastSatellites = int(o.value("sats").toArray().size());
-    }
-    QCOMPARE(lines, 31);
-    QCOMPARE(utc, QStringList({ "2009-01-28T20:35:43.001Z", "2009-01-28T20:35:44.001Z" }));
-    QCOMPARE(sawtooth, QList<double>({ -16.813, -10.44 }));
-    QCOMPARE(lastSatellites, 14);
 }
 
 void TestUbxDecoder::fuzzedFramesNeverCrash()

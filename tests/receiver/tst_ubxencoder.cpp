@@ -1,7 +1,6 @@
 #include "support/TestSupport.h"
 
 #include "core/ReceiverState.h"
-#include "averaging/AveragingInput.h"
 #include "receiver/framing/StreamFramer.h"
 #include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxDecoder.h"
@@ -11,30 +10,10 @@
 
 namespace {
 
-struct LastPosition : AveragingInput
-{
-    double lat = 0, lon = 0, altGps = 0, altMsl = 0;
-    void updatePosition(double la, double lo, double ag, double am) override
-    {
-        lat = la;
-        lon = lo;
-        altGps = ag;
-        altMsl = am;
-    }
-    void setDops(double, double, double, double, double) override {}
-    void setFixType(int) override {}
-    void setTimingSatellites(int) override {}
-    void setSpeedKnots(double) override {}
-    void setHeadingDegrees(double) override {}
-    void setFixQuality(int) override {}
-    QString dopText() const override { return {}; }
-};
-
 struct Decoding
 {
     ReceiverState state;
-    LastPosition engine;
-    UbxDecoder decoder { DecoderContext { &state, &engine, nullptr, nullptr, {} } };
+    UbxDecoder decoder { DecoderContext { &state, nullptr, nullptr, nullptr, {} } };
 };
 
 // The first frame of a class and ID in the LEA-4T capture, as the link frames it.
@@ -57,10 +36,6 @@ class TestUbxEncoder : public QObject
 
 private Q_SLOTS:
     void sameBytesAsTheRealReceiver();
-    void timeUtcRoundTrip_data();
-    void timeUtcRoundTrip();
-    void svInfoRoundTrip();
-    void positionRoundTrip();
     void monVerStringsAreCutToTheirFields();
     void commandReaders_data();
     void commandReaders();
@@ -76,60 +51,6 @@ void TestUbxEncoder::sameBytesAsTheRealReceiver()
     QCOMPARE(UbxEncoder::navStatus(333358001, 3, 0x9D, 2648, 32830).toHex(), captureFrame(capture, 0x01, 0x03).toHex());
     QCOMPARE(UbxEncoder::navDop(333358001, { 2.80, 2.42, 1.40, 2.13, 1.15, 0.98, 0.60 }).toHex(),
              captureFrame(capture, 0x01, 0x04).toHex());
-}
-
-void TestUbxEncoder::timeUtcRoundTrip_data()
-{
-    QTest::addColumn<QDateTime>("utc");
-    QTest::addColumn<int>("nano");
-    QTest::addColumn<QDateTime>("decoded");
-    const QDateTime newYear(QDate(2017, 1, 1), QTime(0, 0), Qt::UTC);
-    QTest::newRow("whole second") << newYear << 0 << newYear;
-    QTest::newRow("just before") << newYear << -400000 << newYear;
-    QTest::newRow("a millisecond before") << newYear << -1000000 << newYear.addMSecs(-1);
-    QTest::newRow("leap day") << QDateTime(QDate(2024, 2, 29), QTime(12, 0, 1), Qt::UTC) << 499999999
-                              << QDateTime(QDate(2024, 2, 29), QTime(12, 0, 1, 500), Qt::UTC);
-}
-
-void TestUbxEncoder::timeUtcRoundTrip()
-{
-    QFETCH(QDateTime, utc);
-    QFETCH(int, nano);
-    QFETCH(QDateTime, decoded);
-    Decoding d;
-    QVERIFY(!d.decoder.decodeUbxFrame(UbxEncoder::navTimeUtc(1, utc, nano)).isEmpty());
-    QCOMPARE(d.state.receiverUtcDateTime.dateTime(), decoded);
-}
-
-void TestUbxEncoder::svInfoRoundTrip()
-{
-    Decoding d;
-    QList<UbxEncoder::SvChannel> channels;
-    channels.append({ 0, 5, 0x01, 7, 44, 62, 359, -120 });
-    channels.append({ 1, 138, 0x10, 4, 37, -3, 0, 0 });
-    channels.append({ 255, 200, 0x00, 0, 0, 90, 180, 0 });
-    d.decoder.decodeUbxFrame(UbxEncoder::navSvInfo(1, channels));
-    const SatelliteRecord &a = d.state.satellites[5];
-    QCOMPARE(a.svId, 5);
-    QCOMPARE(a.elevation, 62);
-    QCOMPARE(a.azimuth, 359);
-    QCOMPARE(a.cNo, 44);
-    QCOMPARE(a.svFlags, quint8(SvFlag::UbxUsed));
-    QCOMPARE(d.state.satellites[138].elevation, -3);
-    QCOMPARE(d.state.satellites[138].svFlags, quint8(SvFlag::UbxUnhealthy));
-    QCOMPARE(d.state.satellites[200].inTrack, quint8(0));
-    QCOMPARE(d.state.visibleCount.value, 3);
-    QCOMPARE(d.state.trackedCount.value, 2);
-}
-
-void TestUbxEncoder::positionRoundTrip()
-{
-    Decoding d;
-    d.decoder.decodeUbxFrame(UbxEncoder::navPosLlh(1, -33.8567844, 151.2152967, 58.1234, 35.0006));
-    QCOMPARE(d.engine.lat, -33.8567844);
-    QCOMPARE(d.engine.lon, 151.2152967);
-    QCOMPARE(d.engine.altGps, 58.123);
-    QCOMPARE(d.engine.altMsl, 35.001);
 }
 
 void TestUbxEncoder::monVerStringsAreCutToTheirFields()

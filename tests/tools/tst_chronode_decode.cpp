@@ -60,7 +60,6 @@ private Q_SLOTS:
     void initTestCase();
     void badArguments_data();
     void badArguments();
-    void oncoreCapture();
     void stdinWithHeaderAndIdentification();
 };
 
@@ -89,53 +88,6 @@ void TestChronodeDecode::badArguments()
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.stderrText.contains(message), r.stderrText.constData());
     QVERIFY(r.lines.isEmpty());
-}
-
-void TestChronodeDecode::oncoreCapture()
-{
-    if (TestSupport::capturesDir().isEmpty())
-        QSKIP("captures not present");
-    const QString file = TestSupport::capturesDir() + QStringLiteral("/oncore-binary.log");
-    const Run r = runTool({ "--mode", "motorola", file });
-    QCOMPARE(r.exitCode, 0);
-    QMap<QString, int> counts;
-    for (const QJsonObject &o : r.lines)
-        ++counts[o.value("frame").toString()];
-    QCOMPARE(counts.value("@@Ea"), 12);
-    QCOMPARE(counts.value("@@Bb"), 2);
-    QCOMPARE(counts.value("@@Bo"), 12);
-    QCOMPARE(counts.value("@@En"), 12);
-
-    const QJsonObject first = *std::find_if(r.lines.begin(), r.lines.end(),
-                                            [](const QJsonObject &o) { return o.value("frame") == "@@Ea"; });
-    QCOMPARE(first.value("utc").toString(), QStringLiteral("2000-08-25T04:50:00.000Z"));
-    QVERIFY(qAbs(first.value("lat").toDouble() - 57.712830556) < 1e-8);
-    QVERIFY(qAbs(first.value("lon").toDouble() - 12.022590278) < 1e-8);
-    QCOMPARE(first.value("altEllipsoid").toDouble(), 86.44);
-    QCOMPARE(first.value("altMsl").toDouble(), 0.0);
-    QCOMPARE(first.value("visible").toInt(), 13);
-    QCOMPARE(first.value("tracked").toInt(), 4);
-    QVERIFY(first.value("text").toString().startsWith("@@Ea, 08/25/2000, 04:50:00.000353244, 2.07766190e+08"));
-    QVERIFY(!first.contains("sawtoothNs"));
-    QVERIFY(!first.contains("model"));
-    QJsonObject sat7;
-    for (const QJsonValue &v : first.value("sats").toArray())
-        if (v.toObject().value("id").toInt() == 7)
-            sat7 = v.toObject();
-    QCOMPARE(sat7.value("cno").toInt(), 56);
-
-    const QJsonObject en = *std::find_if(r.lines.begin(), r.lines.end(),
-                                         [](const QJsonObject &o) { return o.value("frame") == "@@En"; });
-    QCOMPARE(en.value("sawtoothNs").toDouble(), -7.0);
-    QCOMPARE(en.keys(), QStringList({ "frame", "sawtoothNs", "text" }));
-
-    // The receiver-only mode frames the same way; a preset model fills the MSL height.
-    const Run rx = runTool({ "--mode=motorola-rx", "--model", "UT+", file });
-    QCOMPARE(rx.exitCode, 0);
-    QCOMPARE(rx.lines.size(), r.lines.size());
-    const QJsonObject filled = *std::find_if(rx.lines.begin(), rx.lines.end(),
-                                             [](const QJsonObject &o) { return o.value("frame") == "@@Ea"; });
-    QVERIFY(filled.value("altMsl").toDouble() > 40.0 && filled.value("altMsl").toDouble() < 60.0);
 }
 
 void TestChronodeDecode::stdinWithHeaderAndIdentification()

@@ -1,0 +1,115 @@
+// The regression runner: chronode-decode over every capture, its output compared byte for
+// byte with the golden NAME.jsonl beside the capture. Hand-made captures live in tests/regress
+// (written by make_captures.py, '#' header naming "mode:" and "model:"); the shared real
+// captures are read where they lie and their golden output is kept in tests/regress/shared.
+// CHRONODE_REGENERATE=1 rewrites the golden files instead of comparing.
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+const QString Regress = QStringLiteral(CHRONODE_SOURCE_DIR "/tests/regress");
+
+// Arguments from the capture's "# mode: ..." and "# model: ..." header lines.
+QStringList headerArguments(const QString &path)
+{
+    QFile f(path);
+    QStringList args;
+    if (!f.open(QIODevice::ReadOnly))
+        return args;
+    for (QByteArray line = f.readLine(); line.startsWith('#'); line = f.readLine()) {
+        for (const char *key : { "mode", "model" }) {
+            const QByteArray prefix = QByteArray("# ") + key + ": ";
+            if (line.startsWith(prefix))
+                args << QStringLiteral("--%1").arg(QLatin1String(key)) << QString::fromLatin1(line.mid(prefix.size()).trimmed());
+        }
+    }
+    return args;
+}
+
+} // namespace
+
+class TestRegression : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void decode_data();
+    void decode();
+};
+
+void TestRegression::decode_data()
+{
+    QTest::addColumn<QString>("capture");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("golden");
+    const QStringList own = QDir(Regress).entryList({ QStringLiteral("*.log") }, QDir::Files, QDir::Name);
+    QVERIFY(own.size() >= 10);
+    for (const QString &name : own) {
+        const QString path = Regress + QLatin1Char('/') + name;
+        const QStringList args = headerArguments(path);
+        QVERIFY2(args.contains(QStringLiteral("--mode")), qPrintable(name + QStringLiteral(" names no mode")));
+        QTest::newRow(qPrintable(name)) << path << args << Regress + QLatin1Char('/') + QFileInfo(name).completeBaseName() + QStringLiteral(".jsonl");
+    }
+
+    // The real captures: gpsd's regression logs, in the mode their receiver ran in.
+    const QString shared = TestSupport::capturesDir();
+    struct Real { const char *row, *file; QStringList args; };
+    const Real real[] = {
+        { "oncore-binary", "oncore-binary.log", { "--mode", "motorola" } },
+        { "oncore-binary-utplus", "oncore-binary.log", { "--mode", "motorola-rx", "--model", "UT+" } },
+        { "oncore", "oncore.log", { "--mode", "motorola-nmea" } },
+        { "garmin15x", "garmin15x.log", { "--mode", "generic-nmea" } },
+        { "ublox-lea-4t", "ublox-lea-4t.log", { "--mode", "ubx" } },
+        { "ublox-lea-4t-nmea", "ublox-lea-4t.log", { "--mode", "ublox-nmea" } },
+        { "u-blox-m8t-time", "u-blox-m8t-time.log", { "--mode", "ubx" } },
+        { "ublox-zed-f9t-ubx_nmea_l5", "ublox-zed-f9t-ubx_nmea_l5.log", { "--mode", "ublox-nmea" } },
+    };
+    for (const Real &r : real) {
+        QTest::newRow(r.row) << (shared.isEmpty() ? QString() : shared + QLatin1Char('/') + QLatin1String(r.file))
+                             << r.args << Regress + QStringLiteral("/shared/") + QLatin1String(r.row) + QStringLiteral(".jsonl");
+    }
+}
+
+void TestRegression::decode()
+{
+    QFETCH(QString, capture);
+    QFETCH(QStringList, args);
+    QFETCH(QString, golden);
+    if (capture.isEmpty())
+        QSKIP("shared captures not present");
+
+    QProcess p;
+    p.start(QStringLiteral(CHRONODE_BINARY_DIR "/chronode-decode"), args << capture);
+    QVERIFY2(p.waitForFinished(60000), "chronode-decode did not finish");
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    const QByteArray out = p.readAllStandardOutput();
+    QVERIFY(!out.isEmpty());
+
+    QFile file(golden);
+    if (qEnvironmentVariableIntValue("CHRONODE_REGENERATE") == 1) {
+        QDir().mkpath(QFileInfo(golden).path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(out);
+        qInfo("rewrote %s", qPrintable(golden));
+        return;
+    }
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(golden + QStringLiteral(" missing: run with CHRONODE_REGENERATE=1")));
+    const QByteArray want = file.readAll();
+    if (out == want)
+        return;
+    const QList<QByteArray> got = out.split('\n'), expected = want.split('\n');
+    for (qsizetype i = 0; i < qMax(got.size(), expected.size()); ++i) {
+        const QByteArray g = got.value(i, "<end of output>"), e = expected.value(i, "<end of golden file>");
+        if (g != e)
+            QFAIL(qPrintable(QStringLiteral("line %1 differs\n  got:  %2\n  want: %3")
+                                 .arg(i + 1).arg(QString::fromLatin1(g), QString::fromLatin1(e))));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRegression)
+#include "tst_regression.moc"
