@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class RecordingAveraging : public AveragingInput
 {
@@ -111,5 +112,11 @@ class RecordingCommands : public ReceiverCommandSink
 {
 public:
     QList<QByteArray> sent;
-    void sendGpsRxCommand(const QByteArray &command) override { sent.append(command); }
+    std::function<void(const QByteArray &)> onSend;   // e.g. to answer as a receiver would
+    void sendGpsRxCommand(const QByteArray &command) override
+    {
+        sent.append(command);
+        if (onSend)
+            onSend(command);
+    }
 };
