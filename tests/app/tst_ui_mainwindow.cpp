@@ -391,7 +391,6 @@ private Q_SLOTS:
         QTest::addColumn<QList<QByteArray>>("sent");
 
         const int question = int(MessageBoxes::Kind::Question);
-        const int information = int(MessageBoxes::Kind::Information);
         const QString test = QStringLiteral("<b>GPS Receiver Self Test</b>");
         const QString survey = QStringLiteral("<b>GPS Receiver Self Survey</b>");
         using L = QList<QByteArray>;

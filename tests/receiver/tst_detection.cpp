@@ -15,6 +15,7 @@
 #include "sim/SimulatedUblox.h"
 #include "support/FakeTransport.h"
 #include "support/SharedReceiverPort.h"
+#include "support/FramingHelpers.h"
 #include "support/TestSupport.h"
 #include "transport/GpsPortSettings.h"
 #include "transport/GpsTransport.h"
@@ -33,14 +34,6 @@ namespace {
 constexpr double SimSpeed = 20.0;
 constexpr int AnswerMs = 450;
 constexpr int DelayPercent = 5;
-
-QByteArray nmea(const QByteArray &body)
-{
-    uint8_t x = 0;
-    for (char c : body)
-        x ^= uint8_t(c);
-    return '$' + body + '*' + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
 
 // A station with its decoders, a receiver behind the port name "SIMULATOR" and recorders of
 // everything the detection reports.
@@ -291,13 +284,13 @@ private Q_SLOTS:
         const QByteArray cj = MotorolaEncoder::cj(id).chopped(3);
         const int nmeaFamily = int(AnswerFamily::MotorolaNmea);
         const int binary = int(AnswerFamily::MotorolaBinary);
-        QTest::newRow("GGA") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,").chopped(2)
+        QTest::newRow("GGA") << Frames::nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,").chopped(2)
                              << nmeaFamily << false;
-        QTest::newRow("RMC") << nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W").chopped(2)
+        QTest::newRow("RMC") << Frames::nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W").chopped(2)
                              << nmeaFamily << false;
-        QTest::newRow("GNZDA") << nmea("GNZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << false;
-        QTest::newRow("GPZDA") << nmea("GPZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << true;
-        QTest::newRow("PMOTG") << nmea("PMOTG,ZDA,0001").chopped(2) << nmeaFamily << true;
+        QTest::newRow("GNZDA") << Frames::nmea("GNZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << false;
+        QTest::newRow("GPZDA") << Frames::nmea("GPZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << true;
+        QTest::newRow("PMOTG") << Frames::nmea("PMOTG,ZDA,0001").chopped(2) << nmeaFamily << true;
         QTest::newRow("@@Ha for @@Cj") << ha << binary << false;
         QTest::newRow("@@Cj") << cj << binary << true;
     }
@@ -487,12 +480,12 @@ private Q_SLOTS:
 
         QCOMPARE(modesWhileApplying, QList<int>({ 2 }));
         QCOMPARE(rig.state().receiverMode, 1);
-        QCOMPARE(rig.written.first().bytes, nmea("PMOTG,FOR,0"));
+        QCOMPARE(rig.written.first().bytes, Frames::nmea("PMOTG,FOR,0"));
         QCOMPARE(rig.count("@@Ci"), 1);
         QCOMPARE(rig.status.first(), QStringLiteral("Applying receiver settings..."));
         // The label shows the description again.
         QCOMPARE(rig.status.last(), QStringLiteral("Motorola M12+, NMEA Mode, 12 ch, V2.0, TRAIM"));
-        QCOMPARE(rig.written.last().bytes, nmea("PMOTG,RMC,0001"));
+        QCOMPARE(rig.written.last().bytes, Frames::nmea("PMOTG,RMC,0001"));
 
         // Nothing happens outside the NMEA mode.
         rig.state().receiverMode = 2;
@@ -546,15 +539,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("answered");
-        QTest::newRow("default output") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
-                + nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
-                + nmea("GPGSV,1,1,01,12,45,123,40")
+        QTest::newRow("default output") << Frames::nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
+                + Frames::nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
+                + Frames::nmea("GPGSV,1,1,01,12,45,123,40")
                                         << false;
-        QTest::newRow("another talker's ZDA") << nmea("GNZDA,123519.00,23,03,2024,00,00") << false;
-        QTest::newRow("GPZDA") << nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
-                + nmea("GPZDA,123519.00,23,03,2024,00,00")
+        QTest::newRow("another talker's ZDA") << Frames::nmea("GNZDA,123519.00,23,03,2024,00,00") << false;
+        QTest::newRow("GPZDA") << Frames::nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
+                + Frames::nmea("GPZDA,123519.00,23,03,2024,00,00")
                                << true;
-        QTest::newRow("PMOTG") << nmea("PMOTG,ZDA,0001") << true;
+        QTest::newRow("PMOTG") << Frames::nmea("PMOTG,ZDA,0001") << true;
     }
     void nmeaProbeIgnoresOtherSentences()
     {
@@ -565,7 +558,7 @@ private Q_SLOTS:
         QCOMPARE(rig.detection().probeMode(1), answered);
         QCOMPARE(rig.state().receiverMode, 1);
         QCOMPARE(rig.sent("$PMOTG,ZDA,0001"), QStringList({ "$PMOTG,ZDA,0001@4800" }));
-        QCOMPARE(rig.written.first().bytes, nmea("PMOTG,ZDA,0001"));
+        QCOMPARE(rig.written.first().bytes, Frames::nmea("PMOTG,ZDA,0001"));
     }
 
     void ubloxSetUp_data()

@@ -54,13 +54,6 @@ QList<QByteArray> ids(const QList<QByteArray> &fs)
     return out;
 }
 
-int32_t be32(const QByteArray &f, int off)
-{
-    return int32_t((uint32_t(uint8_t(f[off])) << 24) | (uint32_t(uint8_t(f[off + 1])) << 16)
-                   | (uint32_t(uint8_t(f[off + 2])) << 8) | uint32_t(uint8_t(f[off + 3])));
-}
-int be16(const QByteArray &f, int off) { return (uint8_t(f[off]) << 8) | uint8_t(f[off + 1]); }
-
 constexpr qint64 T0 = 1767225600;   // 2026-01-01 00:00:00 UTC
 
 } // namespace

@@ -91,11 +91,6 @@ QByteArray svInfoPayload(const QList<QByteArray> &blocks)
     return p;
 }
 
-QByteArray tp5Payload(int tpIdx, quint32 freqPeriod, quint32 pulse, quint32 flags)
-{
-    return Le().u8(tpIdx).u8(0).u16(0).u16(50).u16(0).u32(freqPeriod).u32(freqPeriod).u32(pulse).u32(pulse).i32(0).u32(flags);
-}
-
 QByteArray huiPayload(int ls, int wnf, int dn, int lsf, quint32 flags)
 {
     return Le().u32(0).zeros(16).i32(0).u16(0).u16(ls).u16(wnf).u16(dn).u16(lsf).u16(0).zeros(32).u32(flags);

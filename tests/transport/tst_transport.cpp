@@ -1,5 +1,6 @@
 #include "receiver/framing/MotorolaFramer.h"
 #include "sim/SimulatedReceiver.h"
+#include "support/FramingHelpers.h"
 #include "support/TestSupport.h"
 #include "transport/GpsPortSettings.h"
 #include "transport/GpsTransportFactory.h"
@@ -257,14 +258,6 @@ namespace {
 
 constexpr qint64 T0 = 1767225600;   // 2026-01-01 00:00:00 UTC
 
-QByteArray nmea(const QByteArray &body)
-{
-    uint8_t x = 0;
-    for (char c : body)
-        x ^= uint8_t(c);
-    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
-
 QByteArray ubxNav(uint8_t id, uint32_t itowMs, int extra)
 {
     QByteArray payload;
@@ -332,9 +325,9 @@ private Q_SLOTS:
         QByteArray n;
         for (int s = 0; s < 3; ++s) {
             const QByteArray hms = "1200" + QByteArray::number(10 + s);
-            n += nmea("GPRMC," + hms + ",A,4722.0,N,00832.9,E,0.0,0.0,010126,,");
-            n += nmea("GPGGA," + hms + ",4722.0,N,00832.9,E,1,09,1.0,462.4,M,47.6,M,,");
-            n += nmea("GPGSV,1,1,01,07,45,120,44");
+            n += Frames::nmea("GPRMC," + hms + ",A,4722.0,N,00832.9,E,0.0,0.0,010126,,");
+            n += Frames::nmea("GPGGA," + hms + ",4722.0,N,00832.9,E,1,09,1.0,462.4,M,47.6,M,,");
+            n += Frames::nmea("GPGSV,1,1,01,07,45,120,44");
         }
         QTest::newRow("NMEA") << n << 3 << QByteArray("$GPRMC");
         QByteArray u;
@@ -378,7 +371,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("mode");
         QTest::newRow("Motorola") << simulatedStream("VP", 2) << 3;
         QTest::newRow("UBX") << ubxNav(0x06, 5000, 4) << 9;
-        QTest::newRow("NMEA") << nmea("GPGGA,120000,,,,,0,00,,,,,,,") << 6;
+        QTest::newRow("NMEA") << Frames::nmea("GPGGA,120000,,,,,0,00,,,,,,,") << 6;
         QTest::newRow("nothing") << QByteArray("noise") << 6;
     }
     void suggestedMode()
