@@ -440,51 +440,6 @@ private Q_SLOTS:
         }
     }
 
-    void ubloxCapture()
-    {
-        CHRONODE_REQUIRE_CAPTURE(bytes, "ublox-lea-4t.log");
-        int ubxFrames = 0;
-        StreamFramer framer(ReceiverMode::UbloxUbx);
-        framer.feed(bytes, [&](const QByteArray &f) {
-            if (f.startsWith("\xB5\x62"))
-                ++ubxFrames;
-            QVERIFY(Checksums::ubxFrameValid(f) || Checksums::nmeaSentenceValid(f));
-        });
-        // Every sync pair in the capture starts a good frame, except a last one cut off by the
-        // end of the recording.
-        const int syncs = int(bytes.count(QByteArrayView("\xB5\x62")));
-        QVERIFY2(ubxFrames >= syncs - 1 && ubxFrames <= syncs, qPrintable(QStringLiteral("%1 of %2").arg(ubxFrames).arg(syncs)));
-    }
-
-    void nmeaCaptures_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("oncore") << QStringLiteral("oncore.log");
-        QTest::newRow("garmin") << QStringLiteral("garmin15x.log");
-    }
-    void nmeaCaptures()
-    {
-        QFETCH(QString, file);
-        const QByteArray bytes = TestSupport::captureBytes(file);
-        if (bytes.isEmpty())
-            QSKIP("capture not present");
-        int sentences = 0;
-        StreamFramer framer(ReceiverMode::GenericNmea);
-        framer.feed(bytes, [&](const QByteArray &f) {
-            ++sentences;
-            QVERIFY(f.startsWith('$'));
-            QVERIFY(!f.contains('\r') && !f.contains('\n'));
-        });
-        // Each line that is a whole sentence with its checksum comes through.
-        int whole = 0;
-        for (const QByteArray &line : bytes.split('\n')) {
-            const QByteArray s = line.trimmed();
-            if (s.startsWith('$') && Checksums::nmeaSentenceValid(s))
-                ++whole;
-        }
-        QVERIFY(whole > 20);
-        QCOMPARE(sentences, whole);
-    }
 };
 
 } // namespace framing_tests
