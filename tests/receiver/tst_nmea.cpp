@@ -396,25 +396,6 @@ private Q_SLOTS:
         QCOMPARE(rig.state.satellites[7].cNo, 40);
     }
 
-    void gsvSatelliteThatSetIsCleared()
-    {
-        Rig rig;
-        QVERIFY(rig.feed("GPGSV,2,1,05,01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33"));
-        QVERIFY(rig.feed("GPGSV,2,2,05,05,50,050,34"));
-        QCOMPARE(rig.filledRecords(), 5);
-        QVERIFY(rig.feed("GPGSV,1,1,03,01,11,100,30,03,31,300,32,05,51,050,34"));
-        QCOMPARE(rig.filledRecords(), 3);
-        QCOMPARE(rig.state.satellites[2], SatelliteRecord {});
-        QCOMPARE(rig.state.satellites[4], SatelliteRecord {});
-        QCOMPARE(rig.state.satellites[1].elevation, 11);
-        // GLONASS sets do not clear GPS satellites.
-        QVERIFY(rig.feed("GLGSV,1,1,01,70,20,100,30"));
-        QCOMPARE(rig.filledRecords(), 4);
-        QVERIFY(rig.feed("GLGSV,1,1,00"));
-        QCOMPARE(rig.filledRecords(), 3);
-        QCOMPARE(rig.state.satellites[70], SatelliteRecord {});
-    }
-
     void gsvTalkerNumbering_data()
     {
         QTest::addColumn<QByteArray>("talker");
@@ -443,37 +424,10 @@ private Q_SLOTS:
         }
     }
 
-    void gsvVisibleAcrossTalkers()
+    // RMC giving way to ZDA is in tests/regress/nmea-zda-rmc.log; mode 5 never takes the time
+    // from RMC.
+    void rmcNeverTimesModeFive()
     {
-        Rig rig(ReceiverMode::UbloxNmea);
-        QVERIFY(rig.feed("GPGSV,1,1,02,07,45,123,40,30,05,355,"));
-        QVERIFY(rig.feed("GLGSV,1,1,01,70,20,100,30"));
-        QVERIFY(rig.feed("GAGSV,1,1,01,07,20,100,30"));
-        QCOMPARE(rig.state.visibleCount.value, 4);
-        QCOMPARE(rig.decoder.visibleText(), QStringLiteral("4 Visible"));
-        // Galileo E07 and GPS G07 live side by side.
-        QCOMPARE(rig.state.satellites[7].cNo, 40);
-        QCOMPARE(rig.state.satellites[217].cNo, 30);
-        QCOMPARE(rig.display.satelliteTableUpdates, 3);
-    }
-
-    void rmcDefersToZda()
-    {
-        Rig rig(ReceiverMode::MotorolaNmea);
-        QVERIFY(rig.feed("GPZDA,120000.00,01,06,2010,,"));
-        QVERIFY(rig.feed("GPRMC,120001,A,,,,,,,010610,,"));
-        QCOMPARE(rig.state.receiverUtcDateTime.dateTime(), utc(2010, 6, 1, 12, 0, 0));
-        QVERIFY(rig.feed("GPZDA,120001.00,01,06,2010,,"));
-        QVERIFY(rig.feed("GPRMC,120002,A,,,,,,,010610,,"));
-        QVERIFY(rig.feed("GPRMC,120003,A,,,,,,,010610,,"));
-        QVERIFY(rig.feed("GPRMC,120004,A,,,,,,,010610,,"));
-        QCOMPARE(rig.state.receiverUtcDateTime.dateTime(), utc(2010, 6, 1, 12, 0, 1));
-        // ZDA has stopped: the fourth RMC since the last ZDA carries the time again.
-        QVERIFY(rig.feed("GPRMC,120005,A,,,,,,,010610,,"));
-        QCOMPARE(rig.state.receiverUtcDateTime.dateTime(), utc(2010, 6, 1, 12, 0, 5));
-        QVERIFY(!rig.decoder.zdaSeen());
-
-        // Mode 5 never takes the time from RMC.
         Rig five(5);
         QVERIFY(five.feed("GPRMC,120005,A,,,,,,,010610,,"));
         QVERIFY(five.state.timeMessageMissing);
@@ -546,21 +500,6 @@ private Q_SLOTS:
             QCOMPARE(rig.state.answered(AnswerFamily(f)), f == family);
     }
 
-    void otherTalkersDecodedAlike()
-    {
-        Rig rig(ReceiverMode::UbloxNmea);
-        QVERIFY(rig.feed("GNZDA,082710.00,16,09,2021,00,00"));
-        QCOMPARE(rig.state.receiverUtcDateTime.dateTime(), utc(2021, 9, 16, 8, 27, 10));
-        QVERIFY(rig.feed("GNGGA,082710.00,4717.11399,N,00833.91590,E,1,08,1.01,499.6,M,48.0,M,,"));
-        QCOMPARE(rig.averaging.positions.size(), 1);
-        QVERIFY(rig.feed("GNGSA,A,3,23,29,07,08,09,18,26,,,,,,1.94,1.18,1.54,1"));
-        QCOMPARE(rig.decoder.fixStatusText(), QStringLiteral("3-D Fix (A)"));
-        QVERIFY(rig.feed("GNRMC,082711.00,A,4717.11399,N,00833.91590,E,0.004,77.52,160921,,,A,V"));
-        QCOMPARE(rig.averaging.speeds, QList<double> { 0.004 });
-        // A talker that is no satellite system is not decoded as one.
-        QVERIFY(rig.feed("XXGGA,082712.00,4717.11399,N,00833.91590,E,1,08,1.01,499.6,M,48.0,M,,"));
-        QCOMPARE(rig.averaging.positions.size(), 1);
-    }
 };
 
 } // namespace nmeadecoder_tests

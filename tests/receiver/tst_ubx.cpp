@@ -407,30 +407,6 @@ private Q_SLOTS:
         QCOMPARE(UbxDecoder::leapSecondPending(ls, lsf, wnf, dn, now), pending);
     }
 
-    void aidHuiSetsPendingLeapSecond()
-    {
-        Bench b;
-        // 31 December 2016 12:00 UTC: the leap second of that night is 12 hours away.
-        b.state.receiverUtcDateTime.setDateTime(QDateTime(QDate(2016, 12, 31), QTime(12, 0), Qt::UTC));
-        QString text = b.decode(0x0B, 0x02, huiPayload(17, 1929 % 256, 7, 18, 0x03));
-        QCOMPARE(b.state.leapSecondPending, 1);
-        QVERIFY(text.endsWith("-->> LS Pending = 1, NTP Leap Indicator = 1"));
-        // A month earlier the leap second is announced but not yet for NTP.
-        b.state.receiverUtcDateTime.setDateTime(QDateTime(QDate(2016, 12, 1), QTime(12, 0), Qt::UTC));
-        text = b.decode(0x0B, 0x02, huiPayload(17, 1929 % 256, 7, 18, 0x03));
-        QCOMPARE(b.state.leapSecondPending, 1);
-        QVERIFY(text.endsWith("-->> LS Pending = 1, NTP Leap Indicator = 0"));
-        // UTC parameters not valid: nothing changes.
-        b.state.leapSecondPending = 0;
-        b.decode(0x0B, 0x02, huiPayload(17, 1929 % 256, 7, 18, 0x01));
-        QCOMPARE(b.state.leapSecondPending, 0);
-        // Afterwards.
-        b.state.receiverUtcDateTime.setDateTime(QDateTime(QDate(2017, 1, 2), QTime(0, 0), Qt::UTC));
-        b.state.leapSecondPending = 1;
-        b.decode(0x0B, 0x02, huiPayload(17, 1929 % 256, 7, 18, 0x03));
-        QCOMPARE(b.state.leapSecondPending, 0);
-    }
-
     void realCaptureAgreesWithReference()
     {
         CHRONODE_REQUIRE_CAPTURE(bytes, "ublox-lea-4t.log");

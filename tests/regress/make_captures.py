@@ -426,6 +426,15 @@ for gps_fix, fix, navigation in ((0, 0, None), (2, 2, None), (3, 3, None), (5, 1
     if navigation is not None:
         expect["navigation"] = navigation
     u(ubx(1, 0x03, nav_status(gps_fix)), **expect)
+# The pending leap second of 31 December 2016 (week 1929, day 7), against the receiver's date.
+HUI = ubx(0x0B, 0x02, hui(17, 1929 % 256, 7, 18, 0x03))
+u(ubx(1, 0x21, time_utc(2016, 12, 31, 12, 0, 0)), utc="2016-12-31T12:00:00.000Z")
+u(HUI, leapSecondPending=1, **{"text~": ["-->> LS Pending = 1, NTP Leap Indicator = 1"]})
+u(ubx(1, 0x21, time_utc(2016, 12, 1, 12, 0, 0)))
+u(HUI, **{"text~": ["-->> LS Pending = 1, NTP Leap Indicator = 0"]})   # announced, not yet for NTP
+u(ubx(0x0B, 0x02, hui(17, 1929 % 256, 7, 18, 0x01)))                   # parameters not valid
+u(ubx(1, 0x21, time_utc(2017, 1, 2, 0, 0, 0)))
+u(HUI, leapSecondPending=0)
 u(ubx(1, 0x30, le("IBBH", 9, 4, 0, 0) + sv_block(0, 21, 0x0D, 6, 33, 73, 276) + sv_block(1, 6, 0x0C, 1, 0, 21, 311)
       + sv_block(2, 135, 0x11, 4, 40, -5, 359) + sv_block(255, 3, 0x04, 1, 0, 10, 317)),
   visible=4, tracked=2, used=2)
@@ -506,6 +515,29 @@ n(nmea("GPGSV,3,3,09,27,39,195,15,,,,,,,,,,,,"), visible=9, sats=[
     ((2, 33, 299, 27), (4, 43, 242, 26), (8, 12, 202, 0), (13, 85, 356, 0), (16, 22, 59, 0), (20, 21, 131, 0),
      (23, 54, 74, 0), (24, 23, 195, 0), (27, 39, 195, 15))])
 
+def sats(*rows):
+    return [{"id": i, "el": e, "az": a, "cno": c} for i, e, a, c in rows]
+
+
+n = capture("nmea-gsv-sets", "generic-nmea", None, "a satellite missing from the next set of its system is cleared")
+n(nmea("GPGSV,2,1,05,01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33"))
+n(nmea("GPGSV,2,2,05,05,50,050,34"), sats=sats((1, 10, 100, 30), (2, 20, 200, 31), (3, 30, 300, 32), (4, 40, 40, 33),
+                                               (5, 50, 50, 34)))
+n(nmea("GPGSV,1,1,03,01,11,100,30,03,31,300,32,05,51,050,34"), visible=3,
+  sats=sats((1, 11, 100, 30), (3, 31, 300, 32), (5, 51, 50, 34)))
+# GLONASS sets do not clear GPS satellites, and clear their own.
+n(nmea("GLGSV,1,1,01,70,20,100,30"), sats=sats((1, 11, 100, 30), (3, 31, 300, 32), (5, 51, 50, 34), (70, 20, 100, 30)))
+n(nmea("GLGSV,1,1,00"), sats=sats((1, 11, 100, 30), (3, 31, 300, 32), (5, 51, 50, 34)))
+
+n = capture("nmea-zda-rmc", "motorola-nmea", None, "RMC carries the time only when ZDA has stopped")
+n(nmea("GPZDA,120000.00,01,06,2010,,"), utc="2010-06-01T12:00:00.000Z")
+n(nmea("GPRMC,120001,A,,,,,,,010610,,"))
+n(nmea("GPZDA,120001.00,01,06,2010,,"), utc="2010-06-01T12:00:01.000Z")
+n(nmea("GPRMC,120002,A,,,,,,,010610,,"))
+n(nmea("GPRMC,120003,A,,,,,,,010610,,"))
+n(nmea("GPRMC,120004,A,,,,,,,010610,,"))
+n(nmea("GPRMC,120005,A,,,,,,,010610,,"), utc="2010-06-01T12:00:05.000Z")   # the fourth RMC since the last ZDA
+
 n = capture("nmea-oncore", "motorola-nmea", None, "an Oncore in NMEA mode leaves PDOP and VDOP empty")
 n(nmea("GPGSA,A,2,02,04,27,,,,,,,,,,,5.3,"), status="2-D Fix (A)", fix=2, dops={"p": 0, "h": 5.3, "v": 0})
 
@@ -515,6 +547,16 @@ for talker, sent, table in [("GP", 1, 1), ("GP", 33, 120), ("GP", 65, 65), ("GP"
                             ("BD", 6, 33), ("GB", 37, 64), ("GQ", 1, 193)]:
     n(nmea("%sGSV,1,1,01,%d,40,100,35" % (talker, sent)), **{"table-id": table})
 n(nmea("GNGSA,A,1,,,,,,,,,,,,,99.99,99.99,99.99,1"), fix=1)
+n = capture("ublox-nmea-gn", "ublox-nmea", None, "the GN talker, and every talker's satellites in one count")
+# GPS G07 and Galileo E07 side by side; visible counts every talker.
+n(nmea("GPGSV,1,1,02,07,45,123,40,30,05,355,"))
+n(nmea("GLGSV,1,1,01,70,20,100,30"))
+n(nmea("GAGSV,1,1,01,07,20,100,30"), visible=4, sats=sats((7, 45, 123, 40), (30, 5, 355, 0), (70, 20, 100, 30), (217, 20, 100, 30)))
+# The GN talker is decoded as GP is; a talker that is no satellite system is not.
+n(nmea("GNZDA,082710.00,16,09,2021,00,00"), utc="2021-09-16T08:27:10.000Z")
+n(nmea("GNGGA,082710.00,4717.11399,N,00833.91590,E,1,08,1.01,499.6,M,48.0,M,,"), altMsl=499.6, altEllipsoid=547.6)
+n(nmea("GNGSA,A,3,23,29,07,08,09,18,26,,,,,,1.94,1.18,1.54,1"), fix=3)
+n(nmea("XXGGA,082712.00,4717.11399,N,00833.91590,E,1,08,1.01,499.6,M,48.0,M,,"))
 
 
 # --- Writing and checking ----------------------------------------------------------------
