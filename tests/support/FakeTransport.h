@@ -1,12 +1,21 @@
 #pragma once
 
 // A transport the receiver link tests drive by hand: bytes are injected, modem lines set,
-// and whatever the link writes is recorded.
+// and whatever the link writes is recorded. With an `answer` script it plays a receiver that
+// answers each write, at the port's rate, 20 ms later.
 
 #include "transport/GpsPortSettings.h"
 #include "transport/GpsTransport.h"
 
 #include <QList>
+#include <QTimer>
+#include <functional>
+
+struct Written
+{
+    QByteArray bytes;
+    int rate;   // the port rate the bytes went out at
+};
 
 class FakeTransport : public GpsTransport
 {
@@ -33,6 +42,11 @@ public:
     qint64 write(const QByteArray &bytes) override
     {
         written.append(bytes);
+        if (log)
+            log->append({ bytes, openedWith.dataRate });
+        const QByteArray reply = answer ? answer(bytes, openedWith.dataRate) : QByteArray();
+        if (!reply.isEmpty())
+            QTimer::singleShot(20, this, [this, reply] { inject(reply); });
         return bytes.size();
     }
     void clear() override { m_buffer.clear(); ++clearCount; }
@@ -53,6 +67,8 @@ public:
     int clearCount = 0;
     int signalLines = 0;
     QList<QByteArray> written;
+    QList<Written> *log = nullptr;   // shared with the test when the transport is made elsewhere
+    std::function<QByteArray(const QByteArray &written, int rate)> answer;
 
 private:
     QString m_name;

@@ -1,15 +1,19 @@
 #pragma once
 
 // Recording fakes of what a receiver decoder writes to besides the receiver state: the
-// averaging engine, the main display and the command path. Tests check what was handed over.
+// averaging engine, the main display, the command path and the GPS log. Tests check what was
+// handed over.
 
 #include "averaging/AveragingInput.h"
+#include "core/ReceiverState.h"
 #include "receiver/DecoderContext.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class RecordingAveraging : public AveragingInput
 {
@@ -25,6 +29,7 @@ public:
     QList<double> headings;
     QList<int> fixQualities;
     QString dopTextToReturn = QStringLiteral("DOPs: P = 2.5");
+    bool hold = false;   // the engine's position-hold switch
 
     void updatePosition(double lat, double lon, double altGps, double altMsl) override
     {
@@ -37,6 +42,14 @@ public:
     void setHeadingDegrees(double d) override { headings.append(d); }
     void setFixQuality(int q) override { fixQualities.append(q); }
     QString dopText() const override { return dopTextToReturn; }
+    bool positionHold() const override { return hold; }
+    QList<QList<double>> dopLists() const   // g, p, h, v, t of every call
+    {
+        QList<QList<double>> out;
+        for (const Dops &d : dops)
+            out.append({ d.gdop, d.pdop, d.hdop, d.vdop, d.tdop });
+        return out;
+    }
 
     int calls() const
     {
@@ -59,6 +72,9 @@ public:
     QStringList fixStatusTexts;
     QStringList dopStatusTexts;
     QList<bool> receiverIdActionStates;
+    int clockRefreshes = 0;
+    const ReceiverState *state = nullptr;   // when set, each refresh records the stored time
+    QList<QDateTime> storedTimes;
 
     void setAntennaIndicator(int v) override { antenna.append(v); }
     void setNavigationIndicator(int v) override { navigation.append(v); }
@@ -75,11 +91,32 @@ public:
     void setFixStatusText(const QString &t) override { fixStatusTexts.append(t); }
     void setDopStatusText(const QString &t) override { dopStatusTexts.append(t); }
     void setReceiverIdActionEnabled(bool e) override { receiverIdActionStates.append(e); }
+    void refreshClockPanel() override
+    {
+        ++clockRefreshes;
+        if (state)
+            storedTimes.append(state->receiverUtcDateTime.dateTime());
+    }
+};
+
+class RecordingLog : public GpsLogRecorder
+{
+public:
+    QList<QByteArray> records;
+    QStringList lines;
+    void writeBinaryRecord(const QByteArray &m) override { records.append(m); }
+    void writeNmeaFixLine(const QString &line) override { lines.append(line); }
 };
 
 class RecordingCommands : public ReceiverCommandSink
 {
 public:
     QList<QByteArray> sent;
-    void sendGpsRxCommand(const QByteArray &command) override { sent.append(command); }
+    std::function<void(const QByteArray &)> onSend;   // e.g. to answer as a receiver would
+    void sendGpsRxCommand(const QByteArray &command) override
+    {
+        sent.append(command);
+        if (onSend)
+            onSend(command);
+    }
 };

@@ -4,18 +4,8 @@
 // re-openings (a real unit keeps its rate and settings while the port is closed). It can
 // record what the link wrote, with the rate the receiver was at, and tell a callback.
 
-#include "transport/GpsPortSettings.h"
-#include "transport/GpsTransport.h"
 #include "sim/SimulatedReceiverTransport.h"
-
-#include <QList>
-#include <functional>
-
-struct Written
-{
-    QByteArray bytes;
-    int rate;   // the port rate the bytes went out at
-};
+#include "support/FakeTransport.h"
 
 class SharedReceiverPort : public GpsTransport
 {

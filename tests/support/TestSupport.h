@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -60,7 +61,38 @@ inline QByteArray captureBytes(const QString &fileName)
     return all.mid(pos);
 }
 
+// Runs the test classes of one subsystem in one executable (one link instead of several);
+// the exit code counts the failed functions of all of them.
+template <typename Test>
+int runTest(int argc, char **argv)
+{
+    Test t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+template <typename... Tests>
+int runTests(int argc, char **argv)
+{
+    int failed = 0;
+    ((failed += runTest<Tests>(argc, argv)), ...);
+    return failed;
+}
+
 } // namespace TestSupport
+
+#define CHRONODE_TEST_MAIN(...)                                                \
+    int main(int argc, char **argv)                                            \
+    {                                                                          \
+        QCoreApplication app(argc, argv);                                      \
+        return TestSupport::runTests<__VA_ARGS__>(argc, argv);                 \
+    }
+// The same for widget tests (the file includes QApplication).
+#define CHRONODE_TEST_GUI_MAIN(...)                                            \
+    int main(int argc, char **argv)                                            \
+    {                                                                          \
+        QApplication app(argc, argv);                                          \
+        return TestSupport::runTests<__VA_ARGS__>(argc, argv);                 \
+    }
 
 // Skips the current test when a capture is not available.
 #define CHRONODE_REQUIRE_CAPTURE(bytesVar, fileName)                                   \
