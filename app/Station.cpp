@@ -10,6 +10,9 @@
 #include "core/ReceiverMode.h"
 #include "transport/ReplayTransport.h"
 #include "sim/SimulatedReceiverTransport.h"
+#include "sim/SimulatedCounter.h"
+#include "tic/CounterLinks.h"
+#include "tic/TicSerialPortThread.h"
 
 #include <QDateTime>
 #include <QSettings>
@@ -48,6 +51,7 @@ bool isAsciiLetterOrDigit(char c)
 Station::Station(QObject *parent)
     : QObject(parent)
     , m_link(std::make_unique<GpsSerialPortThread>(&m_state))
+    , m_counters(std::make_unique<CounterLinks>())
     , m_channel(std::make_unique<ReceiverCommandChannel>(m_state))
     , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
@@ -59,6 +63,8 @@ Station::Station(QObject *parent)
     connect(m_channel.get(), &ReceiverCommandChannel::echo, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
     SimulatedReceiverTransport::registerIn(m_link->transportFactory());
+    for (int n = 1; n <= CounterLinks::Count; ++n)
+        SimulatedCounterTransport::registerIn(m_counters->link(n).transportFactory(), n);
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.
     m_port = std::make_unique<StoredReceiverPort>([this] {
@@ -91,6 +97,7 @@ Station::~Station()
 {
     m_state.closing = true;
     m_link->stopGpsSerialPort();
+    m_counters->stopAll();
 }
 
 void Station::setClock(Clock clock)

@@ -13,6 +13,7 @@
 #include <memory>
 
 class GpsSerialPortThread;
+class CounterLinks;
 class ReceiverCommandChannel;
 class ReceiverDetection;
 class StoredReceiverPort;
@@ -55,6 +56,8 @@ public:
     const ReceiverState &state() const { return m_state; }
 
     GpsSerialPortThread &link() { return *m_link; }
+    // The eight counter links (ports 1..8); the simulated counter stands behind "SIMULATOR".
+    CounterLinks &counterLinks() { return *m_counters; }
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
@@ -190,6 +193,7 @@ private:
 
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
+    std::unique_ptr<CounterLinks> m_counters;
     std::unique_ptr<ReceiverCommandChannel> m_channel;
     std::unique_ptr<StoredReceiverPort> m_port;
     std::unique_ptr<ReceiverDetection> m_detection;

@@ -15,6 +15,10 @@
 #include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ubx/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
+#include "app/ui/TicRawDataDialog.h"
+#include "tic/CounterLinks.h"
+#include "tic/TicSerialPortThread.h"
+#include "tic/ui/TicPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
 #include "timescale/ClockPanel.h"
 
@@ -180,6 +184,8 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_navDialog = new GpsNavDialog(this, &m_station.state());
     m_portDialog = new GpsPortDialog(this);
     m_rxDialog = new GpsRxDialog(this);
+    m_ticPortDialog = new TicPortDialog(this);
+    m_ticRawData = new TicRawDataDialog(this);
     m_station.setAveraging(&averagingEngine());
     const DecoderContext context = m_station.decoderContext(this);
     m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
@@ -222,6 +228,24 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     connect(&m_station, &Station::rawDataText, m_rawData, &GpsRawDataDialog::appendText);
     connect(&m_station, &Station::heartbeat, this, &MainWindow::lightHeartbeat);
     connect(&m_station, &Station::playSound, this, &MainWindow::playTickSound);
+    {
+        CounterLinks &counters = m_station.counterLinks();
+        const std::array<void (MainWindow::*)(int), CounterLinks::Count> starts = {
+            &MainWindow::startTicSerialPort1, &MainWindow::startTicSerialPort2, &MainWindow::startTicSerialPort3,
+            &MainWindow::startTicSerialPort4, &MainWindow::startTicSerialPort5, &MainWindow::startTicSerialPort6,
+            &MainWindow::startTicSerialPort7, &MainWindow::startTicSerialPort8,
+        };
+        for (int n = 1; n <= CounterLinks::Count; ++n)
+            connect(this, starts[std::size_t(n - 1)], &counters.link(n), &TicSerialPortThread::startTicSerialPort);
+        connect(&counters, &CounterLinks::newTicText, this, &MainWindow::OnNewTicText);
+        connect(&counters, &CounterLinks::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
+        connect(action(QStringLiteral("actionTIC_Serial_Ports")), &QAction::triggered, this,
+                &MainWindow::actionTIC_Serial_Ports_triggered);
+        connect(action(QStringLiteral("actionTIC_Raw_Data")), &QAction::triggered, this, [this] {
+            m_ticRawData->show();
+            m_ticRawData->raise();
+        });
+    }
 
     m_heartbeatTimer.setSingleShot(true);
     m_heartbeatTimer.setInterval(HeartbeatMs);
@@ -853,6 +877,21 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     }
 }
 
+void MainWindow::OnNewTicText(const QByteArray &text)
+{
+    if (m_station.closing())
+        return;
+    m_ticRawData->appendText(QString::fromLatin1(text));
+}
+
+void MainWindow::actionTIC_Serial_Ports_triggered()
+{
+    const auto before = CounterLinks::loadAll();
+    if (m_ticPortDialog->exec() != QDialog::Accepted)
+        return;
+    m_station.counterLinks().restartChanged(before, CounterLinks::loadAll());
+}
+
 void MainWindow::actionReceiver_ID_Message_triggered()
 {
     m_rxId->show();
@@ -995,6 +1034,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_station.setClosing();
     saveWindowLayout();
     m_station.link().stopGpsSerialPort();
+    m_station.counterLinks().stopAll();
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *w : children) {
         if (w->isWindow() && w->isVisible())

@@ -30,6 +30,8 @@ class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
 class GpsRxDialog;
+class TicPortDialog;
+class TicRawDataDialog;
 class ReceiverDetection;
 class MotorolaDecoder;
 class NmeaDecoder;
@@ -145,6 +147,10 @@ public Q_SLOTS:
     // After the port settings changed: a pure rate change is negotiated with the receiver,
     // anything else re-opens the port and runs receiver detection again.
     void applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after);
+    // One counter line "n reading" (ignored while closing).
+    void OnNewTicText(const QByteArray &text);
+    // Runs the counter port dialog; on OK restarts the links whose settings changed.
+    void actionTIC_Serial_Ports_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -185,6 +191,8 @@ private:
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
+    TicPortDialog *m_ticPortDialog = nullptr;
+    TicRawDataDialog *m_ticRawData = nullptr;
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;
