@@ -14,6 +14,7 @@
 
 class GpsSerialPortThread;
 class CounterLinks;
+class CounterProcessing;
 class ReceiverCommandChannel;
 class ReceiverDetection;
 class StoredReceiverPort;
@@ -58,6 +59,10 @@ public:
     GpsSerialPortThread &link() { return *m_link; }
     // The eight counter links (ports 1..8); the simulated counter stands behind "SIMULATOR".
     CounterLinks &counterLinks() { return *m_counters; }
+    // Every counter line goes through here: units, sawtooth, delays, averages.
+    CounterProcessing &counterProcessing() { return *m_processing; }
+    // Timing delays, averaging period, time tag and per-port units from the stored settings.
+    void readCounterSettings(QSettings &settings);
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
@@ -153,6 +158,8 @@ public Q_SLOTS:
     void OnNewGpsText(const QByteArray &message);
     // One rising 1PPS edge.
     void OnClockTick();
+    // One counter line "n reading" (ignored while closing).
+    void OnNewTicText(const QByteArray &text);
     // Raw-data window and, for a Raw GPS log, the log.
     void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
     // Raw-data window only.
@@ -194,6 +201,7 @@ private:
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
     std::unique_ptr<CounterLinks> m_counters;
+    std::unique_ptr<CounterProcessing> m_processing;
     std::unique_ptr<ReceiverCommandChannel> m_channel;
     std::unique_ptr<StoredReceiverPort> m_port;
     std::unique_ptr<ReceiverDetection> m_detection;

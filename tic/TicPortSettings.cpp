@@ -29,6 +29,7 @@ QString TicPortSettings::keyHandshake(int n) { return key(n, " Handshake"); }
 QString TicPortSettings::keyStopBits(int n) { return key(n, " StopBits"); }
 QString TicPortSettings::keyParity(int n) { return key(n, " Parity"); }
 QString TicPortSettings::keyDataBits(int n) { return key(n, " DataBits"); }
+QString TicPortSettings::keyBareUnit(int n) { return key(n, " Unit"); }
 
 QList<int> TicPortSettings::dataRates()
 {
@@ -55,6 +56,7 @@ TicPortSettings TicPortSettings::load(QSettings &s, int n)
     r.stopBits = readChoice(s, keyStopBits(n), d.stopBits, { 1, 2 });
     r.parity = readChoice(s, keyParity(n), d.parity, { 0, 1, 2, 3, 4 });
     r.dataBits = readChoice(s, keyDataBits(n), d.dataBits, { 7, 8 });
+    r.bareUnit = readChoice(s, keyBareUnit(n), d.bareUnit, { 0, 1, 2, 3, 4 });
     return r;
 }
 
@@ -67,6 +69,7 @@ void TicPortSettings::save(QSettings &s, int n) const
     s.setValue(keyStopBits(n), stopBits);
     s.setValue(keyParity(n), parity);
     s.setValue(keyDataBits(n), dataBits);
+    s.setValue(keyBareUnit(n), bareUnit);
 }
 
 GpsPortSettings TicPortSettings::transportSettings() const

@@ -20,6 +20,8 @@ struct TicPortSettings
     int stopBits = 1;                   // 1 or 2
     int parity = 0;                     // 0 none, 1 odd, 2 even, 3 mark, 4 space
     int dataBits = 8;                   // 7 or 8
+    int bareUnit = 0;                   // unit of a number without exponent or suffix:
+                                        // 0 s, 1 ms, 2 µs, 3 ns, 4 ps
 
     static QString offPortName() { return GpsPortSettings::offPortName(); }
     static QString tcpIpPortName() { return GpsPortSettings::tcpIpPortName(); }
@@ -38,6 +40,7 @@ struct TicPortSettings
     static QString keyStopBits(int n);
     static QString keyParity(int n);
     static QString keyDataBits(int n);
+    static QString keyBareUnit(int n);
     static QString keyGeometry() { return QStringLiteral("TicPortDialog/geometry"); }
 
     // The rates the dialog offers.

@@ -15,7 +15,10 @@
 #include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ubx/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
-#include "app/ui/TicRawDataDialog.h"
+#include "app/ui/TicDataDialogs.h"
+#include "tic/CounterProcessing.h"
+#include "tic/ui/CoaxDialog.h"
+#include "tic/ui/TimingDialog.h"
 #include "tic/CounterLinks.h"
 #include "tic/TicSerialPortThread.h"
 #include "tic/ui/TicPortDialog.h"
@@ -186,6 +189,8 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_rxDialog = new GpsRxDialog(this);
     m_ticPortDialog = new TicPortDialog(this);
     m_ticRawData = new TicRawDataDialog(this);
+    m_ticProcessedData = new TicProcessedDataDialog(this);
+    m_timingDialog = new TimingDialog(this);
     m_station.setAveraging(&averagingEngine());
     const DecoderContext context = m_station.decoderContext(this);
     m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
@@ -213,6 +218,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     {
         QSettings settings;
         m_station.readPortSettings(settings);
+        m_station.readCounterSettings(settings);
     }
 
     // 9. Shortcut and connections.
@@ -237,13 +243,31 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
         };
         for (int n = 1; n <= CounterLinks::Count; ++n)
             connect(this, starts[std::size_t(n - 1)], &counters.link(n), &TicSerialPortThread::startTicSerialPort);
-        connect(&counters, &CounterLinks::newTicText, this, &MainWindow::OnNewTicText);
+        CounterProcessing &processing = m_station.counterProcessing();
+        connect(&processing, &CounterProcessing::rawLine, m_ticRawData, &TicDataDialog::appendText);
+        connect(&processing, &CounterProcessing::processedText, m_ticProcessedData, &TicDataDialog::appendText);
         connect(&counters, &CounterLinks::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
         connect(action(QStringLiteral("actionTIC_Serial_Ports")), &QAction::triggered, this,
                 &MainWindow::actionTIC_Serial_Ports_triggered);
         connect(action(QStringLiteral("actionTIC_Raw_Data")), &QAction::triggered, this, [this] {
             m_ticRawData->show();
             m_ticRawData->raise();
+        });
+        connect(action(QStringLiteral("actionTIC_Processed_Data")), &QAction::triggered, this, [this] {
+            m_ticProcessedData->show();
+            m_ticProcessedData->raise();
+        });
+        connect(action(QStringLiteral("actionTiming_Delays")), &QAction::triggered, this, [this] {
+            if (m_timingDialog->exec() != QDialog::Accepted)
+                return;
+            QSettings settings;
+            m_station.readCounterSettings(settings);
+        });
+        connect(action(QStringLiteral("actionCoax_Delay_Calculator")), &QAction::triggered, this, [this] {
+            if (!m_coaxDialog)
+                m_coaxDialog = new CoaxDialog(QStringLiteral("Coax Delay Calculator"), this);
+            m_coaxDialog->show();
+            m_coaxDialog->raise();
         });
     }
 
@@ -877,19 +901,14 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     }
 }
 
-void MainWindow::OnNewTicText(const QByteArray &text)
-{
-    if (m_station.closing())
-        return;
-    m_ticRawData->appendText(QString::fromLatin1(text));
-}
-
 void MainWindow::actionTIC_Serial_Ports_triggered()
 {
     const auto before = CounterLinks::loadAll();
     if (m_ticPortDialog->exec() != QDialog::Accepted)
         return;
     m_station.counterLinks().restartChanged(before, CounterLinks::loadAll());
+    QSettings settings;
+    m_station.readCounterSettings(settings);   // the per-port units
 }
 
 void MainWindow::actionReceiver_ID_Message_triggered()

@@ -32,6 +32,9 @@ class GpsPortDialog;
 class GpsRxDialog;
 class TicPortDialog;
 class TicRawDataDialog;
+class TicProcessedDataDialog;
+class TimingDialog;
+class CoaxDialog;
 class ReceiverDetection;
 class MotorolaDecoder;
 class NmeaDecoder;
@@ -147,8 +150,6 @@ public Q_SLOTS:
     // After the port settings changed: a pure rate change is negotiated with the receiver,
     // anything else re-opens the port and runs receiver detection again.
     void applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after);
-    // One counter line "n reading" (ignored while closing).
-    void OnNewTicText(const QByteArray &text);
     // Runs the counter port dialog; on OK restarts the links whose settings changed.
     void actionTIC_Serial_Ports_triggered();
 
@@ -193,6 +194,9 @@ private:
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
     TicPortDialog *m_ticPortDialog = nullptr;
     TicRawDataDialog *m_ticRawData = nullptr;
+    TicProcessedDataDialog *m_ticProcessedData = nullptr;
+    TimingDialog *m_timingDialog = nullptr;   // "Timing Setup"
+    CoaxDialog *m_coaxDialog = nullptr;       // made on first use
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -78,6 +78,7 @@ TicPortDialog::TicPortDialog(QWidget *parent)
     DataBitsButtonGroup = new QButtonGroup(this);
     HandshakeButtonGroup = new QButtonGroup(this);
     ParityButtonGroup = new QButtonGroup(this);
+    UnitButtonGroup = new QButtonGroup(this);
 
     auto *rates = makeGroup(this, QStringLiteral("Data Rate"), DataRateButtonGroup,
                             { { "TIC_BAUD_300", "300 bps", 300 },
@@ -108,6 +109,14 @@ TicPortDialog::TicPortDialog(QWidget *parent)
                                { "TIC_PARITY_SPACE", "Space", 4 },
                                { "TIC_PARITY_MARK", "Mark", 3 } });
 
+    // The unit of a reading written as a bare number (no exponent, no unit after it).
+    auto *unit = makeGroup(this, QStringLiteral("Bare Number Unit"), UnitButtonGroup,
+                           { { "TIC_UNIT_S", "s", 0 },
+                             { "TIC_UNIT_MS", "ms", 1 },
+                             { "TIC_UNIT_US", "us", 2 },
+                             { "TIC_UNIT_NS", "ns", 3 },
+                             { "TIC_UNIT_PS", "ps", 4 } });
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("TIC Port"), PortSelector);
     form->addRow(QStringLiteral("Serial Port"), TicSerialPortNameList);
@@ -119,6 +128,7 @@ TicPortDialog::TicPortDialog(QWidget *parent)
     groups->addWidget(dataBits, 1, 1);
     groups->addWidget(handshake, 0, 2);
     groups->addWidget(parity, 1, 2);
+    groups->addWidget(unit, 0, 3, 2, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &TicPortDialog::accept);
@@ -188,6 +198,7 @@ void TicPortDialog::fillWidgets(const TicPortSettings &p)
     checkId(DataBitsButtonGroup, p.dataBits, 8);
     checkId(HandshakeButtonGroup, p.handshake, 0);
     checkId(ParityButtonGroup, p.parity, 0);
+    checkId(UnitButtonGroup, p.bareUnit, 0);
     updateAddressField();
 }
 
@@ -201,6 +212,7 @@ void TicPortDialog::storeShown()
     p.dataBits = DataBitsButtonGroup->checkedId();
     p.handshake = HandshakeButtonGroup->checkedId();
     p.parity = ParityButtonGroup->checkedId();
+    p.bareUnit = UnitButtonGroup->checkedId();
 }
 
 TicPortDialog::AllPorts TicPortDialog::currentSettings() const

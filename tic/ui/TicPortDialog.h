@@ -40,6 +40,7 @@ public:
     QButtonGroup *DataBitsButtonGroup = nullptr;
     QButtonGroup *HandshakeButtonGroup = nullptr;
     QButtonGroup *ParityButtonGroup = nullptr;
+    QButtonGroup *UnitButtonGroup = nullptr;
 
 public Q_SLOTS:
     void accept() override;
