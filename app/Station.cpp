@@ -351,12 +351,13 @@ void Station::OnNewGpsText(const QByteArray &message)
     default:   // 5, 7, 8, 11: nothing is decoded
         break;
     }
-    // A sawtooth value belongs to the pulse the message announces, whose time it carries.
-    if (m_state.ppsQuantizationErrorValid && m_state.receiverUtcDateTime.dateTime().isValid()) {
+    // A sawtooth value (Motorola T-RAIM messages, u-blox TIM-TP) belongs to the pulse the
+    // receiver's time messages of this second announce.
+    const bool carriesSawtooth = message.startsWith("@@Hn") || message.startsWith("@@En")
+        || message.startsWith("@@Bn") || message.startsWith(QByteArrayLiteral("\xB5\x62\x0D\x01"));
+    if (carriesSawtooth && m_state.ppsQuantizationErrorValid && m_state.receiverUtcDateTime.dateTime().isValid())
         m_processing->receiverSawtooth(m_state.receiverUtcDateTime.dateTime().toSecsSinceEpoch(),
                                        m_state.ppsQuantizationError);
-        m_state.ppsQuantizationErrorValid = false;
-    }
 }
 
 void Station::dispatchMotorola(const QByteArray &message)
@@ -427,6 +428,9 @@ void Station::OnClockTick()
     ReceiverState &s = m_state;
     if (s.receiverBusy || s.closing)
         return;
+
+    // Counter readings still waiting for the sawtooth of their pulse are let go in time.
+    m_processing->tick(QDateTime::fromMSecsSinceEpoch(now(), Qt::UTC).toSecsSinceEpoch());
 
     // Counter channels settle at their third tick.
     for (int ch = 0; ch < CounterChannels; ++ch) {

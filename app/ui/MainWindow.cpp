@@ -246,6 +246,11 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
         CounterProcessing &processing = m_station.counterProcessing();
         connect(&processing, &CounterProcessing::rawLine, m_ticRawData, &TicDataDialog::appendText);
         connect(&processing, &CounterProcessing::processedText, m_ticProcessedData, &TicDataDialog::appendText);
+        // In the TIC clock modes the panel's big label shows port 1's corrected reading.
+        connect(&processing, &CounterProcessing::port1Value, this, [this](double us) {
+            if (m_clockDisplayMode == ClockMode::Tic || m_clockDisplayMode == ClockMode::TicRaw)
+                m_clockLabel->setText(QString::asprintf("%.6f", us));
+        });
         connect(&counters, &CounterLinks::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
         connect(action(QStringLiteral("actionTIC_Serial_Ports")), &QAction::triggered, this,
                 &MainWindow::actionTIC_Serial_Ports_triggered);

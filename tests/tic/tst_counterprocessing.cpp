@@ -1,5 +1,10 @@
 #include "support/TestSupport.h"
+#include "app/Station.h"
+#include "core/MotorolaModels.h"
 #include "core/ReceiverState.h"
+#include "receiver/framing/StreamFramer.h"
+#include "receiver/motorola/MotorolaDecoder.h"
+#include "sim/SimulatedReceiver.h"
 #include "sim/SimulatedCounter.h"
 #include "tic/CoaxCalculator.h"
 #include "tic/CounterProcessing.h"
@@ -30,6 +35,7 @@ private Q_SLOTS:
     void averagesFromWrittenLines();
     void simulatedHour_data();
     void simulatedHour();
+    void stationPairsTheDecodedSawtooth();
     void coax_data();
     void coax();
 
@@ -408,6 +414,44 @@ void TestCounterProcessing::simulatedHour()
     } else {
         QVERIFY2(correctedNs > 1.5 * rawNs, qPrintable(QString::number(correctedNs)));
     }
+}
+
+// The whole road: the simulated receiver's messages through the framer and the Motorola
+// decoder into the station, the counter's readings through the station's entry point. Each
+// reading carries the sawtooth of its own pulse, announced in the second before it.
+void TestCounterProcessing::stationPairsTheDecodedSawtooth()
+{
+    Station station;
+    MotorolaDecoder decoder(station.decoderContext(nullptr));
+    station.setMotorolaDecoder(&decoder);
+    station.state().receiverMode = 2;
+    station.state().receiverModel = ReceiverModelCode::M12Plus;
+    QSettings settings;
+    settings.setValue(TimingDelays::keyAutoCorrect(), "false");
+    station.readCounterSettings(settings);
+    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(QStringLiteral("M12+")));
+    SimulatedCounterConfig c = SimulatedCounterConfig::forPort(2);
+    c.receiverModel = QStringLiteral("M12+");
+    const SimulatedCounter counter(c);
+    QStringList processed;
+    connect(&station.counterProcessing(), &CounterProcessing::processedText, this,
+            [&processed](const QString &t) { processed << t; });
+    StreamFramer framer(2);
+    qint64 nowMs = 0;
+    station.setClock([&nowMs] { return nowMs; });
+    for (qint64 s = kDay; s < kDay + 30; ++s) {
+        nowMs = (s - 1) * 1000 + 100;   // the receiver describes the coming pulse
+        framer.feed(rx.secondOutput(s), [&station](const QByteArray &f) { station.OnNewGpsText(f); });
+        nowMs = s * 1000 + 60;          // the counter's reading follows the pulse
+        QByteArray line = counter.line(s);
+        line.chop(2);
+        station.OnNewTicText("2 " + line);
+    }
+    QCOMPARE(processed.size(), 30);
+    QCOMPARE(station.counterProcessing().missingSawtooth(2), 0);
+    for (int i = 0; i < 30; ++i)
+        QCOMPARE(processed[i].split(QLatin1Char(' '))[3], QString::asprintf("%05.3f", double(counter.sawtoothNs(kDay + i))));
+    QVERIFY(station.counterProcessing().sawtoothDecided(2));
 }
 
 void TestCounterProcessing::coax_data()
