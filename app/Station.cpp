@@ -10,6 +10,10 @@
 #include "core/ReceiverMode.h"
 #include "transport/ReplayTransport.h"
 #include "sim/SimulatedReceiverTransport.h"
+#include "sim/SimulatedCounter.h"
+#include "tic/CounterLinks.h"
+#include "tic/CounterProcessing.h"
+#include "tic/TicSerialPortThread.h"
 
 #include <QDateTime>
 #include <QSettings>
@@ -23,6 +27,8 @@ const QByteArray kPpsMarker = QByteArrayLiteral("-- PPS --");
 Station::Station(QObject *parent)
     : QObject(parent)
     , m_link(std::make_unique<GpsSerialPortThread>(&m_state))
+    , m_counters(std::make_unique<CounterLinks>())
+    , m_processing(std::make_unique<CounterProcessing>())
     , m_channel(std::make_unique<ReceiverCommandChannel>(m_state))
     , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
@@ -45,6 +51,10 @@ Station::Station(QObject *parent)
     connect(m_channel.get(), &ReceiverCommandChannel::echo, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
     SimulatedReceiverTransport::registerIn(m_link->transportFactory());
+    for (int n = 1; n <= CounterLinks::Count; ++n)
+        SimulatedCounterTransport::registerIn(m_counters->link(n).transportFactory(), n);
+    m_processing->setReceiverState(&m_state);
+    connect(m_counters.get(), &CounterLinks::newTicText, this, &Station::OnNewTicText);
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.
     m_port = std::make_unique<StoredReceiverPort>([this] {
@@ -78,10 +88,38 @@ Station::Station(QObject *parent)
             &Station::appendPlainText_to_RawDataDialog_and_Log);
 }
 
+void Station::OnNewTicText(const QByteArray &text)
+{
+    if (m_state.closing)
+        return;
+    m_processing->setReceiverMode(m_state.receiverMode);
+    // A reading arrives in the second of the pulse it measured.
+    m_processing->processTicLine(text, QDateTime::fromMSecsSinceEpoch(now(), Qt::UTC).toSecsSinceEpoch());
+}
+
+void Station::readCounterSettings(QSettings &settings)
+{
+    m_processing->setDelays(TimingDelays::load(settings));
+    // The counter log options (read only here; the log set owns them).
+    bool ok = false;
+    const int period = settings.value(QStringLiteral("LogFiles/AveragingLogPeriod"), QStringLiteral("300"))
+                           .toString()
+                           .toInt(&ok);
+    m_processing->setAveragingPeriod(ok ? period : 300);
+    m_processing->setTimeTagFormat(settings.value(QStringLiteral("LogFiles/TicTimeTagFormat"), 0).toInt());
+    static const int every[] = { 1, 2, 3, 4, 5, 6, 10, 12, 15, 20, 30, 60, 3600 };
+    const int index = settings.value(QStringLiteral("LogFiles/TicTimeLogEvery"), 0).toInt();
+    const bool enabled = settings.value(QStringLiteral("LogFiles/TimeIntervalLogButtonGroup"), 0).toInt() == 0;
+    m_processing->setTimeLogInterval(enabled && index >= 0 && index < int(std::size(every)) ? every[index] : 0);
+    for (int n = 1; n <= CounterLinks::Count; ++n)
+        m_processing->setBareUnit(n, CounterProcessing::BareUnit(TicPortSettings::load(settings, n).bareUnit));
+}
+
 Station::~Station()
 {
     m_state.closing = true;
     m_link->stopGpsSerialPort();
+    m_counters->stopAll();
 }
 
 void Station::setClock(Clock clock)
@@ -333,6 +371,13 @@ void Station::OnNewGpsText(const QByteArray &message)
         else
             appendPlainText_to_RawDataDialog(line);
     }
+    // A sawtooth value (Motorola T-RAIM messages, u-blox TIM-TP) belongs to the pulse the
+    // receiver's time messages of this second announce.
+    const bool carriesSawtooth = message.startsWith("@@Hn") || message.startsWith("@@En")
+        || message.startsWith("@@Bn") || message.startsWith(QByteArrayLiteral("\xB5\x62\x0D\x01"));
+    if (carriesSawtooth && m_state.ppsQuantizationErrorValid && m_state.receiverUtcDateTime.dateTime().isValid())
+        m_processing->receiverSawtooth(m_state.receiverUtcDateTime.dateTime().toSecsSinceEpoch(),
+                                       m_state.ppsQuantizationError);
 }
 
 // --- the one-second cycle --------------------------------------------------------------------
@@ -350,6 +395,9 @@ void Station::OnClockTick()
     ReceiverState &s = m_state;
     if (s.receiverBusy || s.closing)
         return;
+
+    // Counter readings still waiting for the sawtooth of their pulse are let go in time.
+    m_processing->tick(QDateTime::fromMSecsSinceEpoch(now(), Qt::UTC).toSecsSinceEpoch());
 
     // Counter channels settle at their third tick.
     for (int ch = 0; ch < CounterChannels; ++ch) {

@@ -15,6 +15,8 @@
 #include <memory>
 
 class GpsSerialPortThread;
+class CounterLinks;
+class CounterProcessing;
 class ReceiverCommandChannel;
 class ReceiverDetection;
 class StoredReceiverPort;
@@ -55,6 +57,12 @@ public:
     const ReceiverState &state() const { return m_state; }
 
     GpsSerialPortThread &link() { return *m_link; }
+    // The eight counter links (ports 1..8); the simulated counter stands behind "SIMULATOR".
+    CounterLinks &counterLinks() { return *m_counters; }
+    // Every counter line goes through here: units, sawtooth, delays, averages.
+    CounterProcessing &counterProcessing() { return *m_processing; }
+    // Timing delays, averaging period, time tag and per-port units from the stored settings.
+    void readCounterSettings(QSettings &settings);
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
@@ -158,6 +166,8 @@ public Q_SLOTS:
     void OnNewGpsText(const QByteArray &message);
     // One rising 1PPS edge.
     void OnClockTick();
+    // One counter line "n reading" (ignored while closing).
+    void OnNewTicText(const QByteArray &text);
     // Raw-data window and, for a Raw GPS log, the log.
     void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
     // Raw-data window only.
@@ -213,6 +223,8 @@ private:
 
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
+    std::unique_ptr<CounterLinks> m_counters;
+    std::unique_ptr<CounterProcessing> m_processing;
     std::unique_ptr<ReceiverCommandChannel> m_channel;
     std::unique_ptr<StoredReceiverPort> m_port;
     std::unique_ptr<ReceiverDetection> m_detection;

@@ -12,6 +12,13 @@
 #include "receiver/setup/ReceiverDetection.h"
 #include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ui/GpsPortDialog.h"
+#include "app/ui/TicDataDialogs.h"
+#include "tic/CounterProcessing.h"
+#include "tic/ui/CoaxDialog.h"
+#include "tic/ui/TimingDialog.h"
+#include "tic/CounterLinks.h"
+#include "tic/TicSerialPortThread.h"
+#include "tic/ui/TicPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
 #include "timescale/ClockPanel.h"
 
@@ -177,6 +184,10 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_navDialog = new GpsNavDialog(m_station.averaging(), this);
     m_portDialog = new GpsPortDialog(this);
     m_rxDialog = new GpsRxDialog(this);
+    m_ticPortDialog = new TicPortDialog(this);
+    m_ticRawData = new TicRawDataDialog(this);
+    m_ticProcessedData = new TicProcessedDataDialog(this);
+    m_timingDialog = new TimingDialog(this);
     m_station.setDisplay(this);
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
@@ -197,6 +208,7 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     {
         QSettings settings;
         m_station.readPortSettings(settings);
+        m_station.readCounterSettings(settings);
     }
 
     // 9. Shortcut and connections.
@@ -212,6 +224,47 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     connect(&m_station, &Station::rawDataText, m_rawData, &GpsRawDataDialog::appendText);
     connect(&m_station, &Station::heartbeat, this, &MainWindow::lightHeartbeat);
     connect(&m_station, &Station::playSound, this, &MainWindow::playTickSound);
+    {
+        CounterLinks &counters = m_station.counterLinks();
+        const std::array<void (MainWindow::*)(int), CounterLinks::Count> starts = {
+            &MainWindow::startTicSerialPort1, &MainWindow::startTicSerialPort2, &MainWindow::startTicSerialPort3,
+            &MainWindow::startTicSerialPort4, &MainWindow::startTicSerialPort5, &MainWindow::startTicSerialPort6,
+            &MainWindow::startTicSerialPort7, &MainWindow::startTicSerialPort8,
+        };
+        for (int n = 1; n <= CounterLinks::Count; ++n)
+            connect(this, starts[std::size_t(n - 1)], &counters.link(n), &TicSerialPortThread::startTicSerialPort);
+        CounterProcessing &processing = m_station.counterProcessing();
+        connect(&processing, &CounterProcessing::rawLine, m_ticRawData, &TicDataDialog::appendText);
+        connect(&processing, &CounterProcessing::processedText, m_ticProcessedData, &TicDataDialog::appendText);
+        // In the TIC clock modes the panel's big label shows port 1's corrected reading.
+        connect(&processing, &CounterProcessing::port1Value, this, [this](double us) {
+            if (m_clockDisplayMode == ClockMode::Tic || m_clockDisplayMode == ClockMode::TicRaw)
+                m_clockLabel->setText(QString::asprintf("%.6f", us));
+        });
+        connect(&counters, &CounterLinks::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
+        connect(action(QStringLiteral("actionTIC_Serial_Ports")), &QAction::triggered, this,
+                &MainWindow::actionTIC_Serial_Ports_triggered);
+        connect(action(QStringLiteral("actionTIC_Raw_Data")), &QAction::triggered, this, [this] {
+            m_ticRawData->show();
+            m_ticRawData->raise();
+        });
+        connect(action(QStringLiteral("actionTIC_Processed_Data")), &QAction::triggered, this, [this] {
+            m_ticProcessedData->show();
+            m_ticProcessedData->raise();
+        });
+        connect(action(QStringLiteral("actionTiming_Delays")), &QAction::triggered, this, [this] {
+            if (m_timingDialog->exec() != QDialog::Accepted)
+                return;
+            QSettings settings;
+            m_station.readCounterSettings(settings);
+        });
+        connect(action(QStringLiteral("actionCoax_Delay_Calculator")), &QAction::triggered, this, [this] {
+            if (!m_coaxDialog)
+                m_coaxDialog = new CoaxDialog(QStringLiteral("Coax Delay Calculator"), this);
+            m_coaxDialog->show();
+            m_coaxDialog->raise();
+        });
+    }
 
     m_heartbeatTimer.setSingleShot(true);
     m_heartbeatTimer.setInterval(HeartbeatMs);
@@ -812,6 +865,16 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     }
 }
 
+void MainWindow::actionTIC_Serial_Ports_triggered()
+{
+    const auto before = CounterLinks::loadAll();
+    if (m_ticPortDialog->exec() != QDialog::Accepted)
+        return;
+    m_station.counterLinks().restartChanged(before, CounterLinks::loadAll());
+    QSettings settings;
+    m_station.readCounterSettings(settings);   // the per-port units
+}
+
 void MainWindow::actionReceiver_ID_Message_triggered()
 {
     m_rxId->show();
@@ -954,6 +1017,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_station.setClosing();
     saveWindowLayout();
     m_station.link().stopGpsSerialPort();
+    m_station.counterLinks().stopAll();
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *w : children) {
         if (w->isWindow() && w->isVisible())

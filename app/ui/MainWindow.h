@@ -30,6 +30,11 @@ class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
 class GpsRxDialog;
+class TicPortDialog;
+class TicRawDataDialog;
+class TicProcessedDataDialog;
+class TimingDialog;
+class CoaxDialog;
 class ReceiverDetection;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
@@ -142,6 +147,8 @@ public Q_SLOTS:
     // After the port settings changed: a pure rate change is negotiated with the receiver,
     // anything else re-opens the port and runs receiver detection again.
     void applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after);
+    // Runs the counter port dialog; on OK restarts the links whose settings changed.
+    void actionTIC_Serial_Ports_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -179,6 +186,11 @@ private:
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
+    TicPortDialog *m_ticPortDialog = nullptr;
+    TicRawDataDialog *m_ticRawData = nullptr;
+    TicProcessedDataDialog *m_ticProcessedData = nullptr;
+    TimingDialog *m_timingDialog = nullptr;   // "Timing Setup"
+    CoaxDialog *m_coaxDialog = nullptr;       // made on first use
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -7,7 +7,13 @@
 // simulated second: the position message of its channel family, its T-RAIM status (when the
 // model has T-RAIM) and the visible-satellite list. A u-blox model ("LEA-6T") writes its factory
 // NMEA output, or with --ubx the UBX timing messages the program's set-up switches on.
+//
+//   chronode-sim --counter [--port N] [--format scpi|ticc|ticc-ti|ns] --seconds N ...
+//
+// writes instead the lines a time interval counter prints while measuring that receiver's
+// 1PPS (one reading a second, the receiver's sawtooth folded in).
 
+#include "sim/SimulatedCounter.h"
 #include "sim/SimulatedReceiver.h"
 #include "sim/SimulatedUblox.h"
 
@@ -42,7 +48,13 @@ int main(int argc, char *argv[])
                                     QStringLiteral("FILE"));
     const QCommandLineOption ubxOpt(QStringLiteral("ubx"),
         QStringLiteral("u-blox models: the UBX timing output the program's set-up leaves on, instead of the factory NMEA."));
-    parser.addOptions({ modelOpt, secondsOpt, startOpt, seedOpt, outOpt, ubxOpt });
+    const QCommandLineOption counterOpt(QStringLiteral("counter"),
+        QStringLiteral("Write a time interval counter's readings of the receiver's 1PPS instead."));
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+        QStringLiteral("Counter port 1-8 (its offset and default format)."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption formatOpt(QStringLiteral("format"),
+        QStringLiteral("Counter line format: scpi, ticc, ticc-ti or ns (default: the port's)."), QStringLiteral("F"));
+    parser.addOptions({ modelOpt, secondsOpt, startOpt, seedOpt, outOpt, ubxOpt, counterOpt, portOpt, formatOpt });
     parser.process(app);
 
     bool known = false;
@@ -85,6 +97,32 @@ int main(int argc, char *argv[])
         }
     } else if (!out.open(stdout, QIODevice::WriteOnly)) {
         return 1;
+    }
+
+    if (parser.isSet(counterOpt)) {
+        const int port = parser.value(portOpt).toInt(&ok);
+        if (!ok || port < 1 || port > 8) {
+            std::fprintf(stderr, "chronode-sim: --port needs a number from 1 to 8\n");
+            return 2;
+        }
+        SimulatedCounterConfig counterConfig = SimulatedCounterConfig::forPort(port);
+        counterConfig.receiverModel = config.modelName;
+        counterConfig.receiverSeed = config.seed;
+        if (parser.isSet(formatOpt)) {
+            const auto format = SimulatedCounterConfig::formatFromName(parser.value(formatOpt));
+            if (!format) {
+                std::fprintf(stderr, "chronode-sim: --format is one of scpi, ticc, ticc-ti, ns\n");
+                return 2;
+            }
+            counterConfig.format = *format;
+        }
+        const SimulatedCounter counter(counterConfig);
+        QByteArray lines = counter.header();
+        for (qint64 s = first; s < first + seconds; ++s)
+            lines += counter.line(s);
+        if (out.write(lines) != lines.size() || !out.flush())
+            return 1;
+        return 0;
     }
 
     SimulatedReceiver rx(config);
