@@ -422,8 +422,6 @@ void TestCounterProcessing::simulatedHour()
 void TestCounterProcessing::stationPairsTheDecodedSawtooth()
 {
     Station station;
-    MotorolaDecoder decoder(station.decoderContext(nullptr));
-    station.setMotorolaDecoder(&decoder);
     station.state().receiverMode = 2;
     station.state().receiverModel = ReceiverModelCode::M12Plus;
     QSettings settings;
