@@ -30,6 +30,8 @@ class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
 class GpsRxDialog;
+class HelpWindow;
+class UpdatePresenter;
 class ReceiverDetection;
 class MotorolaDecoder;
 class NmeaDecoder;
@@ -124,6 +126,8 @@ public Q_SLOTS:
     void showErrorMessageBox(const QString &errmsg);
     void setDefaultStatusTipText(const QString &message);
     void TelnetLinkInterface();
+    // Opens the help viewer on a page (index.htm when empty or missing).
+    void showHelp(const QString &page);
     void StartUpdateCheck(bool bManual);
     void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
     void playTickSound(Station::TickSound sound);
@@ -185,6 +189,8 @@ private:
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
+    UpdatePresenter *m_updates = nullptr;  // runs the update checks asked for
+    std::unique_ptr<HelpWindow> m_help;    // made on first use
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;
