@@ -52,7 +52,6 @@ void UpdateFetch::start(const QUrl &url, const Limits &limits, QIODevice *sink)
     request.setMaximumRedirectsAllowed(5);
     request.setTransferTimeout(m_limits.transferTimeoutMs);
     m_reply = m_network->get(request);
-    m_reply->setReadBufferSize(256 * 1024);
 
     connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl &target) {
         const QString why = UpdateRules::urlProblem(target, m_host);

@@ -100,7 +100,8 @@ bool isNewer(const QString &latest, const QString &installed)
 
 QString downloadFileName(const QUrl &url)
 {
-    const QString name = url.path(QUrl::FullyDecoded).section(QLatin1Char('/'), -1);
+    // The last part of the path as sent, then decoded: an encoded slash stays inside the name.
+    const QString name = QUrl::fromPercentEncoding(url.path(QUrl::FullyEncoded).section(QLatin1Char('/'), -1).toLatin1());
     bool unsafe = name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
     for (const QChar c : name) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f || QStringLiteral("\"*/:<>?\\|").contains(c))
