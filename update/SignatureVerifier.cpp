@@ -4,6 +4,7 @@
 #include "update/ToolProcess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,7 +59,7 @@ void SignatureVerifier::verify(const QByteArray &data, const QByteArray &signatu
         QTimer::singleShot(0, this, [this, problem] { emit finished(false, problem); });
     };
     const QString program = m_program.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("gpgv")) : m_program;
-    if (program.isEmpty())
+    if (program.isEmpty() || !QFileInfo(program).isExecutable())
         return refuse(QStringLiteral("gpgv, the signature checker, is not installed (Debian package gpgv)"));
     if (m_key.keyring.isEmpty() || m_key.fingerprint.size() != 40)
         return refuse(QStringLiteral("there is no publisher key to check the signature with"));

@@ -262,6 +262,12 @@ void TestUpdateCheck::check_data()
     QTest::newRow("signed by another key") << manifest("1.10.0") << "other pin" << "" << self << failed
                                            << "The update manifest was refused: the signature is not made by the "
                                               "publisher key" << false;
+    QTest::newRow("no verifier") << manifest("1.10.0") << "no verifier" << "" << self << failed
+                                 << "The update manifest was refused: gpgv, the signature checker, is not installed "
+                                    "(Debian package gpgv)." << false;
+    QTest::newRow("no key") << manifest("1.10.0") << "no key" << "" << self << failed
+                            << "The update manifest was refused: there is no publisher key to check the signature with."
+                            << false;
     QTest::newRow("no signature published") << manifest("1.10.0") << "none" << "" << self << failed
                                             << "The update manifest's signature could not be fetched. The update server "
                                                "answered 404." << false;
@@ -304,6 +310,13 @@ void TestUpdateCheck::check()
     error.replace(QLatin1String("%1"), port);
 
     TestSupport::TemporarySettings temp;
+    UpdateCheck check;
+    check.setInstalledVersion(QStringLiteral("1.2.10"));
+    check.setExecutablePath(executable);
+    check.setClock([] { return qint64(1800000000); });
+    SignatureVerifier::Key key = m_key.key();
+    if (signature == QLatin1String("other pin"))
+        key.fingerprint = PublisherKey::fingerprint();
     QSettings().setValue(QStringLiteral("Updates/Host"), QStringLiteral("127.0.0.1"));
     const QString start = redirect.isEmpty() ? QStringLiteral("/manifest.json") : QStringLiteral("/moved.json");
     QSettings().setValue(QStringLiteral("Updates/ManifestUrl"), m_server.url(start));
@@ -312,16 +325,13 @@ void TestUpdateCheck::check()
     HttpResponder::Reply sig { 404, {}, {}, -1, 0 };
     if (signature != QLatin1String("none"))
         sig = { 200, m_key.sign(signature == QLatin1String("bad") ? manifest + " " : manifest), {}, -1, 0 };
+    if (signature == QLatin1String("no verifier"))
+        check.verifier().setProgram(QStringLiteral("/nonexistent/gpgv"));
+    if (signature == QLatin1String("no key"))
+        key.keyring.clear();
     m_server.set(QStringLiteral("/manifest.json.sig"), sig);
     m_server.set(QStringLiteral("/moved.json.sig"), sig);
 
-    UpdateCheck check;
-    check.setInstalledVersion(QStringLiteral("1.2.10"));
-    check.setExecutablePath(executable);
-    check.setClock([] { return qint64(1800000000); });
-    SignatureVerifier::Key key = m_key.key();
-    if (signature == QLatin1String("other pin"))
-        key.fingerprint = PublisherKey::fingerprint();
     check.verifier().setKey(key);
     QSignalSpy done(&check, &UpdateCheck::finished);
     check.start(true);

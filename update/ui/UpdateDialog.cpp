@@ -177,6 +177,9 @@ UpdatePresenter::UpdatePresenter(QWidget *window)
 
 void UpdatePresenter::request(bool manual)
 {
+    // Whichever check comes first, the hourly offer of the automatic one runs from then on (it
+    // checks only while "AutoCheck" is on and a check is due).
+    m_check.periodicTimer().start();
     if (manual)
         m_check.start(true);
     else
