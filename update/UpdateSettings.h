@@ -18,7 +18,9 @@ struct UpdateSettings
     bool autoCheck = true;     // "Updates/AutoCheck"
     QString dismissedVersion;  // "Updates/DismissedVersion"
     qint64 lastCheck = 0;      // "Updates/LastCheck", seconds since the epoch
-    bool requireSignature = true;   // "Updates/RequireSignature"
+    // "Updates/RequireSignature": kept and repaired like the others, but on Linux the signed
+    // manifest is always required; no setting turns the signature check off.
+    bool requireSignature = true;
 
     static UpdateSettings load(QSettings &settings);
     static void storeLastCheck(QSettings &settings, qint64 secondsSinceEpoch);
