@@ -7,6 +7,7 @@
 #include "app/ui/SatelliteTableView.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
+#include "help/ui/HelpWindow.h"
 #include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
@@ -21,6 +22,7 @@
 #include "tic/ui/TicPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
 #include "timescale/ClockPanel.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -270,7 +272,9 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_heartbeatTimer.setInterval(HeartbeatMs);
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &MainWindow::ResetHeartbeat);
 
-    // 10. The automatic update check runs a while after start.
+    // 10. The automatic update check runs a while after start, then is offered hourly.
+    m_updates = new UpdatePresenter(this);
+    connect(this, &MainWindow::updateCheckRequested, m_updates, &UpdatePresenter::request);
     startDeferredUpdateCheck();
 
     // 11. Receiver port; the counter ports follow their links' own settings.
@@ -307,6 +311,7 @@ MainWindow::~MainWindow()
     saveWindowLayout();
     for (QSoundEffect *effect : m_sounds)
         effect->stop();
+    m_help.reset();
 }
 
 AveragingEngine &MainWindow::averagingEngine()
@@ -447,6 +452,9 @@ void MainWindow::createActions()
     });
     connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,
             [this] { StartUpdateCheck(true); });
+    // Help: Help Contents (F1 here) opens the contents; F1 in any other window opens its page.
+    connect(action(QStringLiteral("actionHelp_Contents")), &QAction::triggered, this, [this] { showHelp(QString()); });
+    HelpWindow::installHelpKey(qApp, this, [this](QWidget *window) { showHelp(HelpWindow::pageFor(window)); });
     connect(action(QStringLiteral("actionReceiver_Self_Test")), &QAction::triggered, this,
             &MainWindow::startReceiverSelfTest);
     connect(action(QStringLiteral("actionReceiver_Self_Survey")), &QAction::triggered, this,
@@ -822,6 +830,13 @@ void MainWindow::StartUpdateCheck(bool bManual)
 void MainWindow::appendPlainText_to_RawDataDialog_and_Log(const QString &text)
 {
     m_station.appendPlainText_to_RawDataDialog_and_Log(text);
+}
+
+void MainWindow::showHelp(const QString &page)
+{
+    if (!m_help)
+        m_help = std::make_unique<HelpWindow>();
+    m_help->showHelp(page);
 }
 
 void MainWindow::actionExit_triggered()

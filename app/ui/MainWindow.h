@@ -35,6 +35,8 @@ class TicRawDataDialog;
 class TicProcessedDataDialog;
 class TimingDialog;
 class CoaxDialog;
+class HelpWindow;
+class UpdatePresenter;
 class ReceiverDetection;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
@@ -126,6 +128,8 @@ public Q_SLOTS:
     void showErrorMessageBox(const QString &errmsg);
     void setDefaultStatusTipText(const QString &message);
     void TelnetLinkInterface();
+    // Opens the help viewer on a page (index.htm when empty or missing).
+    void showHelp(const QString &page);
     void StartUpdateCheck(bool bManual);
     void appendPlainText_to_RawDataDialog_and_Log(const QString &text);
     void playTickSound(Station::TickSound sound);
@@ -191,6 +195,8 @@ private:
     TicProcessedDataDialog *m_ticProcessedData = nullptr;
     TimingDialog *m_timingDialog = nullptr;   // "Timing Setup"
     CoaxDialog *m_coaxDialog = nullptr;       // made on first use
+    UpdatePresenter *m_updates = nullptr;  // runs the update checks asked for
+    std::unique_ptr<HelpWindow> m_help;    // made on first use
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -225,6 +225,8 @@ private Q_SLOTS:
         QFETCH(int, expectedRequests);
         if (autoCheck.isValid())
             QSettings().setValue(QStringLiteral("Updates/AutoCheck"), autoCheck);
+        // A check made just now: the request is judged not due and nothing leaves this machine.
+        QSettings().setValue(QStringLiteral("Updates/LastCheck"), QDateTime::currentSecsSinceEpoch());
         MainWindow w;
         QTimer &timer = w.updateCheckTimer();
         QVERIFY(timer.isActive());
