@@ -7,6 +7,7 @@
 #include "app/ui/SatelliteTableView.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
+#include "chart/ui/SatAzElChartDialog.h"
 #include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/motorola/MotorolaDecoder.h"
 #include "receiver/nmea/NmeaDecoder.h"
@@ -16,6 +17,7 @@
 #include "receiver/ubx/UbxDecoder.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
+#include "receiver/ui/ManualCommandDialog.h"
 #include "timescale/ClockPanel.h"
 
 #include <QAction>
@@ -180,6 +182,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_navDialog = new GpsNavDialog(this, &m_station.state());
     m_portDialog = new GpsPortDialog(this);
     m_rxDialog = new GpsRxDialog(this);
+    m_chartDialog = new SatAzElChartDialog(this);
+    m_manualCommands = new ManualCommandDialog(
+        m_station.state(), [this](const QByteArray &command) { m_station.sendGpsRxCommand(command); }, this);
+    connect(this, &MainWindow::satelliteTableUpdated, m_chartDialog, [this] {
+        m_chartDialog->updateSatellites(m_satelliteModel.sortedCopy(), m_station.state().receiverMode);
+    });
     m_station.setAveraging(&averagingEngine());
     const DecoderContext context = m_station.decoderContext(this);
     m_motorolaDecoder = std::make_unique<MotorolaDecoder>(context);
@@ -262,6 +270,7 @@ MainWindow::~MainWindow()
         gpsLog.closeQuiet();
     }
     saveWindowLayout();
+    m_chartDialog->saveState();
     for (QSoundEffect *effect : m_sounds)
         effect->stop();
 }
@@ -388,6 +397,10 @@ void MainWindow::createActions()
             &MainWindow::actionGps_Raw_Data_triggered);
     connect(action(QStringLiteral("actionReceiver_ID_Message")), &QAction::triggered, this,
             &MainWindow::actionReceiver_ID_Message_triggered);
+    connect(action(QStringLiteral("actionView_Satellite_Az_El_Chart")), &QAction::triggered, this,
+            &MainWindow::actionView_Satellite_Az_El_Chart_triggered);
+    connect(action(QStringLiteral("actionManual_Commands")), &QAction::triggered, this,
+            &MainWindow::actionManual_Commands_triggered);
     connect(action(QStringLiteral("actionToolbar")), &QAction::triggered, this, &MainWindow::actionToolbar_triggered);
     connect(action(QStringLiteral("actionRemote_Control_Link")), &QAction::triggered, this,
             &MainWindow::TelnetLinkInterface);
@@ -990,10 +1003,23 @@ void MainWindow::saveWindowLayout()
     MainWindowSettings::storeWindowLayout(settings, saveGeometry(), saveState());
 }
 
+void MainWindow::actionView_Satellite_Az_El_Chart_triggered()
+{
+    m_chartDialog->show();
+    m_chartDialog->raise();
+}
+
+void MainWindow::actionManual_Commands_triggered()
+{
+    m_manualCommands->show();
+    m_manualCommands->raise();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_station.setClosing();
     saveWindowLayout();
+    m_chartDialog->saveState();
     m_station.link().stopGpsSerialPort();
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *w : children) {

@@ -30,6 +30,8 @@ class AveragingEngine;
 class GpsNavDialog;
 class GpsPortDialog;
 class GpsRxDialog;
+class ManualCommandDialog;
+class SatAzElChartDialog;
 class ReceiverDetection;
 class MotorolaDecoder;
 class NmeaDecoder;
@@ -52,6 +54,8 @@ public:
     AveragingEngine &averagingEngine();
     GpsNavDialog *gpsNavDialog() const { return m_navDialog; }
     GpsRxDialog *gpsRxDialog() const { return m_rxDialog; }
+    SatAzElChartDialog *satAzElChartDialog() const { return m_chartDialog; }
+    ManualCommandDialog *manualCommandDialog() const { return m_manualCommands; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
     bool closing() const { return m_station.closing(); }
 
@@ -136,6 +140,8 @@ public Q_SLOTS:
     void actionUDP_IP_Server_RFC_868_triggered() {}
     void actionGps_Raw_Data_triggered();
     void actionReceiver_ID_Message_triggered();
+    void actionView_Satellite_Az_El_Chart_triggered();
+    void actionManual_Commands_triggered();
     void actionToolbar_triggered(bool checked);
     // Tools menu: the receiver's own self test and self survey, after asking the user.
     void startReceiverSelfTest();
@@ -185,6 +191,8 @@ private:
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
+    SatAzElChartDialog *m_chartDialog = nullptr;      // keeps the sky outlines
+    ManualCommandDialog *m_manualCommands = nullptr;
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;
