@@ -149,6 +149,7 @@ void SatAzElChartDialog::buildChart()
         s->setPen(QColor(Qt::transparent));
         s->setColor(QColor(QLatin1String(kColours[i])));
         connect(s, &QScatterSeries::clicked, this, &SatAzElChartDialog::satelliteClicked);
+        connect(s, &QScatterSeries::hovered, this, &SatAzElChartDialog::satelliteHovered);
         m_series[size_t(i)] = s;
     }
     m_horizon = new QLineSeries;
@@ -176,6 +177,7 @@ void SatAzElChartDialog::attachChart(QChart *)
 {
     // The labels went with the old chart; the selection flags remain.
     m_pinned.clear();
+    m_current = nullptr;
     placeCallouts();
 }
 
@@ -231,12 +233,32 @@ void SatAzElChartDialog::placeCallouts()
     }
 }
 
+void SatAzElChartDialog::satelliteHovered(const QPointF &value, bool over)
+{
+    const std::optional<SkySatellite> hit = over ? m_model.satelliteAt(value) : std::nullopt;
+    if (!hit || m_model.isSelected(hit->svId)) {
+        if (m_current)
+            m_current->hide();
+        return;
+    }
+    if (!m_current)
+        m_current = new Callout(m_view->chart());
+    m_current->setText(SkyChartModel::calloutText(*hit));
+    m_current->setAnchor(QPointF(hit->azimuth, 90 - std::min(hit->elevation, 90)));
+    m_current->updateGeometry();
+    m_current->show();
+}
+
 void SatAzElChartDialog::satelliteClicked(const QPointF &value)
 {
     const std::optional<SkySatellite> hit = m_model.satelliteAt(value);
-    if (!hit)
+    if (!hit || m_model.isSelected(hit->svId))
         return;
     m_model.setSelected(hit->svId);
+    if (m_current) {
+        m_pinned.insert(hit->svId, m_current);
+        m_current = nullptr;
+    }
     placeCallouts();
 }
 

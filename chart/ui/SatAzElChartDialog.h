@@ -32,6 +32,8 @@ public:
     QLineSeries *skyHoleSeries() const { return m_skyHole; }
     // Labels pinned to satellites, by satellite number.
     const QHash<int, Callout *> &callouts() const { return m_pinned; }
+    // The label that follows the mouse; null until the mouse first reaches a satellite.
+    Callout *currentCallout() const { return m_current; }
 
     // The rich-text legend under the chart.
     static QString legendText();
@@ -40,7 +42,10 @@ public Q_SLOTS:
     // One update from the satellite table's sorted copy.
     void updateSatellites(const std::array<SatelliteRecord, ReceiverState::SatelliteSlots> &records,
                           int receiverMode);
-    // A plotted satellite was clicked at this chart value: pin a label to it.
+    // The mouse is over a plotted satellite (or left it): the current label follows it.
+    void satelliteHovered(const QPointF &value, bool over);
+    // A plotted satellite was clicked at this chart value: the current label stays pinned to
+    // it, and a fresh one serves the next.
     void satelliteClicked(const QPointF &value);
     void IDC_HORIZON_RESET_BUTTON_clicked();
     // Stores a pending outline change and the geometry (shutdown).
@@ -66,4 +71,5 @@ private:
     QLineSeries *m_horizon = nullptr;
     QLineSeries *m_skyHole = nullptr;
     QHash<int, Callout *> m_pinned;
+    Callout *m_current = nullptr;   // follows the mouse until pinned
 };

@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
 #include "app/SatelliteTableModel.h"
+#include "app/ui/MainWindow.h"
+#include "core/ui/MessageBoxes.h"
 #include "chart/ui/Callout.h"
 #include "chart/ui/SatAzElChart.h"
 #include "chart/ui/SatAzElChartDialog.h"
@@ -64,6 +66,7 @@ private Q_SLOTS:
     void simulatedDayKeepsOutlines();
     void keysSwitchAndScroll();
     void readOutAndCallouts();
+    void mainWindowFeedsAndStores();
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
@@ -166,8 +169,14 @@ void TestSatAzElChart::readOutAndCallouts()
     dialog.updateSatellites(records, ReceiverMode::MotorolaBinary);
     dialog.satelliteClicked(QPointF(123.5, 45.0));   // beside it: nothing
     QVERIFY(dialog.callouts().isEmpty());
+    dialog.satelliteHovered(QPointF(123.004, 44.996), true);
+    Callout *hovered = dialog.currentCallout();
+    QVERIFY(hovered && hovered->isVisible());
+    QCOMPARE(hovered->text(), QStringLiteral("Prn: 17, Az: 123, El: 45 "));
     dialog.satelliteClicked(QPointF(123.004, 44.996));
     QCOMPARE(dialog.callouts().size(), 1);
+    QCOMPARE(dialog.callouts().value(17), hovered);   // pinned where it was
+    QVERIFY(!dialog.currentCallout());
     records[17].elevation = 46;
     dialog.updateSatellites(records, ReceiverMode::MotorolaBinary);
     Callout *callout = dialog.callouts().value(17);
@@ -182,6 +191,30 @@ void TestSatAzElChart::readOutAndCallouts()
     QTest::keyClick(view, Qt::Key_Space);
     dialog.updateSatellites(records, ReceiverMode::MotorolaBinary);
     QCOMPARE(dialog.callouts().value(17)->scene(), view->chart()->scene());
+}
+
+// The window hands each satellite table fill to the chart, and its shutdown stores the outline
+// even within the minute after the last save.
+void TestSatAzElChart::mainWindowFeedsAndStores()
+{
+    QSettings().setValue(QStringLiteral("GpsPortDialog/GPS Serial Port"), QStringLiteral("OFF"));
+    MessageBoxes::setHandler([](const MessageBoxes::Box &) { return QMessageBox::Ok; });
+    {
+        MainWindow w;
+        w.setReceiverConnector([] {});
+        ReceiverState &state = w.station().state();
+        state.receiverMode = ReceiverMode::MotorolaBinary;
+        state.satellites[9] = { 9, 20, 100, 40, 1, 8, 0, -1 };
+        w.updateSatelliteTable();
+        QCOMPARE(w.satAzElChartDialog()->model().satellites().size(), 1);
+        QTRY_COMPARE(w.satAzElChartDialog()->model().saveCount(), 1);
+        state.satellites[9].elevation = 10;
+        w.updateSatelliteTable();
+        QVERIFY(w.satAzElChartDialog()->model().savePending());
+        w.close();
+    }
+    MessageBoxes::setHandler({});
+    QCOMPARE(QSettings().value(SkyOutline::keyHorizon()).toString().split(',').value(50), QStringLiteral("80.00"));
 }
 
 QTEST_MAIN(TestSatAzElChart)
