@@ -111,8 +111,9 @@ QString SatAzElChartDialog::legendText()
                               QStringLiteral("Sky hole (max elevation)") };
     QString text;
     for (int i = 0; i < 6; ++i)
+        // An item never breaks inside; the line breaks between items.
         text += QStringLiteral("<font color=\"%1\">%2</font>&nbsp;%3&nbsp;&nbsp; ")
-                    .arg(QLatin1String(kColours[i]), symbols[i], words[i]);
+                    .arg(QLatin1String(kColours[i]), symbols[i], QString(words[i]).replace(QLatin1Char(' '), QStringLiteral("&nbsp;")));
     return text + QStringLiteral("<br>Use arrow keys to scroll, +/- to zoom, and space to switch chart type.");
 }
 

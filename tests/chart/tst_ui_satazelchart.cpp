@@ -169,11 +169,14 @@ void TestSatAzElChart::readOutAndCallouts()
     dialog.updateSatellites(records, ReceiverMode::MotorolaBinary);
     dialog.satelliteClicked(QPointF(123.5, 45.0));   // beside it: nothing
     QVERIFY(dialog.callouts().isEmpty());
-    dialog.satelliteHovered(QPointF(123.004, 44.996), true);
+    // The mouse on the star, then a click.
+    QApplication::processEvents();
+    const QPoint star = view->mapFromScene(view->chart()->mapToScene(view->chart()->mapToPosition(QPointF(123, 45))));
+    QTest::mouseMove(view->viewport(), star);
     Callout *hovered = dialog.currentCallout();
     QVERIFY(hovered && hovered->isVisible());
     QCOMPARE(hovered->text(), QStringLiteral("Prn: 17, Az: 123, El: 45 "));
-    dialog.satelliteClicked(QPointF(123.004, 44.996));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, star);
     QCOMPARE(dialog.callouts().size(), 1);
     QCOMPARE(dialog.callouts().value(17), hovered);   // pinned where it was
     QVERIFY(!dialog.currentCallout());
