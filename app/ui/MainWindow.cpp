@@ -7,6 +7,7 @@
 #include "app/ui/SatelliteTableView.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
+#include "chart/ui/SatAzElChartDialog.h"
 #include "help/ui/HelpWindow.h"
 #include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/link/ReceiverCommandChannel.h"
@@ -21,6 +22,7 @@
 #include "tic/TicSerialPortThread.h"
 #include "tic/ui/TicPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
+#include "receiver/ui/ManualCommandDialog.h"
 #include "timescale/ClockPanel.h"
 #include "update/ui/UpdateDialog.h"
 
@@ -191,6 +193,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_ticProcessedData = new TicProcessedDataDialog(this);
     m_timingDialog = new TimingDialog(this);
     m_station.setDisplay(this);
+    m_chartDialog = new SatAzElChartDialog(this);
+    m_manualCommands = new ManualCommandDialog(
+        m_station.state(), [this](const QByteArray &command) { m_station.sendGpsRxCommand(command); }, this);
+    connect(this, &MainWindow::satelliteTableUpdated, m_chartDialog, [this] {
+        m_chartDialog->updateSatellites(m_satelliteModel.sortedCopy(), m_station.state().receiverMode);
+    });
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
     connectReceiverDetection();
@@ -309,6 +317,7 @@ MainWindow::~MainWindow()
         gpsLog.closeQuiet();
     }
     saveWindowLayout();
+    m_chartDialog->saveState();
     for (QSoundEffect *effect : m_sounds)
         effect->stop();
     m_help.reset();
@@ -436,6 +445,10 @@ void MainWindow::createActions()
             &MainWindow::actionGps_Raw_Data_triggered);
     connect(action(QStringLiteral("actionReceiver_ID_Message")), &QAction::triggered, this,
             &MainWindow::actionReceiver_ID_Message_triggered);
+    connect(action(QStringLiteral("actionView_Satellite_Az_El_Chart")), &QAction::triggered, this,
+            &MainWindow::actionView_Satellite_Az_El_Chart_triggered);
+    connect(action(QStringLiteral("actionManual_Commands")), &QAction::triggered, this,
+            &MainWindow::actionManual_Commands_triggered);
     connect(action(QStringLiteral("actionToolbar")), &QAction::triggered, this, &MainWindow::actionToolbar_triggered);
     connect(action(QStringLiteral("actionRemote_Control_Link")), &QAction::triggered, this,
             &MainWindow::TelnetLinkInterface);
@@ -1027,10 +1040,23 @@ void MainWindow::saveWindowLayout()
     MainWindowSettings::storeWindowLayout(settings, saveGeometry(), saveState());
 }
 
+void MainWindow::actionView_Satellite_Az_El_Chart_triggered()
+{
+    m_chartDialog->show();
+    m_chartDialog->raise();
+}
+
+void MainWindow::actionManual_Commands_triggered()
+{
+    m_manualCommands->show();
+    m_manualCommands->raise();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_station.setClosing();
     saveWindowLayout();
+    m_chartDialog->saveState();
     m_station.link().stopGpsSerialPort();
     m_station.counterLinks().stopAll();
     const QList<QWidget *> children = findChildren<QWidget *>();

@@ -37,6 +37,8 @@ class TimingDialog;
 class CoaxDialog;
 class HelpWindow;
 class UpdatePresenter;
+class ManualCommandDialog;
+class SatAzElChartDialog;
 class ReceiverDetection;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
@@ -56,6 +58,8 @@ public:
     AveragingEngine &averagingEngine();
     GpsNavDialog *gpsNavDialog() const { return m_navDialog; }
     GpsRxDialog *gpsRxDialog() const { return m_rxDialog; }
+    SatAzElChartDialog *satAzElChartDialog() const { return m_chartDialog; }
+    ManualCommandDialog *manualCommandDialog() const { return m_manualCommands; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
     bool closing() const { return m_station.closing(); }
 
@@ -142,6 +146,8 @@ public Q_SLOTS:
     void actionUDP_IP_Server_RFC_868_triggered() {}
     void actionGps_Raw_Data_triggered();
     void actionReceiver_ID_Message_triggered();
+    void actionView_Satellite_Az_El_Chart_triggered();
+    void actionManual_Commands_triggered();
     void actionToolbar_triggered(bool checked);
     // Tools menu: the receiver's own self test and self survey, after asking the user.
     void startReceiverSelfTest();
@@ -197,6 +203,8 @@ private:
     CoaxDialog *m_coaxDialog = nullptr;       // made on first use
     UpdatePresenter *m_updates = nullptr;  // runs the update checks asked for
     std::unique_ptr<HelpWindow> m_help;    // made on first use
+    SatAzElChartDialog *m_chartDialog = nullptr;      // keeps the sky outlines
+    ManualCommandDialog *m_manualCommands = nullptr;
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;
