@@ -57,8 +57,6 @@ void TestManualCommandDialog::sendsToSimulatedReceiver()
     s.setValue(GpsPortSettings::keyPpsInterface(), 0);
     Station station;
     station.setLaunchOptions({});
-    MotorolaDecoder decoder(station.decoderContext(nullptr));
-    station.setMotorolaDecoder(&decoder);
     station.commandChannel().setPauseMs(0);
     station.state().rawWindowOpened = true;
     QStringList raw;
