@@ -376,8 +376,7 @@ bool NmeaDecoder::storeTime(int year, int month, int day, int hours, int minutes
     if (!m_ctx.state)
         return true;
     ReceiverState &s = *m_ctx.state;
-    s.receiverUtcDateTime.setDateTime(dt);
-    s.receiverUtcDateTime.setMilliseconds(dt.time().msec());
+    s.storeReceiverTime(dt, dt.time().msec());
     s.timeMessageMissing = false;
     s.nmeaTimeSeen = true;
     s.nmeaTimePending = false;
