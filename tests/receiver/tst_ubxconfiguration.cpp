@@ -44,6 +44,15 @@ struct RecordingHost : UbxSetupHost
     void setNavigationIndicator(int v) override { events.append(QStringLiteral("navigation %1").arg(v)); }
     void applyReceiverSettings() override { events.append(QStringLiteral("settings")); }
     void portCommandSent(int rate) override { events.append(QStringLiteral("port %1").arg(rate)); }
+    double version = 0.0;
+    std::function<Ubx::AckResult(const QByteArray &)> ack = [](const QByteArray &) { return Ubx::AckResult::Accepted; };
+    double protocolVersion() const override { return version; }
+    Ubx::AckResult sendAndAwaitAck(const QByteArray &c, int timeoutMs) override
+    {
+        sent.append(c);
+        events.append(QStringLiteral("ack %1").arg(timeoutMs));
+        return ack(c);
+    }
 };
 
 const char *const switchedOff = "F100 0D01 0D04 0102 0130 0A09 0103 0121 0104 F103 F104 "
@@ -69,6 +78,13 @@ private Q_SLOTS:
     void noMonVerAnswerStopsTheSequence();
     void monVerWaitSucceedsThroughTheDecoder();
     void sequenceOverTheCommandChannel();
+    void valSetFrames_data();
+    void valSetFrames();
+    void geodeticOfRealFix();
+    void generationDecidesThePath_data();
+    void generationDecidesThePath();
+    void refusedValSetIsReported();
+    void ackAndNakOverTheCommandChannel();
 };
 
 void TestUbxConfiguration::cfgPrtRateBytes_data()
@@ -285,6 +301,116 @@ void TestUbxConfiguration::sequenceOverTheCommandChannel()
     QCOMPARE(wire.first(), Ubx::withChecksum(Ubx::cfgPrt(19200)));
     QCOMPARE(hooks, QStringList({ "19200", "u-blox NMEA Mode", "0", "settings" }));
     QVERIFY(state.receiverBusy);
+}
+
+// Whole frames, check bytes included, worked out by hand from the key IDs and value sizes.
+void TestUbxConfiguration::valSetFrames_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("survey-in") << Ubx::cfgValSet(Ubx::timeModeSurveyInValues())
+                               << hex("b562068a1900000500000100032001100003409013000011000340d0070000f4aa");
+    QTest::newRow("navigating") << Ubx::cfgValSet(Ubx::timeModeDisabledValues()) << hex("b562068a0900000500000100032000c29f");
+    QTest::newRow("position hold") << Ubx::cfgValSet(Ubx::timeModeFixedValues({ 163983513, -422920651, 446888859 }))
+                                   << hex("b562068a3d000005000001000320020200032000030003409930c6090400034035becae605000340"
+                                          "9bfba21a0600032000070003200008000320000f000340000000004fe5");
+    QTest::newRow("marine, mask 10") << Ubx::cfgValSet(Ubx::navigationValues(5, 10))
+                                     << hex("b562068a13000005000021001120051100112003a40011200a23a7");
+    QTest::newRow("port 115200") << Ubx::cfgValSet(Ubx::portValues(115200))
+                                 << hex("b562068a2000000500000100524000c2010001007310010200731001010074100102007410012376");
+    QTest::newRow("antenna") << Ubx::cfgValSet(Ubx::antennaValues())
+                             << hex("b562068a1d00000500002e00a310012f00a310013100a310013300a310003500a310012b79");
+    QTest::newRow("UBX outputs") << Ubx::cfgValSet(Ubx::modeOutputValues(9))
+                                 << hex("b562068a3600000500005c009120017e0191200198009120012a0091200116009120015a03912001"
+                                        "1b0091200139009120014800912001070091200172bd");
+}
+
+void TestUbxConfiguration::valSetFrames()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(Ubx::withChecksum(frame).toHex(), expected.toHex());
+    QCOMPARE(Ubx::readValSet(expected).size(), Ubx::readValSet(frame).size());
+}
+
+// The M8T capture's NAV-POSECEF and NAV-POSLLH of the same epoch.
+void TestUbxConfiguration::geodeticOfRealFix()
+{
+    const Ubx::Geodetic g = Ubx::geodeticFromEcef(1639835.13, -4229206.51, 4468888.59);
+    QVERIFY(qAbs(g.latDeg - 44.7654405) < 1e-7);
+    QVERIFY(qAbs(g.lonDeg - -68.8066651) < 1e-7);
+    QVERIFY(qAbs(g.heightM - 13.684) < 0.01);
+}
+
+void TestUbxConfiguration::generationDecidesThePath_data()
+{
+    QTest::addColumn<double>("version");
+    QTest::addColumn<QList<QByteArray>>("afterMonVer");
+    QList<QByteArray> legacy = cfgMsgCommands(switchedOff, "00");
+    legacy += hex("b5620613040017000000");
+    QList<QByteArray> m8 = legacy;
+    legacy += cfgMsgCommands("0121 0D01 0D04 0102 0130 0A09 0103 0104 0120", "01");
+    legacy += Ubx::cfgCfgSave();
+    m8 += cfgMsgCommands("0121 0D01 0D04 0102 0135 0A09 0103 0104 0120 0107", "01");
+    m8 += Ubx::cfgCfgSave();
+    QTest::newRow("unknown") << 0.0 << legacy;
+    QTest::newRow("M8T, protocol 22") << 22.0 << m8;
+    QTest::newRow("F9T, protocol 29.25")
+        << 29.25 << QList<QByteArray> { Ubx::cfgValSet(Ubx::outputsOffValues()), Ubx::cfgValSet(Ubx::portValues(9600)),
+                                        Ubx::cfgValSet(Ubx::antennaValues()), Ubx::cfgValSet(Ubx::modeOutputValues(9)) };
+}
+
+void TestUbxConfiguration::generationDecidesThePath()
+{
+    QFETCH(double, version);
+    QFETCH(QList<QByteArray>, afterMonVer);
+    RecordingHost host;
+    host.version = version;
+    QVERIFY(sendUbxConfiguration(host, 9, 9600));
+    QCOMPARE(host.sent.mid(2), afterMonVer);
+    QCOMPARE(host.events.count("ack 3000"), version >= 27 ? 4 : 0);
+    QCOMPARE(host.events.mid(host.events.size() - 2), QStringList({ "navigation 0", "settings" }));
+}
+
+void TestUbxConfiguration::refusedValSetIsReported()
+{
+    RecordingHost host;
+    host.version = 27.0;
+    host.ack = [](const QByteArray &c) {
+        return c == Ubx::cfgValSet(Ubx::antennaValues()) ? Ubx::AckResult::Refused : Ubx::AckResult::Accepted;
+    };
+    QVERIFY(sendUbxConfiguration(host, 10, 9600));
+    QCOMPARE(host.events.filter("status"),
+             QStringList({ "status UBX ERROR: the receiver refused CFG-VALSET CFG-HW-ANT_CFG_VOLTCTRL=1, CFG-HW-ANT_CFG_SHORTDET=1, "
+                           "CFG-HW-ANT_CFG_OPENDET=1, CFG-HW-ANT_CFG_PWRDOWN=0, CFG-HW-ANT_CFG_RECOVER=1",
+                           "status u-blox NMEA Mode" }));
+}
+
+// Over the program's channel a wait ends only on the acknowledgement of the command sent,
+// and tells an ACK-ACK from an ACK-NAK.
+void TestUbxConfiguration::ackAndNakOverTheCommandChannel()
+{
+    ReceiverState state;
+    UbxDecoder decoder(DecoderContext { &state, nullptr, nullptr, nullptr, {} });
+    ReceiverCommandChannel channel(state);
+    channel.setPauseMs(0);
+    channel.setSliceMs(10);
+    QList<QByteArray> replies;
+    QObject::connect(&channel, &ReceiverCommandChannel::sendGpsMessage, [&](const QByteArray &) {
+        QTimer::singleShot(2, [&] {
+            for (const QByteArray &r : std::as_const(replies))
+                decoder.decodeUbxFrame(Ubx::withChecksum(r));
+        });
+    });
+    UbxChannelSetupHost host(channel, state);
+    const QByteArray command = Ubx::cfgValSet(Ubx::timeModeSurveyInValues());
+    replies = { Ubx::frame(Ubx::Ack, 0x01, hex("0601")), Ubx::frame(Ubx::Ack, 0x00, hex("068a")) };
+    QCOMPARE(host.sendAndAwaitAck(command, 500), Ubx::AckResult::Refused);
+    replies = { Ubx::frame(Ubx::Ack, 0x01, hex("068a")) };
+    QCOMPARE(host.sendAndAwaitAck(command, 500), Ubx::AckResult::Accepted);
+    replies = { Ubx::frame(Ubx::Ack, 0x00, hex("0601")) };
+    QCOMPARE(host.sendAndAwaitAck(command, 100), Ubx::AckResult::NoAnswer);
+    QVERIFY(state.awaitedAnswerHeads.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUbxConfiguration)

@@ -205,6 +205,13 @@ private Q_SLOTS:
     void decodeToolOnTheCapture_data();
     void decodeToolOnTheCapture();
     void fuzzedFramesNeverCrash();
+    void navSatFillsEveryConstellation();
+    void navPvtStoresValidTimes_data();
+    void navPvtStoresValidTimes();
+    void navTimeLsLeapSeconds_data();
+    void navTimeLsLeapSeconds();
+    void protocolVersionFromMonVer_data();
+    void protocolVersionFromMonVer();
 };
 
 void TestUbxDecoder::messageTexts_data()
@@ -828,8 +835,8 @@ void TestUbxDecoder::decodeToolOnTheCapture()
 void TestUbxDecoder::fuzzedFramesNeverCrash()
 {
     static const quint8 classes[] = { 0x01, 0x02, 0x04, 0x05, 0x06, 0x09, 0x0A, 0x0B, 0x0D, 0x27 };
-    static const quint8 ids[] = { 0x00, 0x01, 0x02, 0x03, 0x04, 0x07, 0x09, 0x11, 0x12, 0x14, 0x1D,
-                                  0x20, 0x21, 0x24, 0x30, 0x31, 0x3D, 0xFF };
+    static const quint8 ids[] = { 0x00, 0x01, 0x02, 0x03, 0x04, 0x06, 0x07, 0x09, 0x11, 0x12, 0x14, 0x1D, 0x20,
+                                  0x21, 0x22, 0x24, 0x26, 0x30, 0x31, 0x35, 0x38, 0x3D, 0x61, 0x8B, 0xFF };
     QRandomGenerator rng(20090128);
     Bench b;
     QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
@@ -847,6 +854,138 @@ void TestUbxDecoder::fuzzedFramesNeverCrash()
     }
     qInstallMessageHandler(previous);
     QCOMPARE(decoded, 20000);
+}
+
+// One satellite block of NAV-SAT: flags bits 0-2 quality, 3 used, 4-5 health (2 unhealthy).
+QByteArray satBlock(int gnss, int sv, int cno, int elev, int azim, quint32 flags)
+{
+    return Le().u8(gnss).u8(sv).u8(cno).u8(quint8(qint8(elev))).u16(quint16(qint16(azim))).u16(0).u32(flags);
+}
+
+void TestUbxDecoder::navSatFillsEveryConstellation()
+{
+    Bench b;
+    b.state.satellites[7].svId = 7;   // from an earlier message: cleared
+    QByteArray p = Le().u32(1000).u8(1).u8(6).u16(0);
+    p += satBlock(0, 4, 25, 48, 216, 0x191F);    // GPS, used
+    p += satBlock(6, 3, 25, 22, 229, 0x1914);    // GLONASS slot 3, not used
+    p += satBlock(2, 36, 18, 72, 322, 0x0A2F);   // Galileo 36, used, unhealthy
+    p += satBlock(3, 5, 30, 10, 100, 0x1907);    // BeiDou 5
+    p += satBlock(3, 50, 44, 78, 255, 0x1A2F);   // BeiDou 50: counted, no table place
+    p += satBlock(0, 9, 0, -91, 0, 0x0001);      // position unknown, no signal
+    QVERIFY(b.decode(0x01, 0x35, p).startsWith("UBX-NAV-SAT"));
+
+    QList<SatelliteRecord> got;
+    for (const SatelliteRecord &r : b.state.satellites)
+        if (r.svId != 0)
+            got.append(r);
+    // svId, elevation, azimuth, cNo, inTrack, trackMode, svFlags, riseSet
+    const QList<SatelliteRecord> want {
+        { 4, 48, 216, 25, 1, 8, 0x01, 0 }, { 9, -1, -1, 0, 1, 1, 0x00, 0 }, { 67, 22, 229, 25, 1, 8, 0x00, 0 },
+        { 163, 10, 100, 30, 1, 8, 0x00, 0 }, { 246, 72, 322, 18, 1, 8, 0x11, 0 },
+    };
+    QCOMPARE(got, want);
+    QCOMPARE(b.state.visibleCount.value, 6);
+    QCOMPARE(b.state.trackedCount.value, 5);
+    QCOMPARE(b.state.usedCount.value, 3);
+    QCOMPARE(b.averaging.timingSatellites, QList<int>({ 3 }));
+    QCOMPARE(b.display.trackedTexts, QStringList({ "5 Tracked" }));
+    // Too few blocks for numSvs: nothing changes.
+    QCOMPARE(b.decode(0x01, 0x35, p.left(p.size() - 1)), QStringLiteral("UBX-NAV-SAT ") + UbxDecoder::bytesText(p.left(p.size() - 1)));
+    QCOMPARE(b.state.visibleCount.value, 6);
+}
+
+QByteArray pvtPayload(int valid, int fixType, int flags, qint32 nano)
+{
+    return Le().u32(416032000).u16(2025).u8(7).u8(31).u8(19).u8(33).u8(34).u8(valid).u32(21).i32(nano)
+        .u8(fixType).u8(flags).u8(0xEA).u8(23).i32(-1213141350).i32(440688540).i32(1118512).i32(1139862)
+        .u32(1549).u32(2328).zeros(12).i32(7).i32(7790000).zeros(8).u16(112).zeros(14);
+}
+
+void TestUbxDecoder::navPvtStoresValidTimes_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("stored");   // empty: no time stored
+    QTest::addColumn<int>("positions");
+    QTest::addColumn<int>("navigation");
+    QTest::newRow("valid, 3-D") << pvtPayload(0x37, 3, 0x01, -119216000) << "2025-07-31T19:33:33.881Z" << 1 << 0;
+    QTest::newRow("date not valid") << pvtPayload(0x02, 3, 0x01, 0) << QString() << 1 << 0;
+    QTest::newRow("time only, no valid fix") << pvtPayload(0x07, 5, 0x00, 499999) << "2025-07-31T19:33:34.000Z" << 0 << 1;
+    QTest::newRow("rounds up") << pvtPayload(0x07, 2, 0x01, 999500000) << "2025-07-31T19:33:35.000Z" << 1 << 0;
+}
+
+void TestUbxDecoder::navPvtStoresValidTimes()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, stored);
+    QFETCH(int, positions);
+    QFETCH(int, navigation);
+    Bench b;
+    const QDateTime before = b.state.receiverUtcDateTime.dateTime();
+    QCOMPARE(payload.size(), 92);
+    b.decode(0x01, 0x07, payload);
+    QCOMPARE(b.state.receiverUtcDateTime.dateTime(),
+             stored.isEmpty() ? before : QDateTime::fromString(stored, Qt::ISODateWithMs));
+    QCOMPARE(b.averaging.positions.size(), positions);
+    if (positions) {
+        QCOMPARE(b.averaging.positions[0].lat, 44.068854);
+        QCOMPARE(b.averaging.positions[0].altMsl, 1139.862);
+    }
+    QCOMPARE(b.display.navigation, QList<int>({ navigation }));
+    QCOMPARE(b.averaging.timingSatellites, QList<int>({ 23 }));
+    QVERIFY(b.sink.sent.isEmpty());   // TIM-SVIN is turned off by NAV-STATUS alone
+}
+
+void TestUbxDecoder::navTimeLsLeapSeconds_data()
+{
+    QTest::addColumn<int>("lsChange");
+    QTest::addColumn<int>("timeToEvent");
+    QTest::addColumn<int>("valid");
+    QTest::addColumn<int>("leapSeconds");
+    QTest::addColumn<int>("pending");
+    QTest::newRow("none announced") << 0 << 0 << 0x03 << 18 << 0;
+    QTest::newRow("insertion ahead") << 1 << 86399 << 0x03 << 18 << 1;
+    QTest::newRow("deletion ahead") << -1 << 3600 << 0x03 << 18 << 2;
+    QTest::newRow("event passed") << 1 << 0 << 0x03 << 18 << 0;
+    QTest::newRow("nothing valid") << 1 << 3600 << 0x00 << 0 << 9;
+}
+
+void TestUbxDecoder::navTimeLsLeapSeconds()
+{
+    QFETCH(int, lsChange);
+    QFETCH(int, timeToEvent);
+    QFETCH(int, valid);
+    QFETCH(int, leapSeconds);
+    QFETCH(int, pending);
+    Bench b;
+    b.state.leapSecondPending = 9;
+    b.decode(0x01, 0x26, Le().u32(0).u8(0).zeros(3).u8(1).u8(18).u8(2).u8(quint8(qint8(lsChange))).i32(timeToEvent)
+                             .u16(2450).u16(7).zeros(3).u8(valid));
+    QCOMPARE(b.state.leapSeconds, leapSeconds);
+    QCOMPARE(b.state.leapSecondPending, pending);
+}
+
+void TestUbxDecoder::protocolVersionFromMonVer_data()
+{
+    QTest::addColumn<QStringList>("extensions");
+    QTest::addColumn<double>("version");
+    QTest::newRow("F9T") << QStringList { "ROM BASE 0x3BFC8935", "FWVER=TIM 2.25", "PROTVER=29.25" } << 29.25;
+    QTest::newRow("M8T") << QStringList { "FWVER=TIM 1.10", "PROTVER=22.00", "GPS;GLO;GAL;BDS" } << 22.0;
+    QTest::newRow("older form") << QStringList { "PROTVER 15.00" } << 15.0;
+    QTest::newRow("LEA-6T") << QStringList { "7.03 (45970)" } << 0.0;
+}
+
+void TestUbxDecoder::protocolVersionFromMonVer()
+{
+    QFETCH(QStringList, extensions);
+    QFETCH(double, version);
+    Bench b;
+    Le p;
+    p.text("EXT CORE 1.00", 30).text("00190000", 10);
+    for (const QString &e : extensions)
+        p.text(e.toLatin1().constData(), 30);
+    b.decode(0x0A, 0x04, p);
+    QCOMPARE(b.state.ubxProtocolVersion, version);
 }
 
 QTEST_GUILESS_MAIN(TestUbxDecoder)
