@@ -239,9 +239,11 @@ void Station::sendReceiverSettings()
 {
     QSettings store;
     const ReceiverSettings settings = ReceiverSettings::load(store);
+    m_state.weekRollover = settings.rollover();
     if (m_commands) {
         ReceiverSettingsWait wait;
         wait.timeoutMs = m_detection->timing().answerTimeoutMs;
+        wait.refused = [this](const QString &text) { appendPlainText_to_RawDataDialog_and_Log(text); };
         ::applyReceiverSettings(m_state, settings, referencePosition(), *m_commands, wait);
     }
     emit receiverSettingsApplied(settings.effectiveGpsMode(), settings.localTime);

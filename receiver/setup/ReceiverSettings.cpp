@@ -139,20 +139,39 @@ uint8_t dynamicModel(int applicationType)
     }
 }
 
-QList<ReceiverSettingsCommand> ublox(const ReceiverSettings &rs, const ReceiverReferencePosition &ref)
+QList<ReceiverSettingsCommand> ublox(const ReceiverSettings &rs, const ReceiverState &state,
+                                     const ReceiverReferencePosition &ref)
 {
     QList<ReceiverSettingsCommand> out;
-    out.append({ Ubx::cfgNav5(dynamicModel(rs.effectiveApplicationType()), rs.elevationMask), false });
-    if (rs.effectiveGpsMode() == ReceiverSettings::Nav0D) {
+    const uint8_t dynModel = dynamicModel(rs.effectiveApplicationType());
+    const bool hold = rs.effectiveGpsMode() == ReceiverSettings::Nav0D;
+    const double version = state.ubxProtocolVersion;
+    if (Ubx::usesConfigurationKeys(version)) {
+        // Generation 9: configuration keys into RAM and flash, each acknowledged.
+        out.append({ Ubx::cfgValSet(Ubx::navigationValues(dynModel, rs.elevationMask)), true });
+        if (hold && ref.valid)
+            out.append({ Ubx::cfgValSet(Ubx::timeModeFixedValues(
+                             Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM))), true });
+        else if (!hold)
+            out.append({ Ubx::cfgValSet(Ubx::timeModeDisabledValues()), true });
+        return out;
+    }
+    out.append({ Ubx::cfgNav5(dynModel, rs.elevationMask), false });
+    // CFG-TMODE is the time mode of the oldest timing receivers, CFG-TMODE2 from M8 on; a
+    // receiver that did not name its protocol version gets both.
+    const bool tmode = !Ubx::usesNavSat(version);
+    if (hold) {
         if (ref.valid) {
             const Ubx::EcefCm p = Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM);
-            out.append({ Ubx::cfgTmodeFixed(p.x, p.y, p.z), false });
+            if (tmode)
+                out.append({ Ubx::cfgTmodeFixed(p.x, p.y, p.z), false });
             out.append({ Ubx::cfgTmode2Fixed(p.x, p.y, p.z), false });
         }
     } else {
         // Leaving 0-D: the receiver navigates again (time mode 0, every field 0).
         const QByteArray zero(28, '\0');
-        out.append({ Ubx::frame(Ubx::Cfg, 0x1D, zero), false });
+        if (tmode)
+            out.append({ Ubx::frame(Ubx::Cfg, 0x1D, zero), false });
         out.append({ Ubx::frame(Ubx::Cfg, 0x3D, zero), false });
     }
     return out;
@@ -176,20 +195,30 @@ bool awaitAnswer(ReceiverState &s, ReceiverCommandSink &sink, const QByteArray &
 {
     const QList<QByteArray> keptHeads = s.awaitedAnswerHeads;
     const bool busy = s.receiverBusy;
-    s.awaitedAnswerHeads = { command.left(4) };
-    s.setAnswered(AnswerFamily::MotorolaBinary, false);
+    // A UBX command is answered by its ACK-ACK or ACK-NAK, a Motorola one by its echo.
+    const bool ubx = command.startsWith("\xB5\x62") && command.size() >= 4;
+    const AnswerFamily family = ubx ? AnswerFamily::Ublox : AnswerFamily::MotorolaBinary;
+    if (ubx)
+        s.awaitedAnswerHeads = { QByteArray::fromHex("b56205010200") + command.mid(2, 2),
+                                 QByteArray::fromHex("b56205000200") + command.mid(2, 2) };
+    else
+        s.awaitedAnswerHeads = { command.left(4) };
+    s.lastUbxAck = {};
+    s.setAnswered(family, false);
     sink.sendGpsRxCommand(command);
     s.receiverBusy = false;
     QElapsedTimer elapsed;
     elapsed.start();
-    while (!s.answered(AnswerFamily::MotorolaBinary) && !s.closing && elapsed.elapsed() < wait.timeoutMs) {
+    while (!s.answered(family) && !s.closing && elapsed.elapsed() < wait.timeoutMs) {
         QEventLoop loop;
         QTimer::singleShot(std::max(1, wait.pollMs), &loop, &QEventLoop::quit);
         loop.exec();
     }
     s.receiverBusy = busy;
     s.awaitedAnswerHeads = keptHeads;
-    return s.answered(AnswerFamily::MotorolaBinary);
+    if (ubx && s.answered(family) && s.lastUbxAck.seen && !s.lastUbxAck.accepted && wait.refused)
+        wait.refused(Ubx::refusedText(command));
+    return s.answered(family);
 }
 
 } // namespace
@@ -236,6 +265,8 @@ ReceiverSettings ReceiverSettings::load(QSettings &s)
     r.satBeidou = readBool(s, keySatBeidou(), false);
     r.satQzss = readBool(s, keySatQzss(), false);
     r.satSbas = readBool(s, keySatSbas(), false);
+    r.weekRollover = readInt(s, keyWeekRollover(), GpsWeekRollover::None, GpsWeekRollover::None, GpsWeekRollover::Fixed);
+    r.weekRolloverEpochs = readInt(s, keyWeekRolloverEpochs(), 1, 1, GpsWeekRollover::MaxFixedEpochs);
 
     const QString mask = s.value(keySatelliteIgnoreMask()).toString().trimmed();
     bool ok = false;
@@ -273,6 +304,8 @@ void ReceiverSettings::save(QSettings &s) const
     s.setValue(keySatQzss(), satQzss);
     s.setValue(keySatSbas(), satSbas);
     s.setValue(keySatelliteIgnoreMask(), maskText(satelliteIgnoreMask));
+    s.setValue(keyWeekRollover(), weekRollover);
+    s.setValue(keyWeekRolloverEpochs(), weekRolloverEpochs);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -287,7 +320,7 @@ QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, con
         return motorolaBinary(settings, state);
     case ReceiverMode::UbloxUbx:
     case ReceiverMode::UbloxNmea:
-        return ublox(settings, reference);
+        return ublox(settings, state, reference);
     default:
         return {};
     }

@@ -443,6 +443,9 @@ void TestReceiverSettings::repairsBadValues_data()
     QTest::newRow("app type 5") << ReceiverSettings::keyApplicationType() << QVariant(5) << QVariant(-1);
     QTest::newRow("pps rate 2") << ReceiverSettings::keyPpsRate() << QVariant(2) << QVariant(-1);
     QTest::newRow("elevation 90") << ReceiverSettings::keyElevationMask() << QVariant(90) << QVariant(5);
+    QTest::newRow("rollover 3") << ReceiverSettings::keyWeekRollover() << QVariant(3) << QVariant(0);
+    QTest::newRow("rollover epochs 0") << ReceiverSettings::keyWeekRolloverEpochs() << QVariant(0) << QVariant(1);
+    QTest::newRow("rollover epochs 4 kept") << ReceiverSettings::keyWeekRolloverEpochs() << QVariant(4) << QVariant(4);
     QTest::newRow("elevation -1") << ReceiverSettings::keyElevationMask() << QVariant(-1) << QVariant(5);
     QTest::newRow("dgps rate 256") << ReceiverSettings::keyDgpsRate() << QVariant(256) << QVariant(30);
     QTest::newRow("dgps rate 0 kept") << ReceiverSettings::keyDgpsRate() << QVariant(0) << QVariant(0);
