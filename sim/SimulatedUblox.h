@@ -12,7 +12,8 @@ struct SimulatedReceiverConfig;
 struct SimulatedEpoch;
 
 // The u-blox timing module personality of the simulated receiver (models "LEA-6T", "LEA-4T",
-// "u-blox"). It shares the owner's sky, clock, position and sawtooth model (epochAt) and its
+// "u-blox", and today's "NEO-M8T" and "ZED-F9T", whose own messages and configuration keys
+// are in SimulatedUbloxF9). It shares the owner's sky, clock, position and sawtooth model (epochAt) and its
 // line behaviour (rate mismatch, dropped answers), and speaks UBX:
 //   - factory state: NMEA GGA, GLL, GSA, GSV, RMC, VTG and TXT once a second at 9600, no ZDA,
 //     no UBX output;
