@@ -1,6 +1,7 @@
 // NAV-SAT decoding with 60 satellites (GPS, GLONASS, Galileo, BeiDou, SBAS, QZSS): time per
 // frame with the raw-data window closed (no texts, the program's usual case) and open.
-// The figure to keep: under 5 microseconds per frame without texts.
+// The figure to keep: under 5 microseconds of CPU time per frame without texts (CPU time of
+// the decoding thread, so other work on a shared machine does not count; wall time beside it).
 //
 //   bench_ubxsat [FRAMES]     (default 200000)
 
@@ -11,6 +12,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
+#include <ctime>
+
+namespace {
+double threadCpuSeconds()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -36,11 +47,13 @@ int main(int argc, char **argv)
         qsizetype chars = 0;
         QElapsedTimer t;
         t.start();
+        const double cpu0 = threadCpuSeconds();
         for (int i = 0; i < n; ++i)
             chars += decoder.decodeUbxFrame(frame).size();
-        const double us = t.nsecsElapsed() / 1e3 / n;
-        std::printf("NAV-SAT, 60 satellites, %-9s %8.3f us/frame  (%d frames, %d visible, %lld chars)\n",
-                    texts ? "texts:" : "no texts:", us, n, state.visibleCount.value, static_cast<long long>(chars));
+        const double cpuUs = (threadCpuSeconds() - cpu0) * 1e6 / n;
+        const double wallUs = t.nsecsElapsed() / 1e3 / n;
+        std::printf("NAV-SAT, 60 satellites, %-9s %8.3f us/frame CPU, %8.3f wall  (%d frames, %d visible, %lld chars)\n",
+                    texts ? "texts:" : "no texts:", cpuUs, wallUs, n, state.visibleCount.value, static_cast<long long>(chars));
     }
     return 0;
 }

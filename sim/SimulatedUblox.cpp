@@ -111,6 +111,15 @@ constexpr Ubx::MessageId Outputs[] = {
     { Ubx::Nav, 0x07 }, { Ubx::Nav, 0x35 }, { Ubx::Mon, 0x38 },
 };
 
+SimulatedUbloxF9::Epoch f9Epoch(const SimulatedEpoch &e, uint32_t towMs)
+{
+    SimulatedUbloxF9::Epoch f { towMs, e.utc, e.latitude, e.longitude, e.height, e.mslHeight, e.trackedCount,
+                                e.dopTenths, e.accuracyNs, {} };
+    for (const SimulatedSatellite &s : e.satellites)
+        f.satellites.append({ s.svId, s.elevation, s.azimuth, s.cNo, s.channel >= 0 });
+    return f;
+}
+
 } // namespace
 
 SimulatedUblox::SimulatedUblox(const QString &modelName)
@@ -307,8 +316,8 @@ QByteArray SimulatedUblox::secondOutput(SimulatedReceiver &rx, qint64 utcSecond)
         case 0x0D01: out += timTp(e, leap); break;
         case 0x0D04: out += UbxEncoder::timSvin(0, 0, m_timeOnly, false); break;
         case 0x0A09: out += UbxEncoder::monHw(2); break;
-        case 0x0107: out += SimulatedUbloxF9::navPvt(e, leap, m_timeOnly); break;
-        case 0x0135: out += SimulatedUbloxF9::navSat(e, leap); break;
+        case 0x0107: out += SimulatedUbloxF9::navPvt(f9Epoch(e, tow), m_timeOnly); break;
+        case 0x0135: out += SimulatedUbloxF9::navSat(f9Epoch(e, tow)); break;
         case 0x0A38: out += SimulatedUbloxF9::monRf(); break;
         default: break;
         }

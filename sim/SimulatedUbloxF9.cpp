@@ -1,19 +1,15 @@
 #include "sim/SimulatedUbloxF9.h"
 
 #include "receiver/ubx/UbxEncoder.h"
-#include "sim/SimulatedReceiver.h"
-#include "sim/SimulatedUblox.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace SimulatedUbloxF9 {
 
-QByteArray navPvt(const SimulatedEpoch &e, int leapSeconds, bool timeOnly)
+QByteArray navPvt(const Epoch &e, bool timeOnly)
 {
-    int week;
-    uint32_t tow;
-    SimulatedUblox::gpsTime(e.utcSecond, leapSeconds, week, tow);
+    const uint32_t tow = e.towMs;
     const QDate d = e.utc.date();
     const QTime t = e.utc.time();
     const uint8_t fix = timeOnly ? 5 : e.trackedCount >= 4 ? 3 : e.trackedCount == 3 ? 2 : 0;
@@ -33,21 +29,19 @@ QByteArray navPvt(const SimulatedEpoch &e, int leapSeconds, bool timeOnly)
     return w.frame(Ubx::Nav, 0x07);
 }
 
-QByteArray navSat(const SimulatedEpoch &e, int leapSeconds)
+QByteArray navSat(const Epoch &e)
 {
-    int week;
-    uint32_t tow;
-    SimulatedUblox::gpsTime(e.utcSecond, leapSeconds, week, tow);
+    const uint32_t tow = e.towMs;
     struct Block
     {
         int gnss, sv, cno, elev, azim;
         bool tracked;
     };
     QList<Block> blocks;
-    for (const SimulatedSatellite &s : e.satellites)
-        blocks.append({ 0, s.svId, s.channel >= 0 ? s.cNo : 0, s.elevation, s.azimuth, s.channel >= 0 });
-    for (const SimulatedSatellite &s : e.satellites) {
-        const bool tracked = s.channel >= 0;
+    for (const Epoch::Satellite &s : e.satellites)
+        blocks.append({ 0, s.svId, s.tracked ? s.cNo : 0, s.elevation, s.azimuth, s.tracked });
+    for (const Epoch::Satellite &s : e.satellites) {
+        const bool tracked = s.tracked;
         const int cno = tracked ? std::max(0, s.cNo - 2) : 0;
         blocks.append({ 2, s.svId, cno, s.elevation * 3 / 4, (s.azimuth + 120) % 360, tracked });
         if (s.svId <= 37)

@@ -4,9 +4,8 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
-
-struct SimulatedEpoch;
 
 // What today's u-blox timing modules add to the simulated u-blox receiver: the messages of the
 // M8 and F9 generations and the configuration-key interface of the F9T ("ZED-F9T", protocol
@@ -23,8 +22,28 @@ struct SimulatedEpoch;
 //     receiver does not know is refused whole (ACK-NAK), as the receiver does.
 namespace SimulatedUbloxF9 {
 
-QByteArray navPvt(const SimulatedEpoch &e, int leapSeconds, bool timeOnly);
-QByteArray navSat(const SimulatedEpoch &e, int leapSeconds);
+// What the messages need of one simulated second (the owner fills it from its epoch).
+struct Epoch
+{
+    struct Satellite
+    {
+        int svId = 0;
+        int elevation = 0;
+        int azimuth = 0;
+        int cNo = 0;
+        bool tracked = false;
+    };
+    uint32_t towMs = 0;
+    QDateTime utc;
+    double latitude = 0, longitude = 0, height = 0, mslHeight = 0;
+    int trackedCount = 0;
+    int dopTenths = 0;
+    int accuracyNs = 0;
+    QList<Satellite> satellites;   // the GPS sky
+};
+
+QByteArray navPvt(const Epoch &e, bool timeOnly);
+QByteArray navSat(const Epoch &e);
 QByteArray monRf();
 
 struct ValSet

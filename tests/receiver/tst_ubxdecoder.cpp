@@ -285,7 +285,7 @@ void TestUbxDecoder::messageTexts_data()
     QTest::newRow("UPD download") << 0x09 << 0x01 << QByteArray("\xFF", 1) << "UBX-UPD-DOWNL <FF>";
     QTest::newRow("unknown class") << 0x27 << 0x00 << QByteArray("\x01", 1)
                                    << "UBX-27 ???" "-Unknown Message Class-??? <B5><62><27><00><01><00><01><29><C7>";
-    QTest::newRow("unknown NAV ID") << 0x01 << 0x06 << QByteArray(1, '\0') << "UBX-NAV Unknown ID ??? <B5><62><01><06><01><00><00><08><20>";
+    QTest::newRow("unknown NAV ID") << 0x01 << 0x09 << QByteArray(1, '\0') << "UBX-NAV Unknown ID ??? <B5><62><01><09><01><00><00><0B><2C>";
     QTest::newRow("short payload") << 0x01 << 0x02 << QByteArray("\x01\x02\x03\x04", 4) << "UBX-NAV-POSLLH <01><02><03><04>";
     QTest::newRow("empty payload") << 0x0A << 0x04 << QByteArray() << "UBX-MON-VER";
     QTest::newRow("bytes past the fields") << 0x0D << 0x01 << QByteArray(Le().u32(1).u32(2).i32(3).u16(4).u8(5).u8(6).u8(0xAA).u8(0x0B))
@@ -786,8 +786,12 @@ void TestUbxDecoder::realCaptureAgreesWithReference()
     QCOMPARE(texts[5], QString("UBX-INF-DEBUG BIST: passed"));
     QVERIFY(texts[8].startsWith("UBX-RXM-RAW <B1><A3><DE><13>"));
     QCOMPARE(texts[8].size(), QString("UBX-RXM-RAW ").size() + 272 * 4);
-    QVERIFY(texts[11].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><06><34><00>"));   // NAV-SOL
-    QVERIFY(texts[16].startsWith("UBX-NAV Unknown ID ??? <B5><62><01><22>"));           // NAV-CLOCK
+    // NAV-SOL is this receiver's position: ECEF converted as gpsd did (its first TPV).
+    QVERIFY(texts[11].startsWith("UBX-NAV-SOL iTOW = 333358001, fTOW = 191628, week = 1516, gpsFix = 3, flags = 0x9D"));
+    QVERIFY(qAbs(b.averaging.positions.first().lat - 53.563256267) < 1e-8);
+    QVERIFY(qAbs(b.averaging.positions.first().lon - -113.439544853) < 1e-8);
+    QVERIFY(qAbs(b.averaging.positions.first().altGps - 635.4587) < 1e-3);
+    QCOMPARE(texts[16], QString("UBX-NAV-CLOCK iTOW = 333358001, clkB = -191628 ns, clkD = -1292 ns/s, tAcc = 12 ns, fAcc = 366 ps/s"));
 }
 
 void TestUbxDecoder::decodeToolOnTheCapture_data()
@@ -842,6 +846,7 @@ void TestUbxDecoder::fuzzedFramesNeverCrash()
     QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     int decoded = 0;
     for (int i = 0; i < 20000; ++i) {
+        b.state.rawWindowOpened = i % 2 == 0;   // with and without the texts
         const int len = i % 4 == 0 ? int(rng.bounded(1025)) : int(rng.bounded(80));
         QByteArray payload(len, Qt::Uninitialized);
         for (char &c : payload)
