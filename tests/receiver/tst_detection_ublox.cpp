@@ -184,7 +184,7 @@ void TestDetectionUblox::searchEndsInUbxMode()
     QCOMPARE(outputs(rig.unit()),
              QStringList({ "GGA=0", "GLL=0", "GSA=0", "GSV=0", "RMC=0", "VTG=0", "ZDA=0", "TXT=0", "NAV-TIMEUTC=1",
                            "NAV-TIMEGPS=1", "NAV-POSLLH=1", "NAV-STATUS=1", "NAV-DOP=1", "NAV-SVINFO=1", "TIM-TP=1",
-                           "TIM-SVIN=1", "MON-HW=1" }));
+                           "TIM-SVIN=1", "MON-HW=1", "NAV-SAT=0", "NAV-PVT=0", "MON-RF=0" }));
     QVERIFY(rig.unit().receivedFrames().contains("06 09"));   // saved
 
     // Its messages now reach the station's state through the link.

@@ -110,6 +110,7 @@ private Q_SLOTS:
     void ubloxDynamicModel_data();
     void ubloxDynamicModel();
     void ubloxTimeMode();
+    void ubloxTimeModeByGeneration();
     void garminSentences_data();
     void garminSentences();
     void constellationByte_data();
@@ -300,6 +301,29 @@ void TestReceiverSettings::ubloxTimeMode()
     QCOMPARE(nav.size(), 3);
     QCOMPARE(nav.at(1), QByteArray::fromHex("b562061d1c00") + QByteArray(28, '\0'));
     QCOMPARE(nav.at(2), QByteArray::fromHex("b562063d1c00") + QByteArray(28, '\0'));
+}
+
+// An M8T holds its position through CFG-TMODE2 alone; an F9T gets navigation and time mode as
+// configuration keys (RAM and flash), each awaited for its acknowledgement.
+void TestReceiverSettings::ubloxTimeModeByGeneration()
+{
+    const ReceiverReferencePosition ref { true, 47.366389, 8.548611, 510.0, 462.4 };
+    const Ubx::EcefCm p = Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM);
+    ReceiverSettings rs;
+    rs.gpsMode = ReceiverSettings::Nav0D;
+    rs.applicationType = ReceiverSettings::Marine;
+    ReceiverState m8 = receiver(9, 20, 16);
+    m8.ubxProtocolVersion = 22.0;
+    QCOMPARE(commandsFor(rs, m8, ref), (QList<QByteArray> { Ubx::cfgNav5(0x05, 5), Ubx::cfgTmode2Fixed(p.x, p.y, p.z) }));
+
+    ReceiverState f9 = receiver(9, 20, 16);
+    f9.ubxProtocolVersion = 29.25;
+    const QList<ReceiverSettingsCommand> hold = ReceiverSettingsCommands::forReceiver(rs, f9, ref);
+    QCOMPARE(hold, (QList<ReceiverSettingsCommand> {
+                       { QByteArray::fromHex("b562068a1300000500002100112005110011200" "3a400112005"), true },
+                       { Ubx::cfgValSet(Ubx::timeModeFixedValues(p)), true } }));
+    rs.gpsMode = ReceiverSettings::Nav3D;
+    QCOMPARE(ReceiverSettingsCommands::forReceiver(rs, f9, ref).last().bytes, QByteArray::fromHex("b562068a0900000500000100032000"));
 }
 
 // --- Garmin ----------------------------------------------------------------------------------
