@@ -4,6 +4,7 @@
 #include "receiver/DecoderContext.h"
 #include "receiver/motorola/MotorolaCommands.h"
 #include "core/ReceiverMode.h"
+#include "receiver/ubx/UbxConfiguration.h"
 
 namespace ReceiverTools {
 
@@ -31,7 +32,10 @@ void startReceiverSelfSurvey(const ReceiverState &state, ReceiverCommandSink &si
         return;
     if (!ask({ MotorolaCommands::selfSurveyTitle(), notice, true }) || state.receiverMode != mode)
         return;
-    for (const QByteArray &command : MotorolaCommands::selfSurveyCommands(mode, MotorolaCommands::channelsFor(state)))
+    const bool ublox = mode == ReceiverMode::UbloxUbx || mode == ReceiverMode::UbloxNmea;
+    const QList<QByteArray> commands = ublox ? Ubx::surveyInCommands(state.ubxProtocolVersion)
+                                             : MotorolaCommands::selfSurveyCommands(mode, MotorolaCommands::channelsFor(state));
+    for (const QByteArray &command : commands)
         sink.sendGpsRxCommand(command);
 }
 

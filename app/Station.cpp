@@ -316,9 +316,11 @@ void Station::sendReceiverSettings()
 {
     QSettings store;
     const ReceiverSettings settings = ReceiverSettings::load(store);
+    m_state.weekRollover = settings.rollover();
     if (m_commands) {
         ReceiverSettingsWait wait;
         wait.timeoutMs = m_detection->timing().answerTimeoutMs;
+        wait.refused = [this](const QString &text) { appendPlainText_to_RawDataDialog_and_Log(text); };
         ::applyReceiverSettings(m_state, settings, referencePosition(), *m_commands, wait);
     }
     // The GPS mode reaches the averaging and the local-time option the drivers.

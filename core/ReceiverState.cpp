@@ -18,3 +18,9 @@ void ReceiverState::clearSatellites()
     lastElevation.fill(-1);
     elevationTrend.fill(0);
 }
+
+void ReceiverState::storeReceiverTime(const QDateTime &utc, int32_t milliseconds)
+{
+    receiverUtcDateTime.setDateTime(weekRollover.corrected(utc));
+    receiverUtcDateTime.setMilliseconds(milliseconds);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/GpsWeekRollover.h"
 #include "core/ReceiverMode.h"
 #include "core/ReceiverTime.h"
 
@@ -92,6 +93,19 @@ struct ReceiverState
     double ppsQuantizationError = 0.0;   // ns, sawtooth correction of the next 1PPS
     bool ppsQuantizationErrorValid = false;
     int32_t pcClockOffsetMs = 0;
+    // GPS week rollover correction applied to every received date (receiver settings).
+    GpsWeekRollover weekRollover;
+    // u-blox protocol version from MON-VER's "PROTVER" extension (e.g. 29.25); 0 when unknown.
+    double ubxProtocolVersion = 0.0;
+    // The last UBX acknowledgement: class and ID of the acknowledged command and whether it
+    // was taken (ACK-ACK) or refused (ACK-NAK); `seen` false before the first.
+    struct UbxAcknowledgement
+    {
+        bool seen = false;
+        bool accepted = false;
+        uint8_t cls = 0;
+        uint8_t id = 0;
+    } lastUbxAck;
 
     // --- per-second flags -------------------------------------------------------------
     bool timeMessageMissing = false;
@@ -171,6 +185,10 @@ struct ReceiverState
     uint8_t traimEnabled = 0;
     uint16_t traimAlarmLimit = 10;      // units of 100 ns
     uint8_t ppsControl = 1;
+
+    // Stores the date-time of a decoded time message as receiverUtcDateTime, moved forward by
+    // the week rollover correction, with the message's millisecond part.
+    void storeReceiverTime(const QDateTime &utc, int32_t milliseconds);
 
     // Clears the satellite table and the per-satellite elevation history.
     void clearSatellites();

@@ -1,5 +1,6 @@
 #include "sim/SimulatedUblox.h"
 
+#include "sim/SimulatedUbloxF9.h"
 #include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxEncoder.h"
 
@@ -68,7 +69,11 @@ constexpr Model Models[] = {
     { "LEA-6T", "7.03 (45970)", "00040007", "PROTVER 14.00" },
     { "LEA-4T", "5.00 (32068)", "00040001", "TIM 1.00" },
     { "u-blox", "7.03 (45970)", "00040007", "PROTVER 14.00" },
+    { "NEO-M8T", "ROM CORE 3.01 (107888)", "00080000", "PROTVER=22.00" },
+    { "ZED-F9T", "EXT CORE 1.00 (535349)", "00190000", "PROTVER=29.25" },
 };
+// Models that take CFG-VALSET (generation 9).
+bool takesConfigurationKeys(int model) { return QByteArray(Models[model].name) == "ZED-F9T"; }
 
 const Model *modelNamed(const QString &name)
 {
@@ -94,7 +99,17 @@ constexpr uint8_t TxtId = 0x41;
 constexpr Ubx::MessageId Outputs[] = {
     { Ubx::Nav, 0x21 }, { Ubx::Nav, 0x20 }, { Ubx::Nav, 0x02 }, { Ubx::Nav, 0x03 }, { Ubx::Nav, 0x04 },
     { Ubx::Nav, 0x30 }, { Ubx::Nav, 0x12 }, { Ubx::Tim, 0x01 }, { Ubx::Tim, 0x04 }, { Ubx::Mon, 0x09 },
+    { Ubx::Nav, 0x07 }, { Ubx::Nav, 0x35 }, { Ubx::Mon, 0x38 },
 };
+
+SimulatedUbloxF9::Epoch f9Epoch(const SimulatedEpoch &e, uint32_t towMs)
+{
+    SimulatedUbloxF9::Epoch f { towMs, e.utc, e.latitude, e.longitude, e.height, e.mslHeight, e.trackedCount,
+                                e.dopTenths, e.accuracyNs, {} };
+    for (const SimulatedSatellite &s : e.satellites)
+        f.satellites.append({ s.svId, s.elevation, s.azimuth, s.cNo, s.channel >= 0 });
+    return f;
+}
 
 } // namespace
 
@@ -291,6 +306,9 @@ QByteArray SimulatedUblox::secondOutput(qint64 utcSecond)
         case 0x0D01: out += timTp(e, leap); break;
         case 0x0D04: out += UbxEncoder::timSvin(0, 0, m_timeOnly, false); break;
         case 0x0A09: out += UbxEncoder::monHw(2); break;
+        case 0x0107: out += SimulatedUbloxF9::navPvt(f9Epoch(e, tow), m_timeOnly); break;
+        case 0x0135: out += SimulatedUbloxF9::navSat(f9Epoch(e, tow)); break;
+        case 0x0A38: out += SimulatedUbloxF9::monRf(); break;
         default: break;
         }
     }
@@ -508,6 +526,22 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             ack();
         }
         break;
+    case 0x8A: {   // VALSET (generation 9)
+        const SimulatedUbloxF9::ValSet v = takesConfigurationKeys(m_model) ? SimulatedUbloxF9::readValSet(p)
+                                                                            : SimulatedUbloxF9::ValSet {};
+        if (!v.ok) {
+            nak();
+            break;
+        }
+        for (const auto &[m, r] : v.rates)
+            setRate(m.cls, m.id, r);
+        if (v.timeMode >= 0) {
+            m_timeOnly = v.timeMode == 2;
+            m_sky.setPositionHold(v.timeMode == 2);
+        }
+        ack();
+        break;
+    }
     default:
         nak();
         break;

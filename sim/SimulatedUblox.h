@@ -11,8 +11,9 @@
 #include <cstdint>
 
 // The u-blox timing module personality of the simulated receiver (models "LEA-6T", "LEA-4T",
-// "u-blox"). It reports the shared sky (position, satellites, sawtooth), answers through the
-// shared line (rate mismatch, dropped and ignored answers) and speaks UBX:
+// "u-blox", and today's "NEO-M8T" and "ZED-F9T", whose own messages and configuration keys
+// are in SimulatedUbloxF9). It reports the shared sky (position, satellites, sawtooth), answers
+// through the shared line (rate mismatch, dropped and ignored answers) and speaks UBX:
 //   - factory state: NMEA GGA, GLL, GSA, GSV, RMC, VTG and TXT once a second at 9600, no ZDA,
 //     no UBX output;
 //   - MON-VER and AID-HUI polls are answered, CFG polls with the setting (as last set, or the

@@ -196,8 +196,7 @@ void MotorolaDecoder::markTime(QByteArrayView f, bool roundSeconds)
     if (!dt.isValid())
         return;
     ReceiverState &s = *m_ctx.state;
-    s.receiverUtcDateTime.setDateTime(dt);
-    s.receiverUtcDateTime.setMilliseconds(0);
+    s.storeReceiverTime(dt, 0);
     s.timeMessageMissing = false;
     m_changes |= ChangedTime;
 }

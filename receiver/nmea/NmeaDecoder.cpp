@@ -377,8 +377,7 @@ bool NmeaDecoder::storeTime(int year, int month, int day, int hours, int minutes
     if (!m_ctx.state)
         return true;
     ReceiverState &s = *m_ctx.state;
-    s.receiverUtcDateTime.setDateTime(dt);
-    s.receiverUtcDateTime.setMilliseconds(dt.time().msec());
+    s.storeReceiverTime(dt, dt.time().msec());
     m_changes |= DecodeChange::Time;
     s.timeMessageMissing = false;
     s.nmeaTimeSeen = true;

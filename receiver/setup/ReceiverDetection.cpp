@@ -64,6 +64,19 @@ public:
         return ok;
     }
     void pause(int ms) override { m_d.pause(ms); }
+    double protocolVersion() const override { return m_d.m_state.ubxProtocolVersion; }
+    Ubx::AckResult sendAndAwaitAck(const QByteArray &command, int timeoutMs) override
+    {
+        Q_UNUSED(timeoutMs);
+        // Only the ACK-ACK or ACK-NAK naming this command's class and ID ends the wait.
+        const QByteArray id = command.mid(2, 2);
+        m_d.m_state.lastUbxAck = {};
+        if (!m_d.awaitAnswer(command, AnswerFamily::Ublox,
+                             { QByteArray::fromHex("b56205010200") + id, QByteArray::fromHex("b56205000200") + id },
+                             m_d.m_timing.answerTimeoutMs))
+            return Ubx::AckResult::NoAnswer;
+        return m_d.m_state.lastUbxAck.accepted ? Ubx::AckResult::Accepted : Ubx::AckResult::Refused;
+    }
     void setStatusText(const QString &text) override { m_d.setStatus(text); }
     void setNavigationIndicator(int value) override
     {

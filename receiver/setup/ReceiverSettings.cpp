@@ -97,20 +97,39 @@ uint8_t dynamicModel(int applicationType)
     }
 }
 
-QList<ReceiverSettingsCommand> ublox(const ReceiverSettings &rs, const ReceiverReferencePosition &ref)
+QList<ReceiverSettingsCommand> ublox(const ReceiverSettings &rs, const ReceiverState &state,
+                                     const ReceiverReferencePosition &ref)
 {
     QList<ReceiverSettingsCommand> out;
-    out.append({ Ubx::cfgNav5(dynamicModel(rs.effectiveApplicationType()), rs.elevationMask), false });
-    if (rs.effectiveGpsMode() == ReceiverSettings::Nav0D) {
+    const uint8_t dynModel = dynamicModel(rs.effectiveApplicationType());
+    const bool hold = rs.effectiveGpsMode() == ReceiverSettings::Nav0D;
+    const double version = state.ubxProtocolVersion;
+    if (Ubx::usesConfigurationKeys(version)) {
+        // Generation 9: configuration keys into RAM and flash, each acknowledged.
+        out.append({ Ubx::cfgValSet(Ubx::navigationValues(dynModel, rs.elevationMask)), true });
+        if (hold && ref.valid)
+            out.append({ Ubx::cfgValSet(Ubx::timeModeFixedValues(
+                             Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM))), true });
+        else if (!hold)
+            out.append({ Ubx::cfgValSet(Ubx::timeModeDisabledValues()), true });
+        return out;
+    }
+    out.append({ Ubx::cfgNav5(dynModel, rs.elevationMask), false });
+    // CFG-TMODE is the time mode of the oldest timing receivers, CFG-TMODE2 from M8 on; a
+    // receiver that did not name its protocol version gets both.
+    const bool tmode = !Ubx::usesNavSat(version);
+    if (hold) {
         if (ref.valid) {
             const Ubx::EcefCm p = Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM);
-            out.append({ Ubx::cfgTmodeFixed(p.x, p.y, p.z), false });
+            if (tmode)
+                out.append({ Ubx::cfgTmodeFixed(p.x, p.y, p.z), false });
             out.append({ Ubx::cfgTmode2Fixed(p.x, p.y, p.z), false });
         }
     } else {
         // Leaving 0-D: the receiver navigates again (time mode 0, every field 0).
         const QByteArray zero(28, '\0');
-        out.append({ Ubx::frame(Ubx::Cfg, 0x1D, zero), false });
+        if (tmode)
+            out.append({ Ubx::frame(Ubx::Cfg, 0x1D, zero), false });
         out.append({ Ubx::frame(Ubx::Cfg, 0x3D, zero), false });
     }
     return out;
@@ -129,6 +148,23 @@ DegMin degreesMinutes(double value)
     return { unsigned(thousandths / 60000), double(thousandths % 60000) / 1000.0 };
 }
 
+// Sends one settings command and waits for its answer: a UBX command's ACK-ACK or ACK-NAK, a
+// Motorola command's echo. A refused UBX command is reported through `wait.refused`.
+void sendAndAwaitAnswer(ReceiverState &s, ReceiverCommandSink &sink, const QByteArray &command,
+                        const ReceiverSettingsWait &wait)
+{
+    const bool ubx = command.startsWith("\xB5\x62") && command.size() >= 4;
+    if (!ubx) {
+        sink.sendAndAwait(command, AnswerFamily::MotorolaBinary, { command.left(4) }, wait.timeoutMs);
+        return;
+    }
+    s.lastUbxAck = {};
+    const QList<QByteArray> acks { QByteArray::fromHex("b56205010200") + command.mid(2, 2),
+                                   QByteArray::fromHex("b56205000200") + command.mid(2, 2) };
+    const bool answered = sink.sendAndAwait(command, AnswerFamily::Ublox, acks, wait.timeoutMs);
+    if (answered && s.lastUbxAck.seen && !s.lastUbxAck.accepted && wait.refused)
+        wait.refused(Ubx::refusedText(command));
+}
 
 } // namespace
 
@@ -174,6 +210,8 @@ ReceiverSettings ReceiverSettings::load(QSettings &s)
     r.satBeidou = readBool(s, keySatBeidou(), false);
     r.satQzss = readBool(s, keySatQzss(), false);
     r.satSbas = readBool(s, keySatSbas(), false);
+    r.weekRollover = readInt(s, keyWeekRollover(), GpsWeekRollover::None, GpsWeekRollover::None, GpsWeekRollover::Fixed);
+    r.weekRolloverEpochs = readInt(s, keyWeekRolloverEpochs(), 1, 1, GpsWeekRollover::MaxFixedEpochs);
 
     const QString mask = s.value(keySatelliteIgnoreMask()).toString().trimmed();
     bool ok = false;
@@ -211,6 +249,8 @@ void ReceiverSettings::save(QSettings &s) const
     s.setValue(keySatQzss(), satQzss);
     s.setValue(keySatSbas(), satSbas);
     s.setValue(keySatelliteIgnoreMask(), maskText(satelliteIgnoreMask));
+    s.setValue(keyWeekRollover(), weekRollover);
+    s.setValue(keyWeekRolloverEpochs(), weekRolloverEpochs);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -227,7 +267,7 @@ QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, con
     case ProtocolFamily::Motorola:
         return motorolaBinary(settings, state);
     case ProtocolFamily::Ublox:
-        return ublox(settings, reference);
+        return ublox(settings, state, reference);
     default:
         return {};   // NMEA receivers take theirs by other ways (Motorola NMEA via binary mode, Garmin)
     }
@@ -303,7 +343,7 @@ void applyReceiverSettings(ReceiverState &state, const ReceiverSettings &setting
         if (state.closing)
             return;
         if (c.awaitAnswer && wait.enabled)
-            sink.sendAndAwait(c.bytes, AnswerFamily::MotorolaBinary, { c.bytes.left(4) }, wait.timeoutMs);
+            sendAndAwaitAnswer(state, sink, c.bytes, wait);
         else
             sink.sendGpsRxCommand(c.bytes);
     }

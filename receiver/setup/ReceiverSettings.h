@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/GpsWeekRollover.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QSettings;
 class ReceiverCommandSink;
@@ -67,6 +70,17 @@ struct ReceiverSettings
     // Satellites the receiver must not use (bit n-1 = PRN n), from the satellite selection
     // dialog; stored as "%08X" text under "GpsRxDialog/Satellite Ignore Mask".
     uint32_t satelliteIgnoreMask = 0;
+    // GPS week rollover correction of received dates: 0 none (default), 1 automatic, 2 a fixed
+    // number of 1024-week epochs (1-4), stored under "Week Rollover" and "Week Rollover Epochs".
+    int weekRollover = GpsWeekRollover::None;
+    int weekRolloverEpochs = 1;
+    GpsWeekRollover rollover() const
+    {
+        GpsWeekRollover r;
+        r.mode = weekRollover;
+        r.fixedEpochs = weekRolloverEpochs;
+        return r;
+    }
 
     int effectiveGpsMode() const { return orDefault(gpsMode, DefaultGpsMode); }
     int effectivePositionFixMode() const { return orDefault(positionFixMode, DefaultPositionFixMode); }
@@ -115,6 +129,8 @@ struct ReceiverSettings
     static QString keySatQzss() { return QStringLiteral("GpsRxDialog/Sat Qzss"); }
     static QString keySatSbas() { return QStringLiteral("GpsRxDialog/Sat Sbas"); }
     static QString keySatelliteIgnoreMask() { return QStringLiteral("GpsRxDialog/Satellite Ignore Mask"); }
+    static QString keyWeekRollover() { return QStringLiteral("GpsRxDialog/Week Rollover"); }
+    static QString keyWeekRolloverEpochs() { return QStringLiteral("GpsRxDialog/Week Rollover Epochs"); }
 
 private:
     static int orDefault(int v, int def) { return v < 0 ? def : v; }
@@ -143,7 +159,9 @@ struct ReceiverSettingsCommand
 namespace ReceiverSettingsCommands {
 
 // Every command for the current receiver mode, in sending order: the Motorola binary sequence
-// (mode 2), CFG-NAV5 and the time mode (u-blox modes 9, 10); nothing in the other modes.
+// (mode 2), CFG-NAV5 and the time mode (u-blox modes 9, 10; CFG-TMODE and CFG-TMODE2 for a
+// receiver of unknown protocol version, CFG-TMODE2 alone from version 15, configuration keys
+// awaiting their acknowledgement from 27); nothing in the other modes.
 // Reads the receiver identity (model, channel count) and the T-RAIM state from `state`.
 QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, const ReceiverState &state,
                                           const ReceiverReferencePosition &reference);
@@ -172,6 +190,8 @@ struct ReceiverSettingsWait
 {
     int timeoutMs = 3000;
     bool enabled = true;   // false: awaited commands are only sent (tests, recording sinks)
+    // Told the text of a UBX command the receiver refused (ACK-NAK), e.g. for the raw-data window.
+    std::function<void(const QString &)> refused;
 };
 
 // Sends the settings for the current receiver mode through `sink` and updates the state they

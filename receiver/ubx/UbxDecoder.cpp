@@ -2,6 +2,7 @@
 
 #include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
+#include "averaging/Geoid.h"
 #include "receiver/ubx/UbxConfiguration.h"
 
 #include <QDate>
@@ -236,6 +237,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
         const double lat = p.i32(8) / 1e7;
         const double height = p.i32(12) / 1000.0;
         const double msl = p.i32(16) / 1000.0;
+        m_posLlhSeen = true;
         if (m_context.averaging)
             m_context.averaging->updatePosition(lat, lon, height, msl);
         m_changes |= DecodeChange::Position;
@@ -246,6 +248,22 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
     }
     case 0x03: return navStatus(p);
     case 0x04: return navDop(p);
+    case 0x06: return navSol(p);
+    case 0x07: return navPvt(p);
+    case 0x11:
+        if (p.size() < 20)
+            return Result::shortPayload("VELECEF");
+        return Result::of("VELECEF",
+                          QString::asprintf("iTOW = %u, ecefVX = %i, ecefVY = %i, ecefVZ = %i, sAcc = %u",
+                                            p.u32(0), p.i32(4), p.i32(8), p.i32(12), p.u32(16)),
+                          20);
+    case 0x22: return navClock(p);
+    case 0x26: return navTimeLs(p);
+    case 0x35: return navSat(p);
+    case 0x61:   // end of the epoch's navigation messages
+        if (p.size() < 4)
+            return Result::shortPayload("EOE");
+        return Result::of("EOE", QString::asprintf("iTOW = %u", p.u32(0)), 4);
     case 0x12: {
         if (p.size() < 36)
             return Result::shortPayload("VELNED");
@@ -289,6 +307,19 @@ UbxDecoder::Result UbxDecoder::navStatus(const Payload &p)
     const uint8_t gpsFix = p.u8(4);
     const QString status = gpsFix <= 5 ? QLatin1String(fixTexts[gpsFix]) : QString();
 
+    applyFix(gpsFix, status, true);
+
+    return Result::of("STATUS",
+                      status + QString::asprintf("iTOW = %u, gpsFix = %u, flags = 0x%2.2X, diffStat = 0x%2.2X, res = %u, ttff = %u, msss = %u",
+                                                 p.u32(0), uint(gpsFix), uint(p.u8(5)), uint(p.u8(6)), uint(p.u8(7)),
+                                                 p.u32(8), p.u32(12)),
+                      16);
+}
+
+// Fix dimension to the engine, navigation indicator and fix text from a NAV-STATUS gpsFix or a
+// NAV-PVT fixType (the same codes). Only NAV-STATUS turns TIM-SVIN off at a time-only fix.
+void UbxDecoder::applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtTimeFix)
+{
     int dimension = -1;
     switch (gpsFix) {
     case 0: dimension = 0; break;
@@ -304,7 +335,7 @@ UbxDecoder::Result UbxDecoder::navStatus(const Payload &p)
         // Time-only fix: the survey is over, so its progress messages are no longer wanted.
         m_timeOnlyFix = true;
         setNavigation(1);
-        if (m_context.commands)
+        if (svinOffAtTimeFix && m_context.commands)
             m_context.commands->sendGpsRxCommand(Ubx::timSvinOff());
     } else {
         m_timeOnlyFix = false;
@@ -313,12 +344,6 @@ UbxDecoder::Result UbxDecoder::navStatus(const Payload &p)
     }
     if (m_context.display)
         m_context.display->setFixStatusText(status);
-
-    return Result::of("STATUS",
-                      status + QString::asprintf("iTOW = %u, gpsFix = %u, flags = 0x%2.2X, diffStat = 0x%2.2X, res = %u, ttff = %u, msss = %u",
-                                                 p.u32(0), uint(gpsFix), uint(p.u8(5)), uint(p.u8(6)), uint(p.u8(7)),
-                                                 p.u32(8), p.u32(12)),
-                      16);
 }
 
 UbxDecoder::Result UbxDecoder::navDop(const Payload &p)
@@ -360,26 +385,34 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
     const int second = p.u8(18);
     const uint8_t valid = p.u8(19);
 
-    if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)
-        || nano < -1000000000 || nano > 1000000000) {
-        m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding NAV-TIMEUTC.");
-        qWarning("%s", qPrintable(m_lastWarning));
-    } else {
-        // nano is the signed fraction of the second, rounded here to the millisecond.
-        const int64_t ms = nano >= 0 ? (int64_t(nano) + 500000) / 1000000 : -((-int64_t(nano) + 500000) / 1000000);
-        const QDateTime utc = QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC).addMSecs(ms);
-        ReceiverState &s = *m_context.state;
-        s.receiverUtcDateTime.setDateTime(utc);
-        s.receiverUtcDateTime.setMilliseconds(utc.time().msec());
-        m_changes |= DecodeChange::Time;
-        s.timeMessageMissing = false;
-        if (m_context.display && s.ppsInterface == 0)
-            m_context.display->refreshClockPanel();
-    }
+    storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
     return Result::of("TIMEUTC",
                       QString::asprintf("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",
                                         iTow, tAcc, nano, year, month, day, hour, minute, second, uint(valid)),
                       20);
+}
+
+// Stores a UBX date and time (nano: the signed fraction of the second) as the receiver time;
+// an impossible one gives the warning "WARNING: Illegal date or time decoding <message>."
+bool UbxDecoder::storeTime(int year, int month, int day, int hour, int minute, int second, int32_t nano,
+                           const char *message)
+{
+    if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)
+        || nano < -1000000000 || nano > 1000000000) {
+        m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding %1.").arg(QLatin1String(message));
+        qWarning("%s", qPrintable(m_lastWarning));
+        return false;
+    }
+    // nano is the signed fraction of the second, rounded here to the millisecond.
+    const int64_t ms = nano >= 0 ? (int64_t(nano) + 500000) / 1000000 : -((-int64_t(nano) + 500000) / 1000000);
+    const QDateTime utc = QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC).addMSecs(ms);
+    ReceiverState &s = *m_context.state;
+    s.storeReceiverTime(utc, utc.time().msec());
+    m_changes |= DecodeChange::Time;
+    s.timeMessageMissing = false;
+    if (m_context.display && s.ppsInterface == 0)
+        m_context.display->refreshClockPanel();
+    return true;
 }
 
 UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
@@ -418,17 +451,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
         r.trackMode = trackModeForQuality(quality);
         r.svFlags = flags & (SvFlag::UbxUsed | SvFlag::UbxUnhealthy);
 
-        // Rising or setting, from elevation changes of 2 degrees or more.
-        int32_t &last = s.lastElevation[svid];
-        if (elev >= 1 && elev <= 90) {
-            if (last < 0) {
-                last = elev;
-            } else if (elev - last >= 2 || last - elev >= 2) {
-                s.elevationTrend[svid] = elev > last ? 1 : -1;
-                last = elev;
-            }
-        }
-        r.riseSet = s.elevationTrend[svid];
+        r.riseSet = elevationTrend(svid, elev);
 
         // Unused channel blocks (svid 0) are not satellites.
         if (svid != 0)
@@ -454,6 +477,22 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
         m_context.display->updateSatelliteTable();
     }
     return Result::of("SVINFO", text, needed);
+}
+
+// Rising or setting, from elevation changes of 2 degrees or more.
+int32_t UbxDecoder::elevationTrend(int index, int elev)
+{
+    ReceiverState &s = *m_context.state;
+    int32_t &last = s.lastElevation[size_t(index)];
+    if (elev >= 1 && elev <= 90) {
+        if (last < 0) {
+            last = elev;
+        } else if (elev - last >= 2 || last - elev >= 2) {
+            s.elevationTrend[size_t(index)] = elev > last ? 1 : -1;
+            last = elev;
+        }
+    }
+    return s.elevationTrend[size_t(index)];
 }
 
 // --- TIM -------------------------------------------------------------------------------------
@@ -549,6 +588,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
                                             uint(p.u8(22)), uint(p.u8(23)), p.u32(24), p.u32(28), p.u32(32)),
                           36);
     case 0x31: return cfgTp5(p);
+    case 0x8B: return cfgValGet(p);
     default: return Result::unknown();
     }
 }
@@ -598,6 +638,7 @@ UbxDecoder::Result UbxDecoder::decodeMon(uint8_t id, const Payload &p)
     switch (id) {
     case 0x04: return monVer(p);
     case 0x09: return monHw(p);
+    case 0x38: return monRf(p);
     default: return Result::unknown();
     }
 }
@@ -617,6 +658,7 @@ UbxDecoder::Result UbxDecoder::monVer(const Payload &p)
         text += fieldText(p.bytes.sliced(o, 30)) + QLatin1Char('\n');
 
     m_context.state->firmwareVersionText = software;
+    m_context.state->ubxProtocolVersion = protocolVersionOf(p.bytes.sliced(40));
     markAnswered();
     if (m_context.display)
         m_context.display->appendReceiverIdText(text);
@@ -683,6 +725,8 @@ UbxDecoder::Result UbxDecoder::decodeAck(uint8_t id, const Payload &p)
     const char *name = id == 0x01 ? "ACK" : "NAK";
     if (p.size() < 2)
         return Result::shortPayload(name);
+    ReceiverState::UbxAcknowledgement &ack = m_context.state->lastUbxAck;
+    ack = { true, id == 0x01, p.u8(0), p.u8(1) };
     markAnswered();
     Result r = Result::of("", QString::asprintf(" %s clsID = 0x%2.2X, msgID = 0x%2.2X", name, uint(p.u8(0)), uint(p.u8(1))), 2);
     return r;
@@ -759,4 +803,264 @@ void UbxDecoder::setAntenna(int value)
 void UbxDecoder::markAnswered()
 {
     m_context.state->noteAnswer(AnswerFamily::Ublox, m_frame);
+}
+
+// --- today's NAV and MON messages (u-blox 7, M8, F9 and later) -------------------------------
+
+bool UbxDecoder::wantTexts() const
+{
+    return m_context.options.alwaysBuildTexts || m_context.state->rawWindowOpened;
+}
+
+int UbxDecoder::tableIdForGnss(int gnssId, int svId)
+{
+    // The GSV decoder's numbering, worked out here without its talker lookup: this runs for
+    // every satellite of every NAV-SAT.
+    switch (gnssId) {
+    case 0: return svId >= 1 && svId <= 32 ? svId : 0;                       // GPS
+    case 1: return svId >= 120 && svId <= 158 ? svId : 0;                    // SBAS
+    case 2: return svId >= 1 && svId <= 36 ? 210 + svId : 0;                 // Galileo
+    case 3: return svId >= 1 && svId <= 5 ? 158 + svId : svId >= 6 && svId <= 37 ? 27 + svId : 0;   // BeiDou
+    case 5: return svId >= 1 && svId <= 10 ? 192 + svId : 0;                 // QZSS
+    case 6: return svId >= 1 && svId <= 32 ? 64 + svId : svId == 255 ? 255 : 0;   // GLONASS slot
+    default: return 0;                                                       // IMES, NavIC
+    }
+}
+
+double UbxDecoder::protocolVersionOf(QByteArrayView extensions)
+{
+    for (qsizetype o = 0; o + 30 <= extensions.size(); o += 30) {
+        const QString text = fieldText(extensions.sliced(o, 30));
+        if (!text.startsWith(QLatin1String("PROTVER")))
+            continue;
+        bool ok = false;
+        const double v = text.mid(8).trimmed().toDouble(&ok);
+        if (ok && v > 0)
+            return v;
+    }
+    return 0.0;
+}
+
+UbxDecoder::Result UbxDecoder::navPvt(const Payload &p)
+{
+    if (p.size() < 92)
+        return Result::shortPayload("PVT");
+    const uint8_t valid = p.u8(11);
+    const int32_t nano = p.i32(16);
+    const uint8_t fixType = p.u8(20);
+    const uint8_t flags = p.u8(21);
+    const uint8_t numSv = p.u8(23);
+    const double lon = p.i32(24) / 1e7;
+    const double lat = p.i32(28) / 1e7;
+    const double height = p.i32(32) / 1000.0;
+    const double msl = p.i32(36) / 1000.0;
+    const int32_t groundSpeed = p.i32(60);   // mm/s
+    const double heading = p.i32(64) / 1e5;
+    const double pDop = p.u16(76) / 100.0;
+
+    // Date and time only when the receiver calls both valid (bits 0 and 1).
+    if ((valid & 0x03) == 0x03)
+        storeTime(p.u16(4), p.u8(6), p.u8(7), p.u8(8), p.u8(9), p.u8(10), nano, "NAV-PVT");
+    static const char *const fixTexts[] = {
+        "No Fix, ", "Dead reckoning only, ", "2D-fix, ", "3-D Fix, ",
+        "GPS + dead reckoning combined, ", "Time only fix (0-D Nav), ",
+    };
+    applyFix(fixType, fixType <= 5 ? QLatin1String(fixTexts[fixType]) : QString(), false);
+    ReceiverState &s = *m_context.state;
+    s.usedCount.set(numSv);
+    if (m_context.averaging) {
+        // Position, speed and heading only from a valid fix (gnssFixOK).
+        if (flags & 0x01) {
+            m_context.averaging->updatePosition(lat, lon, height, msl);
+            m_context.averaging->setSpeedKnots(qMax(0, groundSpeed) * KnotsPerCmPerSecond / 10.0);
+            m_context.averaging->setHeadingDegrees(heading);
+        }
+        m_context.averaging->setDops(-1, pDop, -1, -1, -1);
+        m_context.averaging->setTimingSatellites(numSv);
+    }
+    if (!wantTexts())
+        return Result::of("PVT", QString(), 92);
+    return Result::of("PVT",
+                      QString::asprintf("iTOW = %u, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x, tAcc = %u, nano = %i, "
+                                        "fixType = %u, flags = 0x%2.2X, flags2 = 0x%2.2X, numSV = %u, lon = %1.8f, lat = %1.8f, "
+                                        "height = %1.3f, MSL = %1.3f, hAcc = %u, vAcc = %u, gSpeed = %i mm/s, headMot = %4.1f degrees, pDOP = %4.2f",
+                                        p.u32(0), int(p.u16(4)), int(p.u8(6)), int(p.u8(7)), int(p.u8(8)), int(p.u8(9)),
+                                        int(p.u8(10)), uint(valid), p.u32(12), nano, uint(fixType), uint(flags),
+                                        uint(p.u8(22)), uint(numSv), lon, lat, height, msl, p.u32(40), p.u32(44),
+                                        groundSpeed, heading, pDop),
+                      92);
+}
+
+// NAV-SAT: every satellite of every constellation into the table, in the GSV numbering.
+// svFlags bit 0 = used (svUsed), bit 4 = unhealthy (health 2); trackMode from qualityInd as for
+// NAV-SVINFO; inTrack when a signal is being searched for or tracked (qualityInd 1 or more).
+// An elevation outside -90 ... 90 means the position is unknown: elevation and azimuth -1.
+// Satellites without a table number still count as visible, tracked and used.
+UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
+{
+    if (p.size() < 8)
+        return Result::shortPayload("SAT");
+    const int numSvs = p.u8(5);
+    const qsizetype needed = 8 + 12 * qsizetype(numSvs);
+    if (p.size() < needed)
+        return Result::shortPayload("SAT");
+
+    ReceiverState &s = *m_context.state;
+    s.satellites.fill(SatelliteRecord {});
+    const bool texts = wantTexts();
+    QString text;
+    if (texts)
+        text = QString::asprintf("iTOW = %u, version = %u, numSvs = %u, ", p.u32(0), uint(p.u8(4)), uint(numSvs));
+    int tracked = 0;
+    int used = 0;
+    for (int i = 0; i < numSvs; ++i) {
+        const qsizetype o = 8 + 12 * qsizetype(i);
+        const uint8_t gnssId = p.u8(o);
+        const uint8_t svId = p.u8(o + 1);
+        const uint8_t cno = p.u8(o + 2);
+        const int elev = p.i8(o + 3);
+        const int azim = p.i16(o + 4);
+        const uint32_t flags = p.u32(o + 8);
+        const uint8_t quality = flags & 0x07;
+        const bool svUsed = flags & 0x08;
+        if (cno >= 1)
+            ++tracked;
+        if (svUsed)
+            ++used;
+        if (texts)
+            text += QString::asprintf("gnssId=%u, svId=%u, cno=%u, elev=%i, azim=%i, prRes=%i, flags=%8.8x, ",
+                                      uint(gnssId), uint(svId), uint(cno), elev, azim, int(p.i16(o + 6)), flags);
+        const int index = tableIdForGnss(gnssId, svId);
+        if (index <= 0 || index >= ReceiverState::SatelliteSlots)
+            continue;
+        const bool known = elev >= -90 && elev <= 90;
+        SatelliteRecord &r = s.satellites[size_t(index)];
+        r.svId = index;
+        r.elevation = known ? elev : -1;
+        r.azimuth = known && azim >= 0 && azim <= 359 ? azim : -1;
+        r.cNo = cno;
+        r.inTrack = quality >= 1 ? 1 : 0;
+        r.trackMode = trackModeForQuality(quality);
+        r.svFlags = (svUsed ? SvFlag::UbxUsed : 0) | (((flags >> 4) & 0x03) == 2 ? SvFlag::UbxUnhealthy : 0);
+        r.riseSet = elevationTrend(index, known ? elev : -1);
+    }
+
+    s.visibleCount.set(numSvs);
+    s.trackedCount.set(tracked);
+    s.usedCount.set(used);
+    if (m_context.averaging)
+        m_context.averaging->setTimingSatellites(used);
+    if (m_context.display) {
+        m_context.display->updateSatelliteCount();
+        m_context.display->setTrackedText(QString::asprintf("%1.1u Tracked", uint(tracked)));
+        m_context.display->updateSatelliteTable();
+    }
+    if (!texts)
+        return Result::of("SAT", QString(), needed);
+    return Result::of("SAT", text, needed);
+}
+
+// NAV-SOL: the ECEF position (cm) becomes latitude, longitude and ellipsoid height; the MSL
+// height comes from the geoid model. A valid fix (gpsFixOk) goes to the engine unless the
+// receiver also sends NAV-POSLLH, which then is the one position of each epoch.
+UbxDecoder::Result UbxDecoder::navSol(const Payload &p)
+{
+    if (p.size() < 52)
+        return Result::shortPayload("SOL");
+    const uint8_t gpsFix = p.u8(10);
+    const uint8_t flags = p.u8(11);
+    const Ubx::Geodetic g = Ubx::geodeticFromEcef(p.i32(12) / 100.0, p.i32(16) / 100.0, p.i32(20) / 100.0);
+    const double msl = g.heightM - geoidSeparation(g.latDeg, g.lonDeg);
+    if ((flags & 0x01) && gpsFix >= 2 && gpsFix != 5 && !m_posLlhSeen && m_context.averaging)
+        m_context.averaging->updatePosition(g.latDeg, g.lonDeg, g.heightM, msl);
+    return Result::of("SOL",
+                      QString::asprintf("iTOW = %u, fTOW = %i, week = %i, gpsFix = %u, flags = 0x%2.2X, ecefX = %i, ecefY = %i, "
+                                        "ecefZ = %i, pAcc = %u, pDOP = %4.2f, numSV = %u, lat = %1.8f, lon = %1.8f, height = %1.3f, MSL = %1.3f",
+                                        p.u32(0), p.i32(4), int(p.i16(8)), uint(gpsFix), uint(flags), p.i32(12), p.i32(16),
+                                        p.i32(20), p.u32(24), p.u16(44) / 100.0, uint(p.u8(47)), g.latDeg, g.lonDeg,
+                                        g.heightM, msl),
+                      52);
+}
+
+UbxDecoder::Result UbxDecoder::navClock(const Payload &p)
+{
+    if (p.size() < 20)
+        return Result::shortPayload("CLOCK");
+    return Result::of("CLOCK",
+                      QString::asprintf("iTOW = %u, clkB = %i ns, clkD = %i ns/s, tAcc = %u ns, fAcc = %u ps/s",
+                                        p.u32(0), p.i32(4), p.i32(8), p.u32(12), p.u32(16)),
+                      20);
+}
+
+// NAV-TIMELS: the current leap seconds when valid, and a pending change while the event is
+// ahead (lsChange +1 or -1 with a valid time to the event).
+UbxDecoder::Result UbxDecoder::navTimeLs(const Payload &p)
+{
+    if (p.size() < 24)
+        return Result::shortPayload("TIMELS");
+    const int currLs = p.i8(9);
+    const int lsChange = p.i8(11);
+    const int32_t timeToEvent = p.i32(12);
+    const uint8_t valid = p.u8(23);
+    ReceiverState &s = *m_context.state;
+    if (valid & 0x01)
+        s.leapSeconds = currLs;
+    int pending = 0;
+    if (valid & 0x02) {
+        if (lsChange != 0 && timeToEvent > 0)
+            pending = lsChange > 0 ? 1 : 2;
+        s.leapSecondPending = pending;
+    }
+    return Result::of("TIMELS",
+                      QString::asprintf("iTOW = %u, version = %u, srcOfCurrLs = %u, currLs = %i, srcOfLsChange = %u, lsChange = %i, "
+                                        "timeToLsEvent = %i, dateOfLsGpsWn = %u, dateOfLsGpsDn = %u, valid = 0x%2.2x -->> LS Pending = %d",
+                                        p.u32(0), uint(p.u8(4)), uint(p.u8(8)), currLs, uint(p.u8(10)), lsChange, timeToEvent,
+                                        uint(p.u16(16)), uint(p.u16(18)), uint(valid), pending),
+                      24);
+}
+
+// MON-RF: the antenna status of the first RF block sets the antenna indicator as MON-HW's
+// aStatus does (2 OK, 3 short, 4 open; anything else unknown).
+UbxDecoder::Result UbxDecoder::monRf(const Payload &p)
+{
+    if (p.size() < 4)
+        return Result::shortPayload("RF");
+    const int blocks = p.u8(1);
+    const qsizetype needed = 4 + 24 * qsizetype(blocks);
+    if (p.size() < needed)
+        return Result::shortPayload("RF");
+    if (blocks > 0) {
+        const uint8_t antStatus = p.u8(6);
+        setAntenna(antStatus >= 2 && antStatus <= 4 ? antStatus - 2 : -1);
+    }
+    QString text = QString::asprintf("version = %u, nBlocks = %u, ", uint(p.u8(0)), uint(blocks));
+    for (int i = 0; i < blocks; ++i) {
+        const qsizetype o = 4 + 24 * qsizetype(i);
+        text += QString::asprintf("blockId=%u, flags=%2.2x, antStatus=%u, antPower=%u, postStatus=%u, noisePerMS=%u, agcCnt=%u, jamInd=%u, ",
+                                  uint(p.u8(o)), uint(p.u8(o + 1)), uint(p.u8(o + 2)), uint(p.u8(o + 3)), p.u32(o + 4),
+                                  uint(p.u16(o + 12)), uint(p.u16(o + 14)), uint(p.u8(o + 16)));
+    }
+    return Result::of("RF", text, needed);
+}
+
+// CFG-VALGET answer: the layer and every key with its value (size from the key's size bits).
+UbxDecoder::Result UbxDecoder::cfgValGet(const Payload &p)
+{
+    if (p.size() < 4)
+        return Result::shortPayload("VALGET");
+    markAnswered();
+    QString text = QString::asprintf("version = %u, layer = %u, position = %u", uint(p.u8(0)), uint(p.u8(1)), uint(p.u16(2)));
+    qsizetype o = 4;
+    while (o + 4 <= p.size()) {
+        const uint32_t key = p.u32(o);
+        const int size = Ubx::valueSize(key);
+        if (size == 0 || o + 4 + size > p.size())
+            break;
+        uint64_t value = 0;
+        for (int b = size - 1; b >= 0; --b)
+            value = (value << 8) | p.u8(o + 4 + b);
+        text += QString::asprintf(", key 0x%8.8X = %llu", key, static_cast<unsigned long long>(value));
+        o += 4 + size;
+    }
+    return Result::of("VALGET", text, o);
 }

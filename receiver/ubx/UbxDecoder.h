@@ -35,6 +35,15 @@
 // TIM-SVIN off each time), else 0 "Navigating" unless the station is surveying (navigation
 // state 2), which only a time-only fix ends.
 //
+// Today's receivers (u-blox 7, M8, F9 and later): NAV-PVT (time when date and time are valid,
+// fix type as NAV-STATUS's gpsFix, position, speed and heading from a valid fix, pDOP,
+// satellites used), NAV-SAT (every constellation into the table in the GSV decoder's numbering;
+// BeiDou above 37 has no place there and is only counted), NAV-SOL (ECEF converted to
+// latitude, longitude and heights), NAV-CLOCK, NAV-TIMELS (leap seconds and a pending change),
+// MON-RF (antenna status as MON-HW's) and the CFG-VALGET answer. MON-VER's "PROTVER" extension
+// goes to ubxProtocolVersion; every ACK-ACK/NAK to lastUbxAck. NAV-PVT and NAV-SAT build their
+// texts only while they can be seen (raw-data window opened once, or alwaysBuildTexts).
+//
 // Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
 //
 // Awaited answers: MON-VER, ACK-ACK/NAK, every CFG echo and AID-HUI answer for
@@ -60,6 +69,12 @@ public:
     // one. nowSeconds counts from the GPS epoch (1980-01-06) on the UTC scale; wnf is the
     // broadcast week modulo 256 and dn the day (1 = Sunday) at whose end the step happens.
     static int leapSecondPending(int utcLs, int utcLsf, int wnf, int dn, int64_t nowSeconds);
+    // Table index of a NAV-SAT satellite (GNSS ID and number): the numbering the NMEA decoder
+    // uses for GSV; 0 when it has no place in the table.
+    static int tableIdForGnss(int gnssId, int svId);
+    // Protocol version named by MON-VER's extension strings ("PROTVER=29.25" or
+    // "PROTVER 15.00"); 0 when none names it.
+    static double protocolVersionOf(QByteArrayView extensions);
 
     // What the last frame changed (DecodeChange bits).
     int lastChanges() const { return m_changes; }
@@ -87,6 +102,18 @@ private:
     Result monHw(const Payload &p);
     Result aidHui(const Payload &p);
     Result cfgTp5(const Payload &p);
+    Result cfgValGet(const Payload &p);
+    Result navPvt(const Payload &p);
+    Result navSat(const Payload &p);
+    Result navSol(const Payload &p);
+    Result navClock(const Payload &p);
+    Result navTimeLs(const Payload &p);
+    Result monRf(const Payload &p);
+
+    void applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtTimeFix);
+    bool storeTime(int year, int month, int day, int hour, int minute, int second, int32_t nano, const char *message);
+    int32_t elevationTrend(int index, int elev);
+    bool wantTexts() const;
 
     void setNavigation(int value);
     void setAntenna(int value);
@@ -96,4 +123,5 @@ private:
     QByteArrayView m_frame;   // the frame being decoded, for the answer check
     QString m_lastWarning;
     bool m_timeOnlyFix = false;
+    bool m_posLlhSeen = false;   // the receiver sends NAV-POSLLH
 };

@@ -161,6 +161,21 @@ GpsRxDialog::GpsRxDialog(QWidget *parent)
     dgpsLayout->addWidget(DgpsRateSpinBox);
     dgpsLayout->addWidget(new QLabel(QStringLiteral("secs/msg"), dgpsBox));
     specialLayout->addWidget(dgpsBox, 0, 1, 2, 1);
+    // GPS week rollover correction of received dates.
+    WeekRolloverGroup = new QButtonGroup(this);
+    auto *rolloverBox = makeGroup(special, QStringLiteral("GPS Week Rollover Correction"), WeekRolloverGroup,
+                                  { { GpsWeekRollover::None, "None", "IDC_ROLLOVER_NONE" },
+                                    { GpsWeekRollover::Automatic, "Automatic", "IDC_ROLLOVER_AUTOMATIC" },
+                                    { GpsWeekRollover::Fixed, "Add 1024-week epochs:", "IDC_ROLLOVER_FIXED" } });
+    WeekRolloverEpochsSpinBox = new QSpinBox(rolloverBox);
+    WeekRolloverEpochsSpinBox->setObjectName(QStringLiteral("IDC_ROLLOVER_EPOCHS"));
+    WeekRolloverEpochsSpinBox->setRange(1, GpsWeekRollover::MaxFixedEpochs);
+    rolloverBox->layout()->addWidget(WeekRolloverEpochsSpinBox);
+    connect(WeekRolloverGroup, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (id == GpsWeekRollover::Fixed)
+            WeekRolloverEpochsSpinBox->setEnabled(on);
+    });
+    specialLayout->addWidget(rolloverBox, 2, 0);
     RestoreSpecialButton = new QPushButton(QStringLiteral("Restore defaults"), special);
     RestoreSpecialButton->setObjectName(QStringLiteral("IDC_RESTORE_SPECIAL"));
     specialLayout->addWidget(RestoreSpecialButton, 2, 1);
@@ -232,6 +247,9 @@ void GpsRxDialog::showSettings(const ReceiverSettings &r)
     checkId(ApplicationTypeGroup, r.applicationType, ReceiverSettings::DefaultApplicationType);
     checkId(PpsRateGroup, r.ppsRate, ReceiverSettings::DefaultPpsRate);
     checkId(PpsDurationGroup, r.ppsDuration, ReceiverSettings::DefaultPpsDuration);
+    checkId(WeekRolloverGroup, r.weekRollover, GpsWeekRollover::None);
+    WeekRolloverEpochsSpinBox->setValue(r.weekRolloverEpochs);
+    WeekRolloverEpochsSpinBox->setEnabled(r.weekRollover == GpsWeekRollover::Fixed);
     LocalTimeCheckBox->setChecked(r.localTime);
     EmulatePvt6CheckBox->setChecked(r.emulatePvt6);
     DgpsActivateCheckBox->setChecked(r.dgpsActivate);
@@ -259,6 +277,8 @@ ReceiverSettings GpsRxDialog::currentSettings() const
     r.applicationType = ApplicationTypeGroup->checkedId();
     r.ppsRate = PpsRateGroup->checkedId();
     r.ppsDuration = PpsDurationGroup->checkedId();
+    r.weekRollover = WeekRolloverGroup->checkedId();
+    r.weekRolloverEpochs = WeekRolloverEpochsSpinBox->value();
     r.localTime = LocalTimeCheckBox->isChecked();
     r.emulatePvt6 = EmulatePvt6CheckBox->isChecked();
     r.dgpsActivate = DgpsActivateCheckBox->isChecked();
@@ -321,6 +341,7 @@ void GpsRxDialog::restoreSpecialPurposeDefaults()
 {
     LocalTimeCheckBox->setChecked(false);
     EmulatePvt6CheckBox->setChecked(false);
+    checkId(WeekRolloverGroup, GpsWeekRollover::None, GpsWeekRollover::None);
     DgpsActivateCheckBox->setChecked(false);
     DgpsRateSpinBox->setValue(ReceiverSettings::DefaultDgpsRate);
 }

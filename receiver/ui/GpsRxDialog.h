@@ -46,6 +46,8 @@ public:
     QButtonGroup *ApplicationTypeGroup = nullptr;
     QButtonGroup *PpsRateGroup = nullptr;
     QButtonGroup *PpsDurationGroup = nullptr;
+    QButtonGroup *WeekRolloverGroup = nullptr;
+    QSpinBox *WeekRolloverEpochsSpinBox = nullptr;
     QCheckBox *LocalTimeCheckBox = nullptr;
     QCheckBox *EmulatePvt6CheckBox = nullptr;
     QCheckBox *DgpsActivateCheckBox = nullptr;

@@ -182,6 +182,32 @@ private Q_SLOTS:
         QCOMPARE(asked, 2);
         QVERIFY(sink.sent.isEmpty());
     }
+
+    // An M8T surveys through CFG-TMODE2 alone, an F9T through the time-mode keys (RAM and flash).
+    void selfSurveyByGeneration_data()
+    {
+        QTest::addColumn<double>("version");
+        QTest::addColumn<QList<QByteArray>>("sent");
+        QTest::newRow("M8T") << 22.0 << QList<QByteArray> { kUbloxSurvey[0], kUbloxSurvey[2] };
+        QTest::newRow("F9T") << 29.25
+                             << QList<QByteArray> { kUbloxSurvey[0], QByteArray::fromHex("B562068A1900" "00050000" "01000320" "01"
+                                                                                         "10000340" "90130000" "11000340" "D0070000") };
+    }
+
+    void selfSurveyByGeneration()
+    {
+        QFETCH(double, version);
+        QFETCH(QList<QByteArray>, sent);
+        ReceiverState state;
+        state.receiverMode = 9;
+        state.ubxProtocolVersion = version;
+        RecordingCommands sink;
+        ScriptedUser user;
+        user.yes = true;
+        ReceiverTools::startReceiverSelfSurvey(state, sink, user.asker());
+        QCOMPARE(sink.sent, sent);
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestReceiverTools)

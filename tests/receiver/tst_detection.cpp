@@ -778,10 +778,10 @@ constexpr double SimSpeed = 20.0;
 constexpr int AnswerMs = 450;
 constexpr int DelayPercent = 5;
 
-SimulatedReceiverConfig ubloxModel(int rate = 9600)
+SimulatedReceiverConfig ubloxModel(int rate = 9600, const QString &model = QStringLiteral("LEA-6T"))
 {
     bool ok = false;
-    SimulatedReceiverConfig c = SimulatedReceiverConfig::forModel(QStringLiteral("LEA-6T"), &ok);
+    SimulatedReceiverConfig c = SimulatedReceiverConfig::forModel(model, &ok);
     Q_ASSERT(ok && c.ublox);
     c.dataRate = rate;
     return c;
@@ -856,6 +856,7 @@ QStringList outputs(const SimulatedUblox &u)
         { "NAV-TIMEUTC", 0x01, 0x21 }, { "NAV-TIMEGPS", 0x01, 0x20 }, { "NAV-POSLLH", 0x01, 0x02 },
         { "NAV-STATUS", 0x01, 0x03 }, { "NAV-DOP", 0x01, 0x04 }, { "NAV-SVINFO", 0x01, 0x30 },
         { "TIM-TP", 0x0D, 0x01 }, { "TIM-SVIN", 0x0D, 0x04 }, { "MON-HW", 0x0A, 0x09 },
+        { "NAV-SAT", 0x01, 0x35 }, { "NAV-PVT", 0x01, 0x07 }, { "MON-RF", 0x0A, 0x38 },
     };
     QStringList out;
     for (const auto &m : messages)
@@ -914,7 +915,7 @@ private Q_SLOTS:
         QCOMPARE(outputs(rig.unit()),
                  QStringList({ "GGA=0", "GLL=0", "GSA=0", "GSV=0", "RMC=0", "VTG=0", "ZDA=0", "TXT=0", "NAV-TIMEUTC=1",
                                "NAV-TIMEGPS=1", "NAV-POSLLH=1", "NAV-STATUS=1", "NAV-DOP=1", "NAV-SVINFO=1", "TIM-TP=1",
-                               "TIM-SVIN=1", "MON-HW=1" }));
+                               "TIM-SVIN=1", "MON-HW=1", "NAV-SAT=0", "NAV-PVT=0", "MON-RF=0" }));
         QVERIFY(rig.unit().receivedFrames().contains("06 09"));   // saved
 
         // Its messages now reach the station's state through the link.
@@ -926,29 +927,44 @@ private Q_SLOTS:
 
     void configuredModes_data()
     {
+        QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("modeText");
         QTest::addColumn<int>("rate");   // unit and port
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<int>("valSets");   // CFG-VALSET frames the unit received
         QTest::addColumn<QStringList>("left");
         const QStringList ubx { "GGA=0", "GLL=0", "GSA=0", "GSV=0", "RMC=0", "VTG=0", "ZDA=0", "TXT=0", "NAV-TIMEUTC=1",
                                 "NAV-TIMEGPS=1", "NAV-POSLLH=1", "NAV-STATUS=1", "NAV-DOP=1", "NAV-SVINFO=1", "TIM-TP=1",
-                                "TIM-SVIN=1", "MON-HW=1" };
+                                "TIM-SVIN=1", "MON-HW=1", "NAV-SAT=0", "NAV-PVT=0", "MON-RF=0" };
         const QStringList nmea { "GGA=1", "GLL=0", "GSA=1", "GSV=1", "RMC=1", "VTG=0", "ZDA=1", "TXT=0", "NAV-TIMEUTC=0",
                                  "NAV-TIMEGPS=0", "NAV-POSLLH=0", "NAV-STATUS=0", "NAV-DOP=0", "NAV-SVINFO=0", "TIM-TP=0",
-                                 "TIM-SVIN=0", "MON-HW=0" };
-        QTest::newRow("u-blox NMEA at 9600") << "u-blox NMEA" << 9600 << 10 << "u-blox NMEA Mode" << nmea;
-        QTest::newRow("u-blox NMEA at 38400") << "u-blox NMEA" << 38400 << 10 << "u-blox NMEA Mode" << nmea;
-        QTest::newRow("u-blox UBX at 19200") << "u-blox UBX" << 19200 << 9 << "u-blox UBX Mode" << ubx;
+                                 "TIM-SVIN=0", "MON-HW=0", "NAV-SAT=0", "NAV-PVT=0", "MON-RF=0" };
+        QStringList m8 = ubx;
+        m8.replaceInStrings("NAV-SVINFO=1", "NAV-SVINFO=0").replaceInStrings("NAV-SAT=0", "NAV-SAT=1").replaceInStrings("NAV-PVT=0", "NAV-PVT=1");
+        // Generation 9: the same outputs through configuration keys, MON-RF for MON-HW; its text
+        // output is not a message rate and stays on.
+        QStringList f9 = m8;
+        f9.replaceInStrings("MON-HW=1", "MON-HW=0").replaceInStrings("MON-RF=0", "MON-RF=1").replaceInStrings("TXT=0", "TXT=1");
+        QTest::newRow("u-blox NMEA at 9600") << "LEA-6T" << "u-blox NMEA" << 9600 << 10 << "u-blox NMEA Mode" << "7.03 (45970)" << 0 << nmea;
+        QTest::newRow("u-blox NMEA at 38400") << "LEA-6T" << "u-blox NMEA" << 38400 << 10 << "u-blox NMEA Mode" << "7.03 (45970)" << 0 << nmea;
+        QTest::newRow("u-blox UBX at 19200") << "LEA-6T" << "u-blox UBX" << 19200 << 9 << "u-blox UBX Mode" << "7.03 (45970)" << 0 << ubx;
+        QTest::newRow("NEO-M8T") << "NEO-M8T" << "u-blox UBX" << 9600 << 9 << "u-blox UBX Mode" << "ROM CORE 3.01 (107888)" << 0 << m8;
+        // Four set-up frames, then navigation and time mode from the receiver settings.
+        QTest::newRow("ZED-F9T") << "ZED-F9T" << "u-blox UBX" << 38400 << 9 << "u-blox UBX Mode" << "EXT CORE 1.00 (535349)" << 6 << f9;
     }
     void configuredModes()
     {
+        QFETCH(QString, model);
         QFETCH(QString, modeText);
         QFETCH(int, rate);
         QFETCH(int, mode);
         QFETCH(QString, description);
+        QFETCH(QString, firmware);
+        QFETCH(int, valSets);
         QFETCH(QStringList, left);
-        Rig rig(ubloxModel(rate), rate, modeText);
+        Rig rig(ubloxModel(rate, model), rate, modeText);
 
         QVERIFY(rig.detection().initialiseReceiver());
 
@@ -963,9 +979,13 @@ private Q_SLOTS:
             QVERIFY(!rig.status.contains(QStringLiteral("u-blox NMEA Mode")));
         QCOMPARE(rig.detection().description(), description);
         QCOMPARE(rig.state().navigationState, 0);
-        QCOMPARE(rig.state().firmwareVersionText, QStringLiteral("7.03 (45970)"));
+        QCOMPARE(rig.state().firmwareVersionText, firmware);
         QCOMPARE(outputs(rig.unit()), left);
         QCOMPARE(rig.rx.receiver().dataRate(), rate);
+        QCOMPARE(rig.unit().receivedFrames().count("06 8A"), valSets);
+        QVERIFY2(!rig.status.join('|').contains("refused") && !rig.raw.join('|').contains("refused"), qPrintable(rig.status.join('|')));
+        if (mode == 9)   // the satellite table fills from the unit's output
+            QVERIFY(waitFor([&] { return rig.state().visibleCount.value >= 4; }, 3000));
 
         // What the unit now sends keeps the station's receiver time going.
         const QDateTime before = rig.state().receiverUtcDateTime.dateTime();

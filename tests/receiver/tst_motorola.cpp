@@ -1,3 +1,4 @@
+#include "core/GpsWeekRollover.h"
 #include "averaging/Geoid.h"
 #include "core/MotorolaModels.h"
 #include "core/ReceiverState.h"
@@ -686,6 +687,38 @@ private Q_SLOTS:
         });
         QCOMPARE(filled, 12);
     }
+
+    // The UT+ reports August 2000 for a recording of April 2020 (the capture's header). With the
+    // automatic correction (a program built in December 2026) every stored time is gpsd's report
+    // moved one epoch on, on the day of the recording.
+    void weekRolloverCorrection()
+    {
+        CHRONODE_REQUIRE_CAPTURE(bytes, "oncore-binary.log");
+        const QList<QJsonObject> tpv = GpsdCheck::reports(QStringLiteral("oncore-binary.log"), QStringLiteral("TPV"));
+        if (tpv.isEmpty())
+            QSKIP("oncore-binary.log.chk not present");
+        ReceiverState state;
+        state.receiverMode = ReceiverMode::MotorolaBinary;
+        state.weekRollover.mode = GpsWeekRollover::Automatic;
+        state.weekRollover.referenceDate = QDate(2026, 12, 5);
+        DecoderContext ctx;
+        ctx.state = &state;
+        MotorolaDecoder decoder(ctx);
+        QList<QDateTime> stored;
+        StreamFramer(ReceiverMode::MotorolaBinary).feed(bytes, [&](const QByteArray &frame) {
+            decoder.decodeMotorolaFrame(frame);
+            if (frame.startsWith("@@Ea"))
+                stored.append(state.receiverUtcDateTime.dateTime());
+        });
+        QCOMPARE(stored.size(), tpv.size());
+        for (int i = 0; i < stored.size(); ++i) {
+            const QDateTime gpsd = QDateTime::fromString(tpv.at(i).value("time").toString(), Qt::ISODateWithMs);
+            QCOMPARE(gpsd.date().year(), 2000);
+            QCOMPARE(stored.at(i).date(), QDate(2020, 4, 10));
+            QCOMPARE(stored.at(i).toSecsSinceEpoch(), gpsd.addDays(7168).toSecsSinceEpoch());
+        }
+    }
+
 };
 
 } // namespace motorolacapture_tests

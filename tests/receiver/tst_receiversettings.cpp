@@ -232,6 +232,29 @@ private Q_SLOTS:
         QCOMPARE(nav5.mid(19), QByteArray(23, '\0'));
     }
 
+    // An M8T holds its position through CFG-TMODE2 alone; an F9T gets navigation and time mode as
+    // configuration keys (RAM and flash), each awaited for its acknowledgement.
+    void ubloxTimeModeByGeneration()
+    {
+        const ReceiverReferencePosition ref { true, 47.366389, 8.548611, 510.0, 462.4 };
+        const Ubx::EcefCm p = Ubx::ecefCentimetres(ref.latDeg, ref.lonDeg, ref.heightEllipsoidM);
+        ReceiverSettings rs;
+        rs.gpsMode = ReceiverSettings::Nav0D;
+        rs.applicationType = ReceiverSettings::Marine;
+        ReceiverState m8 = receiver(9, 20, 16);
+        m8.ubxProtocolVersion = 22.0;
+        QCOMPARE(commandsFor(rs, m8, ref), (QList<QByteArray> { Ubx::cfgNav5(0x05, 5), Ubx::cfgTmode2Fixed(p.x, p.y, p.z) }));
+
+        ReceiverState f9 = receiver(9, 20, 16);
+        f9.ubxProtocolVersion = 29.25;
+        const QList<ReceiverSettingsCommand> hold = ReceiverSettingsCommands::forReceiver(rs, f9, ref);
+        QCOMPARE(hold, (QList<ReceiverSettingsCommand> {
+                           { QByteArray::fromHex("b562068a1300000500002100112005110011200" "3a400112005"), true },
+                           { Ubx::cfgValSet(Ubx::timeModeFixedValues(p)), true } }));
+        rs.gpsMode = ReceiverSettings::Nav3D;
+        QCOMPARE(ReceiverSettingsCommands::forReceiver(rs, f9, ref).last().bytes, QByteArray::fromHex("b562068a0900000500000100032000"));
+    }
+
     void ubloxTimeMode()
     {
         const ReceiverReferencePosition ref { true, 47.366389, 8.548611, 510.0, 462.4 };
@@ -383,6 +406,9 @@ private Q_SLOTS:
         QTest::newRow("app type 5") << ReceiverSettings::keyApplicationType() << QVariant(5) << QVariant(-1);
         QTest::newRow("pps rate 2") << ReceiverSettings::keyPpsRate() << QVariant(2) << QVariant(-1);
         QTest::newRow("elevation 90") << ReceiverSettings::keyElevationMask() << QVariant(90) << QVariant(5);
+        QTest::newRow("rollover 3") << ReceiverSettings::keyWeekRollover() << QVariant(3) << QVariant(0);
+        QTest::newRow("rollover epochs 0") << ReceiverSettings::keyWeekRolloverEpochs() << QVariant(0) << QVariant(1);
+        QTest::newRow("rollover epochs 4 kept") << ReceiverSettings::keyWeekRolloverEpochs() << QVariant(4) << QVariant(4);
         QTest::newRow("elevation -1") << ReceiverSettings::keyElevationMask() << QVariant(-1) << QVariant(5);
         QTest::newRow("dgps rate 256") << ReceiverSettings::keyDgpsRate() << QVariant(256) << QVariant(30);
         QTest::newRow("dgps rate 0 kept") << ReceiverSettings::keyDgpsRate() << QVariant(0) << QVariant(0);

@@ -107,6 +107,19 @@ QList<QByteArray> linkFrames(const QByteArray &bytes)
 
 } // namespace
 
+// One satellite block of NAV-SAT: flags bits 0-2 quality, 3 used, 4-5 health (2 unhealthy).
+QByteArray satBlock(int gnss, int sv, int cno, int elev, int azim, quint32 flags)
+{
+    return Le().u8(gnss).u8(sv).u8(cno).u8(quint8(qint8(elev))).u16(quint16(qint16(azim))).u16(0).u32(flags);
+}
+
+QByteArray pvtPayload(int valid, int fixType, int flags, qint32 nano)
+{
+    return Le().u32(416032000).u16(2025).u8(7).u8(31).u8(19).u8(33).u8(34).u8(valid).u32(21).i32(nano)
+        .u8(fixType).u8(flags).u8(0xEA).u8(23).i32(-1213141350).i32(440688540).i32(1118512).i32(1139862)
+        .u32(1549).u32(2328).zeros(12).i32(7).i32(7790000).zeros(8).u16(112).zeros(14);
+}
+
 class TestUbxDecoder : public QObject
 {
     Q_OBJECT
@@ -454,6 +467,11 @@ private Q_SLOTS:
         }
         QCOMPARE(b.state.visibleCount.value, 14);   // gpsd nSat
         QCOMPARE(b.state.usedCount.value, 8);       // gpsd uSat
+        // NAV-SOL is this receiver's position: ECEF converted as gpsd did (its first TPV).
+        QVERIFY(!b.averaging.positions.isEmpty());
+        QVERIFY(qAbs(b.averaging.positions.first().lat - 53.563256267) < 1e-8);
+        QVERIFY(qAbs(b.averaging.positions.first().lon - -113.439544853) < 1e-8);
+        QVERIFY(qAbs(b.averaging.positions.first().altGps - 635.4587) < 1e-3);
 
         // DOPs (gpsd: gdop 2.80, pdop 2.42, hdop 1.15, vdop 2.13, tdop 1.40) and a 3-D fix.
         QCOMPARE(b.averaging.dopLists().last(), QList<double>({ 2.80, 2.42, 1.15, 2.13, 1.40 }));
@@ -463,13 +481,14 @@ private Q_SLOTS:
     void fuzzedFramesNeverCrash()
     {
         static const quint8 classes[] = { 0x01, 0x02, 0x04, 0x05, 0x06, 0x09, 0x0A, 0x0B, 0x0D, 0x27 };
-        static const quint8 ids[] = { 0x00, 0x01, 0x02, 0x03, 0x04, 0x07, 0x09, 0x11, 0x12, 0x14, 0x1D,
-                                      0x20, 0x21, 0x24, 0x30, 0x31, 0x3D, 0xFF };
+        static const quint8 ids[] = { 0x00, 0x01, 0x02, 0x03, 0x04, 0x06, 0x07, 0x09, 0x11, 0x12, 0x14, 0x1D, 0x20,
+                                      0x21, 0x22, 0x24, 0x26, 0x30, 0x31, 0x35, 0x38, 0x3D, 0x61, 0x8B, 0xFF };
         QRandomGenerator rng(20090128);
         Bench b;
         QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         int decoded = 0;
         for (int i = 0; i < 20000; ++i) {
+            b.state.rawWindowOpened = i % 2 == 0;   // with and without the texts
             const int len = i % 4 == 0 ? int(rng.bounded(1025)) : int(rng.bounded(80));
             QByteArray payload(len, Qt::Uninitialized);
             for (char &c : payload)
@@ -483,6 +502,126 @@ private Q_SLOTS:
         qInstallMessageHandler(previous);
         QCOMPARE(decoded, 20000);
     }
+
+    void navSatFillsEveryConstellation()
+    {
+        Bench b;
+        b.state.satellites[7].svId = 7;   // from an earlier message: cleared
+        QByteArray p = Le().u32(1000).u8(1).u8(6).u16(0);
+        p += satBlock(0, 4, 25, 48, 216, 0x191F);    // GPS, used
+        p += satBlock(6, 3, 25, 22, 229, 0x1914);    // GLONASS slot 3, not used
+        p += satBlock(2, 36, 18, 72, 322, 0x0A2F);   // Galileo 36, used, unhealthy
+        p += satBlock(3, 5, 30, 10, 100, 0x1907);    // BeiDou 5
+        p += satBlock(3, 50, 44, 78, 255, 0x1A2F);   // BeiDou 50: counted, no table place
+        p += satBlock(0, 9, 0, -91, 0, 0x0001);      // position unknown, no signal
+        QVERIFY(b.decode(0x01, 0x35, p).startsWith("UBX-NAV-SAT"));
+
+        QList<SatelliteRecord> got;
+        for (const SatelliteRecord &r : b.state.satellites)
+            if (r.svId != 0)
+                got.append(r);
+        // svId, elevation, azimuth, cNo, inTrack, trackMode, svFlags, riseSet
+        const QList<SatelliteRecord> want {
+            { 4, 48, 216, 25, 1, 8, 0x01, 0 }, { 9, -1, -1, 0, 1, 1, 0x00, 0 }, { 67, 22, 229, 25, 1, 8, 0x00, 0 },
+            { 163, 10, 100, 30, 1, 8, 0x00, 0 }, { 246, 72, 322, 18, 1, 8, 0x11, 0 },
+        };
+        QCOMPARE(got, want);
+        QCOMPARE(b.state.visibleCount.value, 6);
+        QCOMPARE(b.state.trackedCount.value, 5);
+        QCOMPARE(b.state.usedCount.value, 3);
+        QCOMPARE(b.averaging.timingSatellites, QList<int>({ 3 }));
+        QCOMPARE(b.display.trackedTexts, QStringList({ "5 Tracked" }));
+        // Too few blocks for numSvs: nothing changes.
+        QCOMPARE(b.decode(0x01, 0x35, p.left(p.size() - 1)), QStringLiteral("UBX-NAV-SAT ") + UbxDecoder::bytesText(p.left(p.size() - 1)));
+        QCOMPARE(b.state.visibleCount.value, 6);
+    }
+
+    void navPvtStoresValidTimes_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("stored");   // empty: no time stored
+        QTest::addColumn<int>("positions");
+        QTest::addColumn<int>("navigation");
+        QTest::newRow("valid, 3-D") << pvtPayload(0x37, 3, 0x01, -119216000) << "2025-07-31T19:33:33.881Z" << 1 << 0;
+        QTest::newRow("date not valid") << pvtPayload(0x02, 3, 0x01, 0) << QString() << 1 << 0;
+        QTest::newRow("time only, no valid fix") << pvtPayload(0x07, 5, 0x00, 499999) << "2025-07-31T19:33:34.000Z" << 0 << 1;
+        QTest::newRow("rounds up") << pvtPayload(0x07, 2, 0x01, 999500000) << "2025-07-31T19:33:35.000Z" << 1 << 0;
+    }
+
+    void navPvtStoresValidTimes()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, stored);
+        QFETCH(int, positions);
+        QFETCH(int, navigation);
+        Bench b;
+        const QDateTime before = b.state.receiverUtcDateTime.dateTime();
+        QCOMPARE(payload.size(), 92);
+        b.decode(0x01, 0x07, payload);
+        QCOMPARE(b.state.receiverUtcDateTime.dateTime(),
+                 stored.isEmpty() ? before : QDateTime::fromString(stored, Qt::ISODateWithMs));
+        QCOMPARE(b.averaging.positions.size(), positions);
+        if (positions) {
+            QCOMPARE(b.averaging.positions[0].lat, 44.068854);
+            QCOMPARE(b.averaging.positions[0].altMsl, 1139.862);
+        }
+        QCOMPARE(b.display.navigation, QList<int>({ navigation }));
+        QCOMPARE(b.averaging.timingSatellites, QList<int>({ 23 }));
+        QVERIFY(b.sink.sent.isEmpty());   // TIM-SVIN is turned off by NAV-STATUS alone
+    }
+
+    void navTimeLsLeapSeconds_data()
+    {
+        QTest::addColumn<int>("lsChange");
+        QTest::addColumn<int>("timeToEvent");
+        QTest::addColumn<int>("valid");
+        QTest::addColumn<int>("leapSeconds");
+        QTest::addColumn<int>("pending");
+        QTest::newRow("none announced") << 0 << 0 << 0x03 << 18 << 0;
+        QTest::newRow("insertion ahead") << 1 << 86399 << 0x03 << 18 << 1;
+        QTest::newRow("deletion ahead") << -1 << 3600 << 0x03 << 18 << 2;
+        QTest::newRow("event passed") << 1 << 0 << 0x03 << 18 << 0;
+        QTest::newRow("nothing valid") << 1 << 3600 << 0x00 << 0 << 9;
+    }
+
+    void navTimeLsLeapSeconds()
+    {
+        QFETCH(int, lsChange);
+        QFETCH(int, timeToEvent);
+        QFETCH(int, valid);
+        QFETCH(int, leapSeconds);
+        QFETCH(int, pending);
+        Bench b;
+        b.state.leapSecondPending = 9;
+        b.decode(0x01, 0x26, Le().u32(0).u8(0).zeros(3).u8(1).u8(18).u8(2).u8(quint8(qint8(lsChange))).i32(timeToEvent)
+                                 .u16(2450).u16(7).zeros(3).u8(valid));
+        QCOMPARE(b.state.leapSeconds, leapSeconds);
+        QCOMPARE(b.state.leapSecondPending, pending);
+    }
+
+    void protocolVersionFromMonVer_data()
+    {
+        QTest::addColumn<QStringList>("extensions");
+        QTest::addColumn<double>("version");
+        QTest::newRow("F9T") << QStringList { "ROM BASE 0x3BFC8935", "FWVER=TIM 2.25", "PROTVER=29.25" } << 29.25;
+        QTest::newRow("M8T") << QStringList { "FWVER=TIM 1.10", "PROTVER=22.00", "GPS;GLO;GAL;BDS" } << 22.0;
+        QTest::newRow("older form") << QStringList { "PROTVER 15.00" } << 15.0;
+        QTest::newRow("LEA-6T") << QStringList { "7.03 (45970)" } << 0.0;
+    }
+
+    void protocolVersionFromMonVer()
+    {
+        QFETCH(QStringList, extensions);
+        QFETCH(double, version);
+        Bench b;
+        Le p;
+        p.text("EXT CORE 1.00", 30).text("00190000", 10);
+        for (const QString &e : extensions)
+            p.text(e.toLatin1().constData(), 30);
+        b.decode(0x0A, 0x04, p);
+        QCOMPARE(b.state.ubxProtocolVersion, version);
+    }
+
 };
 
 } // namespace ubxdecoder_tests
@@ -618,6 +757,15 @@ struct RecordingHost : UbxSetupHost
     void setNavigationIndicator(int v) override { events.append(QStringLiteral("navigation %1").arg(v)); }
     void applyReceiverSettings() override { events.append(QStringLiteral("settings")); }
     void portCommandSent(int rate) override { events.append(QStringLiteral("port %1").arg(rate)); }
+    double version = 0.0;
+    std::function<Ubx::AckResult(const QByteArray &)> ack = [](const QByteArray &) { return Ubx::AckResult::Accepted; };
+    double protocolVersion() const override { return version; }
+    Ubx::AckResult sendAndAwaitAck(const QByteArray &c, int timeoutMs) override
+    {
+        sent.append(c);
+        events.append(QStringLiteral("ack %1").arg(timeoutMs));
+        return ack(c);
+    }
 };
 
 const char *const switchedOff = "F100 0D01 0D04 0102 0130 0A09 0103 0121 0104 F103 F104 "
@@ -841,6 +989,118 @@ private Q_SLOTS:
         QCOMPARE(hooks, QStringList({ "19200", "u-blox NMEA Mode", "0", "settings" }));
         QVERIFY(state.receiverBusy);
     }
+
+    // Whole frames, check bytes included, worked out by hand from the key IDs and value sizes.
+    void valSetFrames_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("survey-in") << Ubx::cfgValSet(Ubx::timeModeSurveyInValues())
+                                   << hex("b562068a1900000500000100032001100003409013000011000340d0070000f4aa");
+        QTest::newRow("navigating") << Ubx::cfgValSet(Ubx::timeModeDisabledValues()) << hex("b562068a0900000500000100032000c29f");
+        QTest::newRow("position hold") << Ubx::cfgValSet(Ubx::timeModeFixedValues({ 163983513, -422920651, 446888859 }))
+                                       << hex("b562068a3d000005000001000320020200032000030003409930c6090400034035becae605000340"
+                                              "9bfba21a0600032000070003200008000320000f000340000000004fe5");
+        QTest::newRow("marine, mask 10") << Ubx::cfgValSet(Ubx::navigationValues(5, 10))
+                                         << hex("b562068a13000005000021001120051100112003a40011200a23a7");
+        QTest::newRow("port 115200") << Ubx::cfgValSet(Ubx::portValues(115200))
+                                     << hex("b562068a2000000500000100524000c2010001007310010200731001010074100102007410012376");
+        QTest::newRow("antenna") << Ubx::cfgValSet(Ubx::antennaValues())
+                                 << hex("b562068a1d00000500002e00a310012f00a310013100a310013300a310003500a310012b79");
+        QTest::newRow("UBX outputs") << Ubx::cfgValSet(Ubx::modeOutputValues(9))
+                                     << hex("b562068a3600000500005c009120017e0191200198009120012a0091200116009120015a03912001"
+                                            "1b0091200139009120014800912001070091200172bd");
+    }
+
+    void valSetFrames()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(Ubx::withChecksum(frame).toHex(), expected.toHex());
+        QCOMPARE(Ubx::readValSet(expected).size(), Ubx::readValSet(frame).size());
+    }
+
+    // The M8T capture's NAV-POSECEF and NAV-POSLLH of the same epoch.
+    void geodeticOfRealFix()
+    {
+        const Ubx::Geodetic g = Ubx::geodeticFromEcef(1639835.13, -4229206.51, 4468888.59);
+        QVERIFY(qAbs(g.latDeg - 44.7654405) < 1e-7);
+        QVERIFY(qAbs(g.lonDeg - -68.8066651) < 1e-7);
+        QVERIFY(qAbs(g.heightM - 13.684) < 0.01);
+    }
+
+    void generationDecidesThePath_data()
+    {
+        QTest::addColumn<double>("version");
+        QTest::addColumn<QList<QByteArray>>("afterMonVer");
+        QList<QByteArray> legacy = cfgMsgCommands(switchedOff, "00");
+        legacy += hex("b5620613040017000000");
+        QList<QByteArray> m8 = legacy;
+        legacy += cfgMsgCommands("0121 0D01 0D04 0102 0130 0A09 0103 0104 0120", "01");
+        legacy += Ubx::cfgCfgSave();
+        m8 += cfgMsgCommands("0121 0D01 0D04 0102 0135 0A09 0103 0104 0120 0107", "01");
+        m8 += Ubx::cfgCfgSave();
+        QTest::newRow("unknown") << 0.0 << legacy;
+        QTest::newRow("M8T, protocol 22") << 22.0 << m8;
+        QTest::newRow("F9T, protocol 29.25")
+            << 29.25 << QList<QByteArray> { Ubx::cfgValSet(Ubx::outputsOffValues()), Ubx::cfgValSet(Ubx::portValues(9600)),
+                                            Ubx::cfgValSet(Ubx::antennaValues()), Ubx::cfgValSet(Ubx::modeOutputValues(9)) };
+    }
+
+    void generationDecidesThePath()
+    {
+        QFETCH(double, version);
+        QFETCH(QList<QByteArray>, afterMonVer);
+        RecordingHost host;
+        host.version = version;
+        QVERIFY(sendUbxConfiguration(host, 9, 9600));
+        QCOMPARE(host.sent.mid(2), afterMonVer);
+        QCOMPARE(host.events.count("ack 3000"), version >= 27 ? 4 : 0);
+        // Generation 9 writes flash with every frame: no CFG-CFG after the settings.
+        QCOMPARE(host.events.mid(host.events.indexOf("navigation 0")),
+                 version >= 27 ? QStringList({ "navigation 0", "settings" }) : QStringList({ "navigation 0", "settings", "send" }));
+    }
+
+    void refusedValSetIsReported()
+    {
+        RecordingHost host;
+        host.version = 27.0;
+        host.ack = [](const QByteArray &c) {
+            return c == Ubx::cfgValSet(Ubx::antennaValues()) ? Ubx::AckResult::Refused : Ubx::AckResult::Accepted;
+        };
+        QVERIFY(sendUbxConfiguration(host, 10, 9600));
+        QCOMPARE(host.events.filter("status"),
+                 QStringList({ "status UBX ERROR: the receiver refused CFG-VALSET CFG-HW-ANT_CFG_VOLTCTRL=1, CFG-HW-ANT_CFG_SHORTDET=1, "
+                               "CFG-HW-ANT_CFG_OPENDET=1, CFG-HW-ANT_CFG_PWRDOWN=0, CFG-HW-ANT_CFG_RECOVER=1",
+                               "status u-blox NMEA Mode" }));
+    }
+
+    // Over the program's channel a wait ends only on the acknowledgement of the command sent,
+    // and tells an ACK-ACK from an ACK-NAK.
+    void ackAndNakOverTheCommandChannel()
+    {
+        ReceiverState state;
+        UbxDecoder decoder(DecoderContext { &state, nullptr, nullptr, nullptr, {} });
+        ReceiverCommandChannel channel(state);
+        channel.setPauseMs(0);
+            QList<QByteArray> replies;
+        QObject::connect(&channel, &ReceiverCommandChannel::sendGpsMessage, [&](const QByteArray &) {
+            QTimer::singleShot(2, [&] {
+                for (const QByteArray &r : std::as_const(replies))
+                    decoder.decodeUbxFrame(Ubx::withChecksum(r));
+            });
+        });
+        UbxChannelSetupHost host(channel, state);
+        const QByteArray command = Ubx::cfgValSet(Ubx::timeModeSurveyInValues());
+        replies = { Ubx::frame(Ubx::Ack, 0x01, hex("0601")), Ubx::frame(Ubx::Ack, 0x00, hex("068a")) };
+        QCOMPARE(host.sendAndAwaitAck(command, 500), Ubx::AckResult::Refused);
+        replies = { Ubx::frame(Ubx::Ack, 0x01, hex("068a")) };
+        QCOMPARE(host.sendAndAwaitAck(command, 500), Ubx::AckResult::Accepted);
+        replies = { Ubx::frame(Ubx::Ack, 0x00, hex("0601")) };
+        QCOMPARE(host.sendAndAwaitAck(command, 100), Ubx::AckResult::NoAnswer);
+        QVERIFY(state.awaitedAnswerHeads.isEmpty());
+    }
+
 };
 
 } // namespace ubxconfiguration_tests

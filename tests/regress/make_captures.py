@@ -400,7 +400,7 @@ for cls, ident, payload, text in [
     (9, 0x14, b"", "UBX-UPD-SOS"),
     (9, 0x01, b"\xff", "UBX-UPD-DOWNL <FF>"),
     (0x27, 0x00, b"\x01", "UBX-27 ???-Unknown Message Class-??? <B5><62><27><00><01><00><01><29><C7>"),
-    (1, 0x06, b"\0", "UBX-NAV Unknown ID ??? <B5><62><01><06><01><00><00><08><20>"),
+    (1, 0x09, b"\0", "UBX-NAV Unknown ID ??? <B5><62><01><09><01><00><00><0B><2C>"),
     (1, 0x02, b"\x01\x02\x03\x04", "UBX-NAV-POSLLH <01><02><03><04>"),
     (0x0A, 0x04, b"", "UBX-MON-VER"),
     (0x0D, 0x01, le("IIiHBBBB", 1, 2, 3, 4, 5, 6, 0xAA, 0x0B), "UBX-TIM-TP towMS = 1, towSubMS = 2, qErr = 3, week = 4, flags = 5, res = 6 <AA><0B>"),

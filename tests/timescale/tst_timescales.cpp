@@ -1,3 +1,5 @@
+#include "core/ReceiverState.h"
+#include "core/GpsWeekRollover.h"
 #include "support/TestSupport.h"
 #include "core/ReceiverTime.h"
 #include "timescale/Sidereal.h"
@@ -266,6 +268,55 @@ private Q_SLOTS:
         QCOMPARE(fwd.mjd(), 60310);
         QCOMPARE(fwd.fractionalMjd(), 60310 + 1.0 / 86400.0);
     }
+
+    void weekRollover_data()
+    {
+        QTest::addColumn<QDateTime>("received");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("epochs");
+        QTest::addColumn<QDate>("built");
+        QTest::addColumn<QDateTime>("stored");
+        const auto utc = [](int y, int m, int d, int h = 0, int mi = 0, int s = 0) {
+            return QDateTime(QDate(y, m, d), QTime(h, mi, s), QTimeZone::utc());
+        };
+        // The days around the three week rollovers, received one and two epochs behind: the fixed
+        // count, and the automatic mode of a program built a year before, land on the true day;
+        // "none" stores what came.
+        for (const QDateTime &truth : { utc(1999, 8, 21, 23, 59, 59), utc(1999, 8, 22), utc(2019, 4, 6, 23, 59, 59),
+                                        utc(2019, 4, 7), utc(2038, 11, 20, 12), utc(2038, 11, 21, 0, 0, 1) }) {
+            for (int k : { 1, 2 }) {
+                const QDateTime received = truth.addDays(-7168 * k);
+                const QByteArray name = truth.toString(Qt::ISODate).toLatin1() + " -" + QByteArray::number(k);
+                QTest::newRow(name + " fixed") << received << 2 << k << QDate() << truth;
+                QTest::newRow(name + " automatic") << received << 1 << 0 << truth.date().addYears(-1) << truth;
+                QTest::newRow(name + " none") << received << 0 << k << truth.date().addYears(-1) << received;
+            }
+        }
+        // The automatic limit: 3584 days (512 weeks) before the build date is kept, a day earlier
+        // moves a whole epoch; a correct date after the build is never touched.
+        QTest::newRow("at the limit") << utc(2017, 2, 11) << 1 << 0 << QDate(2026, 12, 5) << utc(2017, 2, 11);
+        QTest::newRow("a day before") << utc(2017, 2, 10, 23, 59) << 1 << 0 << QDate(2026, 12, 5) << utc(2036, 9, 26, 23, 59);
+        QTest::newRow("after the build") << utc(2027, 3, 1) << 1 << 0 << QDate(2026, 12, 5) << utc(2027, 3, 1);
+        QTest::newRow("fixed count above 4") << utc(2000, 1, 1) << 2 << 9 << QDate() << utc(2000, 1, 1).addDays(4 * 7168);
+    }
+
+    void weekRollover()
+    {
+        QFETCH(QDateTime, received);
+        QFETCH(int, mode);
+        QFETCH(int, epochs);
+        QFETCH(QDate, built);
+        QFETCH(QDateTime, stored);
+        ReceiverState state;
+        state.weekRollover.mode = mode;
+        state.weekRollover.fixedEpochs = epochs;
+        state.weekRollover.referenceDate = built;
+        state.storeReceiverTime(received, 250);
+        QCOMPARE(state.receiverUtcDateTime.dateTime(), stored);
+        QCOMPARE(state.receiverUtcDateTime.mjd(), ReceiverTime::mjdOf(stored.date()));
+        QCOMPARE(state.receiverUtcDateTime.milliseconds(), 250);
+    }
+
 };
 
 } // namespace receivertime_tests
