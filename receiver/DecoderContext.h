@@ -5,6 +5,7 @@
 #include <QString>
 
 struct ReceiverState;
+struct UbxRawEpoch;
 enum class AnswerFamily : int;
 
 // What a decoded message changed in the receiver state, reported the same way by every
@@ -79,6 +80,9 @@ public:
     // The NMEA common-format line of the first GGA fix in a second whose write-now flag is
     // set ("hh,mm,ss.ss,dd,mm.mmmmmm,N,..."); the NMEA log type writes it.
     virtual void writeNmeaFixLine(const QString &line) { Q_UNUSED(line); }
+    // Every raw measurement epoch a u-blox receiver sends (RXM-RAW), in every second; the
+    // RINEX log type writes the due ones as observation epochs.
+    virtual void writeRawEpoch(const UbxRawEpoch &epoch) { Q_UNUSED(epoch); }
 };
 
 // Options of the receiver settings that change how messages are decoded.
