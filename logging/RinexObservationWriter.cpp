@@ -55,15 +55,23 @@ Calendar calendarOf(int week, qint64 towMs)
     return { date.year(), date.month(), date.day(), int(ms / 3600000), int(ms / 60000 % 60), double(ms % 60000) / 1000.0 };
 }
 
-// F14.3, or 14 blanks for a value the receiver does not give (0) or that the column cannot hold.
-void appendValue(char *&p, double value)
+// Whether F14.3 holds the value; 0 is what the receiver sends for a value it does not have.
+bool printable(double value)
 {
-    if (value == 0.0 || !std::isfinite(value) || std::fabs(value) >= 1e9) {
-        std::memset(p, ' ', 14);
-        p += 14;
+    return value != 0.0 && std::isfinite(value) && std::fabs(value) < 1e9;
+}
+
+// F14.3 with its loss-of-lock and strength digits, or 16 blanks.
+void appendValue(char *&p, double value, char lli, char strength)
+{
+    if (!printable(value)) {
+        std::memset(p, ' ', 16);
+        p += 16;
         return;
     }
     p += std::snprintf(p, 15, "%14.3f", value);
+    *p++ = lli;
+    *p++ = strength;
 }
 
 char strengthDigit(int cno)
@@ -157,19 +165,11 @@ QByteArray RinexObservationWriter::epochText(const UbxRawEpoch &epoch, const std
     for (const UbxRawMeasurement *m : kept) {
         char *p = line;
         const char ssi = strengthDigit(m->cno);
-        appendValue(p, m->pseudorange);
-        *p++ = ' ';
-        *p++ = m->pseudorange != 0.0 ? ssi : ' ';
-        appendValue(p, m->carrierPhase);
         const int flags = (m->lli | lli[m->sv]) & 0x07;
-        *p++ = flags ? char('0' + flags) : ' ';
-        *p++ = m->carrierPhase != 0.0 ? ssi : ' ';
-        appendValue(p, m->doppler);
-        *p++ = ' ';
-        *p++ = m->doppler != 0.0f ? ssi : ' ';
-        appendValue(p, m->cno > 0 ? double(m->cno) : 0.0);
-        *p++ = ' ';
-        *p++ = ' ';
+        appendValue(p, m->pseudorange, ' ', ssi);
+        appendValue(p, m->carrierPhase, flags ? char('0' + flags) : ' ', ssi);
+        appendValue(p, m->doppler, ' ', ssi);
+        appendValue(p, m->cno > 0 ? double(m->cno) : 0.0, ' ', ' ');
         *p++ = '\n';
         out.append(line, p - line);
     }
@@ -229,7 +229,8 @@ void RinexObservationWriter::writeEpoch(const UbxRawEpoch &epoch)
     m_seen.fill(false);
     for (const UbxRawMeasurement &m : epoch.measurements) {
         m_seen[m.sv] = true;
-        m_carried[m.sv] = 0;
+        // Flags of a phase left blank wait for the next phase of that satellite.
+        m_carried[m.sv] = printable(m.carrierPhase) ? 0 : (lli[m.sv] | m.lli) & 0x07;
     }
 }
 

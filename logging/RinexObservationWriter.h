@@ -40,11 +40,12 @@ struct RinexHeaderInfo
 // kept in memory and reach the file whole (at flush(), close() or when 64 KiB are pending), so
 // a killed program leaves a file that ends after a complete epoch.
 //
-// Per observation: the value as F14.3 (blank when the receiver gives 0 or it does not fit the
-// column), the loss-of-lock digit (L1 only) and the signal strength digit (1..9, from C/No
-// as C/No / 6, on C1, L1 and D1). The LLI digit carries bit 0 (lock lost) also when the
-// satellite was missing from the previous written epoch, and the flags of epochs passed to
-// skipEpoch() carry over to the next written epoch of that satellite.
+// Per observation: the value as F14.3, the loss-of-lock digit (L1 only) and the signal
+// strength digit (1..9, C/No / 6, on C1, L1 and D1); all blank when the receiver gives 0 or
+// the value does not fit the column. The LLI digit carries bit 0 (lock lost) also when the
+// satellite was missing from the previous written epoch; the flags of epochs passed to
+// skipEpoch(), and of epochs whose phase was blank, carry over to the satellite's next
+// written phase.
 class RinexObservationWriter
 {
 public:
