@@ -800,6 +800,7 @@ UbxDecoder::Result UbxDecoder::rxmRaw(const Payload &p)
     for (const UbxRawMeasurement &m : epoch->measurements)
         text += QString::asprintf("sv=%u, cpMes=%.3f, prMes=%.3f, doMes=%.3f, mesQI=%i, cno=%i, lli=%u, ", uint(m.sv),
                                   m.carrierPhase, m.pseudorange, double(m.doppler), int(m.quality), int(m.cno), uint(m.lli));
+    text.chop(2);
     return Result::of("RAW", text, consumed);
 }
 
