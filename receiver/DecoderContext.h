@@ -83,6 +83,9 @@ public:
     // Every raw measurement epoch a u-blox receiver sends (RXM-RAW), in every second; the
     // RINEX log type writes the due ones as observation epochs.
     virtual void writeRawEpoch(const UbxRawEpoch &epoch) { Q_UNUSED(epoch); }
+    // True while the open log needs raw measurement epochs (a RINEX log); the u-blox driver
+    // then switches the receiver's RXM-RAW output on, and off again once not needed.
+    virtual bool wantsRawEpochs() const { return false; }
 };
 
 // Options of the receiver settings that change how messages are decoded.

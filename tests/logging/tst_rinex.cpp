@@ -7,7 +7,11 @@
 #include "core/ReceiverState.h"
 #include "logging/RinexObservationWriter.h"
 #include "receiver/framing/StreamFramer.h"
+#include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxDecoder.h"
+#include "receiver/ubx/UbxDriver.h"
+#include "sim/SimulatedReceiver.h"
+#include "sim/SimulatedUblox.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -97,8 +101,24 @@ void compare(const Observations &got, const Observations &want, const QString &w
 struct EpochLog : GpsLogRecorder
 {
     RinexObservationWriter *writer = nullptr;
+    bool want = true;
     void writeBinaryRecord(const QByteArray &) override {}
     void writeRawEpoch(const UbxRawEpoch &epoch) override { writer->writeEpoch(epoch); }
+    bool wantsRawEpochs() const override { return want; }
+};
+
+// The receiver's end of the send path: every command reaches the simulated receiver.
+struct ReceiverLine : ReceiverCommandSink
+{
+    SimulatedReceiver *rx = nullptr;
+    qint64 nowMs = 0;
+    QByteArray answers;
+    QList<QByteArray> sent;
+    void sendGpsRxCommand(const QByteArray &command) override
+    {
+        sent.append(command);
+        answers += rx->receive(Ubx::withChecksum(command), nowMs);
+    }
 };
 
 } // namespace
@@ -112,6 +132,8 @@ private Q_SLOTS:
     void header();
     void fileAcrossRestarts();
     void captureAgainstConvbin();
+    void simulatedReceiver_data();
+    void simulatedReceiver();
 };
 
 void TestRinex::epochText_data()
@@ -276,6 +298,79 @@ void TestRinex::captureAgainstConvbin()
     QCOMPARE(want.epochs.first().second.size(), 11);
     compare(parse(dir.filePath("ours.obs")), want, QStringLiteral("ours"));
     compare(parse(dir.filePath("reread.obs")), want, QStringLiteral("read back"));
+}
+
+void TestRinex::simulatedReceiver_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("epochs");
+    QTest::addColumn<QList<QByteArray>>("sent");   // the RXM-RAW rate commands, by second
+    const QByteArray on = Ubx::cfgMsg(Ubx::Rxm, 0x10, 1);
+    QTest::newRow("LEA-4T: on while wanted, off after") << "LEA-4T" << 40 << QList<QByteArray>({ on, Ubx::cfgMsg(Ubx::Rxm, 0x10, 0) });
+    QTest::newRow("NEO-M8T refuses: asked every 30 s") << "NEO-M8T" << 0 << QList<QByteArray>({ on, on });
+}
+
+// A station without hardware: the simulated timing module, asked by the u-blox driver, feeds
+// a RINEX file whose observables move together as real ones do.
+void TestRinex::simulatedReceiver()
+{
+    QFETCH(QString, model);
+    QFETCH(int, epochs);
+    QFETCH(QList<QByteArray>, sent);
+    constexpr qint64 T0 = 1767225600 + 5 * 3600 + 17;   // 2026-01-01 05:00:17 UTC
+    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(model));
+    rx.setLinkRate(rx.dataRate());
+    rx.ublox()->configureForTiming();
+
+    QTemporaryDir dir;
+    RinexObservationWriter writer;
+    QVERIFY(writer.open(dir.filePath(QStringLiteral("sim.obs")), {}));
+    ReceiverState state;
+    state.receiverMode = ReceiverMode::UbloxUbx;
+    EpochLog log;
+    log.writer = &writer;
+    ReceiverLine line;
+    line.rx = &rx;
+    UbxDriver driver(DecoderContext { &state, nullptr, nullptr, &line, {}, &log });
+    StreamFramer framer(ReceiverMode::UbloxUbx);
+    for (int s = 0; s < 65; ++s) {
+        line.nowMs = (T0 + s) * 1000;
+        framer.feed(rx.secondOutput(T0 + s) + line.answers, [&](const QByteArray &m) { driver.decode(m); });
+        line.answers.clear();
+        log.want = s < 40;
+        driver.tick(int((T0 + s) % 60), line.nowMs);
+    }
+    writer.close();
+    QList<QByteArray> rawCommands;
+    for (const QByteArray &c : line.sent)
+        if (c.startsWith(Ubx::cfgMsg(Ubx::Rxm, 0x10, 0).left(8)))
+            rawCommands.append(c);
+    QCOMPARE(rawCommands, sent);
+    QCOMPARE(writer.epochsWritten(), epochs);
+    if (epochs == 0)
+        return;
+
+    const Observations o = parse(writer.fileName());
+    QCOMPARE(o.epochs.size(), epochs);
+    // The first pulse after the request, 05:00:18 UTC, in GPS time.
+    QCOMPARE(o.epochs.first().first, QList<double>({ 26, 1, 1, 5, 0, 36 }));
+    constexpr double Lambda = 299792458.0 / 1575.42e6;
+    int pairs = 0;
+    for (qsizetype e = 1; e < o.epochs.size(); ++e) {
+        for (auto s = o.epochs[e].second.cbegin(); s != o.epochs[e].second.cend(); ++s) {
+            const auto before = o.epochs[e - 1].second.value(s.key());
+            const double l0 = before.value(QStringLiteral("L1"), { qQNaN(), 0 }).value;
+            const double l1 = s->value(QStringLiteral("L1")).value;
+            if (qIsNaN(l0) || qIsNaN(l1))
+                continue;
+            const double doppler = (before.value(QStringLiteral("D1")).value + s->value(QStringLiteral("D1")).value) / 2;
+            const double dRange = s->value(QStringLiteral("C1")).value - before.value(QStringLiteral("C1")).value;
+            QVERIFY2(qAbs(l1 - l0 + doppler) < 1.5, qPrintable(QStringLiteral("%1: phase %2, Doppler %3").arg(QString::fromLatin1(s.key())).arg(l1 - l0).arg(doppler)));
+            QVERIFY2(qAbs(dRange - Lambda * (l1 - l0)) < 5, qPrintable(QStringLiteral("%1: range %2").arg(QString::fromLatin1(s.key())).arg(dRange)));
+            ++pairs;
+        }
+    }
+    QVERIFY(pairs > 39 * 4);
 }
 
 CHRONODE_TEST_MAIN(TestRinex)
