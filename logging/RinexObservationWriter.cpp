@@ -88,6 +88,19 @@ bool validTime(const UbxRawEpoch &epoch)
 
 } // namespace
 
+void RinexHeaderInfo::setApproxPosition(double latitude, double longitude, double height)
+{
+    constexpr double A = 6378137.0;                 // WGS-84 semi-major axis
+    constexpr double F = 1.0 / 298.257223563;       // flattening
+    constexpr double E2 = F * (2.0 - F);            // first eccentricity squared
+    constexpr double Rad = 3.14159265358979323846 / 180.0;
+    const double sinLat = std::sin(latitude * Rad);
+    const double cosLat = std::cos(latitude * Rad);
+    const double n = A / std::sqrt(1.0 - E2 * sinLat * sinLat);   // prime vertical radius
+    approxPosition = { (n + height) * cosLat * std::cos(longitude * Rad), (n + height) * cosLat * std::sin(longitude * Rad),
+                       (n * (1.0 - E2) + height) * sinLat };
+}
+
 RinexObservationWriter::~RinexObservationWriter()
 {
     close();

@@ -29,6 +29,10 @@ struct RinexHeaderInfo
     std::array<double, 3> antennaDelta {};          // height, east, north of the antenna, metres
     int intervalSeconds = 0;                        // INTERVAL record when above 0
     QStringList comments;                           // COMMENT records (60 columns each)
+
+    // APPROX POSITION XYZ from WGS-84 latitude and longitude (degrees) and height above the
+    // ellipsoid (metres), e.g. the station's averaged or reference position.
+    void setApproxPosition(double latitude, double longitude, double height);
 };
 
 // A RINEX 2.11 observation file of one L1 receiver: the types C1 L1 D1 S1 in GPS time, fed

@@ -130,6 +130,8 @@ private Q_SLOTS:
     void epochText_data();
     void epochText();
     void header();
+    void approxPosition_data();
+    void approxPosition();
     void fileAcrossRestarts();
     void captureAgainstConvbin();
     void simulatedReceiver_data();
@@ -206,6 +208,26 @@ void TestRinex::header()
                         "    30.000                                                  INTERVAL\n"
                         "  2009     1    28    20    35   58.0010000     GPS         TIME OF FIRST OBS\n"
                         "                                                            END OF HEADER\n"));
+}
+
+void TestRinex::approxPosition_data()
+{
+    QTest::addColumn<QList<double>>("geodetic");
+    QTest::addColumn<QList<double>>("ecef");
+    // The ellipsoid's semi-axes: a = 6378137 m, b = 6356752.3142 m.
+    QTest::newRow("equator, Greenwich") << QList<double>({ 0, 0, 0 }) << QList<double>({ 6378137, 0, 0 });
+    QTest::newRow("north pole, 100 m up") << QList<double>({ 90, 0, 100 }) << QList<double>({ 0, 0, 6356852.3142 });
+    QTest::newRow("equator, 90 W") << QList<double>({ 0, -90, -10 }) << QList<double>({ 0, -6378127, 0 });
+}
+
+void TestRinex::approxPosition()
+{
+    QFETCH(QList<double>, geodetic);
+    QFETCH(QList<double>, ecef);
+    RinexHeaderInfo info;
+    info.setApproxPosition(geodetic[0], geodetic[1], geodetic[2]);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(qAbs(info.approxPosition[i] - ecef[i]) < 0.001, qPrintable(QString::number(info.approxPosition[i], 'f', 4)));
 }
 
 // Lock flags across written and skipped epochs, and what a restart finds in the file.
