@@ -31,70 +31,56 @@ UbxRawMeasurement sat(int sv, double pr, double cp, float dop, int cno, int lli 
     return m;
 }
 
-// One RINEX 2 observation file as a reader sees it: per epoch the time text and, per
-// satellite, each type's value (NaN when blank) and LLI digit.
+// A RINEX 2 observation file as a reader sees it: the epoch times (as numbers: readers take
+// "01" and " 1" alike) and every value (NaN when blank) with its LLI digit, keyed
+// "epoch/satellite/type" ("0/G21/L1").
 struct Observations
 {
-    QStringList types;
-    struct Value { double value; int lli; };
-    QList<std::pair<QList<double>, QMap<QByteArray, QMap<QString, Value>>>> epochs;
+    QList<QList<double>> times;
+    QMap<QString, std::pair<double, int>> values;
 };
 
 Observations parse(const QString &path)
 {
     Observations r;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return r;
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    QStringList types;
+    const QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
     qsizetype i = 0;
-    for (; i < lines.size() && !lines[i].contains("END OF HEADER"); ++i) {
+    for (; i < lines.size() && !lines[i].contains("END OF HEADER"); ++i)
         if (lines[i].mid(60).startsWith("# / TYPES OF OBSERV"))
-            r.types += QString::fromLatin1(lines[i].left(60).mid(6)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    }
-    const qsizetype linesPerSat = (r.types.size() + 4) / 5;
+            types += QString::fromLatin1(lines[i].left(60).mid(6)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (++i; i < lines.size() && lines[i].size() >= 32;) {
-        // The epoch time as numbers (readers take "01" and " 1" alike).
-        QList<double> time;
+        r.times.append(QList<double>());
         for (const QByteArray &n : lines[i].left(26).simplified().split(' '))
-            time.append(n.toDouble());
+            r.times.last().append(n.toDouble());
         const int count = lines[i].mid(29, 3).trimmed().toInt();
         QByteArray codes;
         for (int n = 0; n < count; n += 12)
             codes += lines[i++].mid(32, 36).trimmed();
-        QMap<QByteArray, QMap<QString, Observations::Value>> sats;
-        for (int s = 0; s < count; ++s, i += linesPerSat) {
-            QMap<QString, Observations::Value> &values = sats[codes.mid(3 * s, 3).replace(' ', '0')];
-            for (int t = 0; t < r.types.size(); ++t) {
+        for (int s = 0; s < count; ++s, i += (types.size() + 4) / 5) {
+            for (int t = 0; t < types.size(); ++t) {
                 const QByteArray cell = lines.value(i + t / 5).mid(16 * (t % 5), 16).leftJustified(16, ' ');
-                const QByteArray text = cell.left(14).trimmed();
-                values[r.types[t]] = { text.isEmpty() ? qQNaN() : text.toDouble(), cell[14] == ' ' ? 0 : cell[14] - '0' };
+                const QString key = QStringLiteral("%1/%2/%3").arg(r.times.size() - 1).arg(QLatin1String(codes.mid(3 * s, 3))).arg(types[t]);
+                r.values[key] = { cell.left(14).trimmed().isEmpty() ? qQNaN() : cell.left(14).toDouble(), cell[14] == ' ' ? 0 : cell[14] - '0' };
             }
         }
-        r.epochs.append({ time, sats });
     }
     return r;
 }
 
-// Every epoch, satellite and value of `want` found in `got` (values to the last printed digit,
-// with the same loss-of-lock digit; convbin also writes the digit of a blank phase, which
-// means nothing and which it drops itself when reading).
-void compare(const Observations &got, const Observations &want, const QString &what)
+// The same epochs, satellites and values (to the last printed digit) with the same LLI digits
+// (convbin also writes the digit of a blank phase, which means nothing and which it drops
+// itself when reading).
+void compare(const Observations &got, const Observations &want, const char *what)
 {
-    QCOMPARE(got.epochs.size(), want.epochs.size());
-    for (qsizetype e = 0; e < want.epochs.size(); ++e) {
-        QCOMPARE(got.epochs[e].first, want.epochs[e].first);
-        QCOMPARE(got.epochs[e].second.keys(), want.epochs[e].second.keys());
-        for (auto s = want.epochs[e].second.cbegin(); s != want.epochs[e].second.cend(); ++s) {
-            for (auto v = s.value().cbegin(); v != s.value().cend(); ++v) {
-                const Observations::Value g = got.epochs[e].second[s.key()].value(v.key(), { -1, -1 });
-                const QString where = QStringLiteral("%1 epoch %2 %3 %4: %5 against %6")
-                                          .arg(what).arg(e).arg(QString::fromLatin1(s.key()), v.key()).arg(g.value).arg(v->value);
-                QVERIFY2(qIsNaN(g.value) == qIsNaN(v->value) && (qIsNaN(g.value) || qAbs(g.value - v->value) < 0.0006),
-                         qPrintable(where));
-                QVERIFY2(qIsNaN(v->value) || g.lli == v->lli, qPrintable(where + QStringLiteral(" LLI")));
-            }
-        }
+    QCOMPARE(got.times, want.times);
+    QCOMPARE(got.values.keys(), want.values.keys());
+    for (auto w = want.values.cbegin(); w != want.values.cend(); ++w) {
+        const auto [value, lli] = got.values.value(w.key());
+        const QString where = QStringLiteral("%1 %2: %3 against %4").arg(what, w.key()).arg(value).arg(w->first);
+        QVERIFY2(qIsNaN(value) ? qIsNaN(w->first) : qAbs(value - w->first) < 0.0006, qPrintable(where));
+        QVERIFY2(qIsNaN(w->first) || lli == w->second, qPrintable(where + QStringLiteral(" LLI")));
     }
 }
 
@@ -130,8 +116,6 @@ private Q_SLOTS:
     void epochText_data();
     void epochText();
     void header();
-    void approxPosition_data();
-    void approxPosition();
     void fileAcrossRestarts();
     void captureAgainstConvbin();
     void simulatedReceiver_data();
@@ -191,7 +175,7 @@ void TestRinex::header()
     info.agency = QStringLiteral("Observatoř");
     info.receiverType = QStringLiteral("LEA-4T");
     info.receiverVersion = QStringLiteral("5.00");
-    info.approxPosition = { -1510299.1234, -3360000.5, 5100000.25 };
+    info.setApproxPosition(90, 0, 100);   // the ellipsoid's polar semi-axis is 6356752.3142 m
     info.antennaDelta = { 1.5, 0, 0 };
     info.intervalSeconds = 30;
     QCOMPARE(RinexObservationWriter::headerText(info, 1516, 333358001),
@@ -201,33 +185,13 @@ void TestRinex::header()
                         "                    Observato?                              OBSERVER / AGENCY\n"
                         "                    LEA-4T              5.00                REC # / TYPE / VERS\n"
                         "                                                            ANT # / TYPE\n"
-                        " -1510299.1234 -3360000.5000  5100000.2500                  APPROX POSITION XYZ\n"
+                        "        0.0000        0.0000  6356852.3142                  APPROX POSITION XYZ\n"
                         "        1.5000        0.0000        0.0000                  ANTENNA: DELTA H/E/N\n"
                         "     1     0                                                WAVELENGTH FACT L1/2\n"
                         "     4    C1    L1    D1    S1                              # / TYPES OF OBSERV\n"
                         "    30.000                                                  INTERVAL\n"
                         "  2009     1    28    20    35   58.0010000     GPS         TIME OF FIRST OBS\n"
                         "                                                            END OF HEADER\n"));
-}
-
-void TestRinex::approxPosition_data()
-{
-    QTest::addColumn<QList<double>>("geodetic");
-    QTest::addColumn<QList<double>>("ecef");
-    // The ellipsoid's semi-axes: a = 6378137 m, b = 6356752.3142 m.
-    QTest::newRow("equator, Greenwich") << QList<double>({ 0, 0, 0 }) << QList<double>({ 6378137, 0, 0 });
-    QTest::newRow("north pole, 100 m up") << QList<double>({ 90, 0, 100 }) << QList<double>({ 0, 0, 6356852.3142 });
-    QTest::newRow("equator, 90 W") << QList<double>({ 0, -90, -10 }) << QList<double>({ 0, -6378127, 0 });
-}
-
-void TestRinex::approxPosition()
-{
-    QFETCH(QList<double>, geodetic);
-    QFETCH(QList<double>, ecef);
-    RinexHeaderInfo info;
-    info.setApproxPosition(geodetic[0], geodetic[1], geodetic[2]);
-    for (int i = 0; i < 3; ++i)
-        QVERIFY2(qAbs(info.approxPosition[i] - ecef[i]) < 0.001, qPrintable(QString::number(info.approxPosition[i], 'f', 4)));
 }
 
 // Lock flags across written and skipped epochs, and what a restart finds in the file.
@@ -240,43 +204,43 @@ void TestRinex::fileAcrossRestarts()
     w.close();
     QCOMPARE(QFileInfo(path).size(), 0);   // no epoch, no header
 
+    // Satellites 5 and 6 by second: LLI and whether the phase is there.
+    const auto epoch = [](int second, int lli5, int lli6, bool phase6 = true, bool has6 = true) {
+        UbxRawEpoch e { 1000 * second, 2399, { sat(5, 2e7, 1e8, 1, 40, lli5) } };
+        if (has6)
+            e.measurements.push_back(sat(6, 2e7, phase6 ? 1e8 : 0, 1, 40, lli6));
+        return e;
+    };
     QVERIFY(w.open(path, {}));
-    const auto epoch = [](int second, std::vector<UbxRawMeasurement> m) { return UbxRawEpoch { 1000 * second, 2399, m }; };
-    w.writeEpoch(epoch(0, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 1e8, 1, 40) }));
-    w.skipEpoch(epoch(1, { sat(5, 2e7, 1e8, 1, 40, 2) }));                        // 6 gone for a second
-    w.skipEpoch(epoch(2, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 1e8, 1, 40) }));
-    w.writeEpoch(epoch(3, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 1e8, 1, 40) }));
-    w.writeEpoch(epoch(4, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 0, 1, 40, 1) }));   // 6 without phase
-    QCOMPARE(QFileInfo(path).size(), 0);   // pending until the flush
+    w.writeEpoch(epoch(0, 0, 0));
+    w.skipEpoch(epoch(1, 2, 0, true, false));   // a half cycle on 5; 6 gone for a second
+    w.skipEpoch(epoch(2, 0, 0));
+    w.writeEpoch(epoch(3, 0, 0));
+    w.writeEpoch(epoch(4, 0, 1, false));        // 6 lost lock, no phase
+    QCOMPARE(QFileInfo(path).size(), 0);        // pending until the flush
     w.flush();
     const qint64 flushed = QFileInfo(path).size();
-    w.writeEpoch(epoch(5, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 1e8, 1, 40) }));
-    w.writeEpoch(epoch(6, { sat(5, 2e7, 1e8, 1, 40) }));
+    w.writeEpoch(epoch(5, 0, 0));
+    w.writeEpoch(epoch(6, 0, 0, true, false));
     w.close();
     QVERIFY(QFileInfo(path).size() > flushed);
-
-    // The restart appends to the day's file, without a second header.
-    QVERIFY(w.open(path, {}));
-    w.writeEpoch(epoch(7, { sat(5, 2e7, 1e8, 1, 40), sat(6, 2e7, 1e8, 1, 40) }));
+    QVERIFY(w.open(path, {}));   // the restart appends, without a second header
+    w.writeEpoch(epoch(7, 0, 0));
     w.close();
+
+    QStringList lli;
     const Observations o = parse(path);
-    QCOMPARE(o.types, QStringList({ "C1", "L1", "D1", "S1" }));
-    QList<QList<int>> lli;
-    for (const auto &e : o.epochs) {
-        lli.append(QList<int>());
-        for (const auto &s : e.second)
-            lli.last().append(s.value(QStringLiteral("L1")).lli);
-    }
-    // First sight; the skipped half cycle and gap; a blank phase; its flag on the next phase;
-    // 6 missing; after the restart.
-    QCOMPARE(lli, QList<QList<int>>({ { 1, 1 }, { 2, 1 }, { 0, 0 }, { 0, 1 }, { 0 }, { 1, 1 } }));
+    for (auto v = o.values.cbegin(); v != o.values.cend(); ++v)
+        if (v.key().endsWith(QLatin1String("/L1")))
+            lli << v.key().chopped(3) + QLatin1Char('=') + (qIsNaN(v->first) ? QStringLiteral("-") : QString::number(v->second));
+    QCOMPARE(lli.join(QLatin1Char(' ')), QStringLiteral("0/G05=1 0/G06=1 1/G05=2 1/G06=1 2/G05=0 2/G06=- 3/G05=0 3/G06=1 "
+                                                       "4/G05=0 5/G05=1 5/G06=1"));
 
     QFile other(dir.filePath(QStringLiteral("notes.txt")));
-    QVERIFY(other.open(QIODevice::WriteOnly));
-    other.write("not an observation file\n");
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("not an observation file\n") == 24);
     other.close();
     QVERIFY(!w.open(other.fileName(), {}));
-    QVERIFY(w.errorString().contains(QLatin1String("not a RINEX observation file")));
+    QCOMPARE(w.errorString(), other.fileName() + QStringLiteral(" is not a RINEX observation file"));
     QCOMPARE(other.size(), 24);
 }
 
@@ -284,49 +248,39 @@ void TestRinex::captureAgainstConvbin()
 {
     const QString capture = TestSupport::capturesDir() + QStringLiteral("/ublox-lea-4t.log");
     const QString convbin = QStandardPaths::findExecutable(QStringLiteral("convbin"));
-    if (TestSupport::capturesDir().isEmpty())
-        QSKIP("captures not present");
-    if (convbin.isEmpty())
-        QSKIP("RTKLIB's convbin not installed (Debian package rtklib)");
+    if (TestSupport::capturesDir().isEmpty() || convbin.isEmpty())
+        QSKIP("needs ../shared/captures and RTKLIB's convbin (Debian package rtklib)");
 
     QTemporaryDir dir;
     RinexObservationWriter writer;
     QVERIFY(writer.open(dir.filePath(QStringLiteral("ours.obs")), {}));
     ReceiverState state;
-    state.receiverMode = ReceiverMode::UbloxUbx;
     EpochLog log;
     log.writer = &writer;
-    DecoderContext ctx { &state, nullptr, nullptr, nullptr, {}, &log };
-    UbxDecoder ubx(ctx);
-    StreamFramer framer(ReceiverMode::UbloxUbx);
-    framer.feed(TestSupport::captureBytes(QStringLiteral("ublox-lea-4t.log")), [&](const QByteArray &m) {
-        if (m.startsWith("\xB5\x62"))
-            ubx.decodeUbxFrame(m);
-    });
+    UbxDecoder ubx(DecoderContext { &state, nullptr, nullptr, nullptr, {}, &log });
+    StreamFramer(ReceiverMode::UbloxUbx).feed(TestSupport::captureBytes(QStringLiteral("ublox-lea-4t.log")),
+                                              [&](const QByteArray &m) { ubx.decodeUbxFrame(m); });
     writer.close();
     QCOMPARE(writer.epochsWritten(), 2);
 
-    const auto run = [&](const QStringList &args) {
+    for (const QStringList &args : { QStringList { "-r", "ubx", "-o", dir.filePath("convbin.obs"), capture },
+                                     // RTKLIB reading our file gives the same observations again.
+                                     QStringList { "-r", "rinex", "-o", dir.filePath("reread.obs"), dir.filePath("ours.obs") } }) {
         QProcess p;
-        p.start(convbin, args);
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-    };
-    run({ "-r", "ubx", "-v", "2.11", "-od", "-os", "-o", dir.filePath("convbin.obs"), capture });
-    // RTKLIB reading our file back gives the same observations again.
-    run({ "-r", "rinex", "-v", "2.11", "-od", "-os", "-o", dir.filePath("reread.obs"), dir.filePath("ours.obs") });
+        p.start(convbin, QStringList { "-v", "2.11", "-od", "-os" } + args);
+        QVERIFY(p.waitForFinished(30000) && p.exitCode() == 0);
+    }
     const Observations want = parse(dir.filePath("convbin.obs"));
-    QCOMPARE(want.epochs.size(), 2);
-    QCOMPARE(want.epochs.first().second.size(), 11);
-    compare(parse(dir.filePath("ours.obs")), want, QStringLiteral("ours"));
-    compare(parse(dir.filePath("reread.obs")), want, QStringLiteral("read back"));
+    QCOMPARE(want.values.size(), 2 * 11 * 4);
+    compare(parse(dir.filePath("ours.obs")), want, "ours");
+    compare(parse(dir.filePath("reread.obs")), want, "read back");
 }
 
 void TestRinex::simulatedReceiver_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<int>("epochs");
-    QTest::addColumn<QList<QByteArray>>("sent");   // the RXM-RAW rate commands, by second
+    QTest::addColumn<QList<QByteArray>>("sent");   // the RXM-RAW rate commands
     const QByteArray on = Ubx::cfgMsg(Ubx::Rxm, 0x10, 1);
     QTest::newRow("LEA-4T: on while wanted, off after") << "LEA-4T" << 40 << QList<QByteArray>({ on, Ubx::cfgMsg(Ubx::Rxm, 0x10, 0) });
     QTest::newRow("NEO-M8T refuses: asked every 30 s") << "NEO-M8T" << 0 << QList<QByteArray>({ on, on });
@@ -357,8 +311,7 @@ void TestRinex::simulatedReceiver()
     StreamFramer framer(ReceiverMode::UbloxUbx);
     for (int s = 0; s < 65; ++s) {
         line.nowMs = (T0 + s) * 1000;
-        framer.feed(rx.secondOutput(T0 + s) + line.answers, [&](const QByteArray &m) { driver.decode(m); });
-        line.answers.clear();
+        framer.feed(rx.secondOutput(T0 + s) + std::exchange(line.answers, {}), [&](const QByteArray &m) { driver.decode(m); });
         log.want = s < 40;
         driver.tick(int((T0 + s) % 60), line.nowMs);
     }
@@ -373,24 +326,22 @@ void TestRinex::simulatedReceiver()
         return;
 
     const Observations o = parse(writer.fileName());
-    QCOMPARE(o.epochs.size(), epochs);
-    // The first pulse after the request, 05:00:18 UTC, in GPS time.
-    QCOMPARE(o.epochs.first().first, QList<double>({ 26, 1, 1, 5, 0, 36 }));
-    constexpr double Lambda = 299792458.0 / 1575.42e6;
+    QCOMPARE(o.times.size(), epochs);
+    QCOMPARE(o.times.first(), QList<double>({ 26, 1, 1, 5, 0, 36 }));   // 05:00:18 UTC, the pulse after the request
+    // From one second to the next the phase moves by minus the Doppler, and the range by as
+    // many wavelengths.
     int pairs = 0;
-    for (qsizetype e = 1; e < o.epochs.size(); ++e) {
-        for (auto s = o.epochs[e].second.cbegin(); s != o.epochs[e].second.cend(); ++s) {
-            const auto before = o.epochs[e - 1].second.value(s.key());
-            const double l0 = before.value(QStringLiteral("L1"), { qQNaN(), 0 }).value;
-            const double l1 = s->value(QStringLiteral("L1")).value;
-            if (qIsNaN(l0) || qIsNaN(l1))
-                continue;
-            const double doppler = (before.value(QStringLiteral("D1")).value + s->value(QStringLiteral("D1")).value) / 2;
-            const double dRange = s->value(QStringLiteral("C1")).value - before.value(QStringLiteral("C1")).value;
-            QVERIFY2(qAbs(l1 - l0 + doppler) < 1.5, qPrintable(QStringLiteral("%1: phase %2, Doppler %3").arg(QString::fromLatin1(s.key())).arg(l1 - l0).arg(doppler)));
-            QVERIFY2(qAbs(dRange - Lambda * (l1 - l0)) < 5, qPrintable(QStringLiteral("%1: range %2").arg(QString::fromLatin1(s.key())).arg(dRange)));
-            ++pairs;
-        }
+    for (auto v = o.values.cbegin(); v != o.values.cend(); ++v) {
+        const QString now = v.key().chopped(2);   // "e/Gnn/"
+        const QString before = QString::number(now.section('/', 0, 0).toInt() - 1) + QLatin1Char('/') + now.section('/', 1);
+        if (!v.key().endsWith(QLatin1String("L1")) || qIsNaN(v->first) || qIsNaN(o.values.value(before + "L1", { qQNaN(), 0 }).first))
+            continue;
+        const double phase = v->first - o.values[before + "L1"].first;
+        const double doppler = (o.values[now + "D1"].first + o.values[before + "D1"].first) / 2;
+        const double range = o.values[now + "C1"].first - o.values[before + "C1"].first;
+        QVERIFY2(qAbs(phase + doppler) < 1.5 && qAbs(range - phase * 299792458.0 / 1575.42e6) < 5,
+                 qPrintable(QStringLiteral("%1: phase %2, Doppler %3, range %4").arg(v.key()).arg(phase).arg(doppler).arg(range)));
+        ++pairs;
     }
     QVERIFY(pairs > 39 * 4);
 }
