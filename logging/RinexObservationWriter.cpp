@@ -1,5 +1,8 @@
 #include "logging/RinexObservationWriter.h"
 
+#include "core/MotorolaModels.h"
+#include "core/ReceiverState.h"
+
 #include <QDate>
 #include <cmath>
 #include <cstring>
@@ -99,6 +102,19 @@ void RinexHeaderInfo::setApproxPosition(double latitude, double longitude, doubl
     const double n = A / std::sqrt(1.0 - E2 * sinLat * sinLat);   // prime vertical radius
     approxPosition = { (n + height) * cosLat * std::cos(longitude * Rad), (n + height) * cosLat * std::sin(longitude * Rad),
                        (n * (1.0 - E2) + height) * sinLat };
+}
+
+RinexHeaderInfo RinexHeaderInfo::forStation(const ReceiverState &state, const QString &markerName, const QString &version)
+{
+    RinexHeaderInfo info;
+    info.program = QStringLiteral("Chronode ") + version;
+    info.markerName = markerName;
+    info.receiverType = MotorolaModels::name(state.receiverModel);
+    info.receiverVersion = state.firmwareVersionText.section(QLatin1Char('\n'), 0, 0).trimmed();
+    const QDateTime receiverTime = state.receiverUtcDateTime.dateTime();
+    info.created = receiverTime.isValid() && receiverTime.date().year() > 1980 ? receiverTime : QDateTime::currentDateTimeUtc();
+    info.comments << QStringLiteral("S1: C/No in dBHz; LLI on L1 as the receiver reports it");
+    return info;
 }
 
 RinexObservationWriter::~RinexObservationWriter()
@@ -206,9 +222,17 @@ bool RinexObservationWriter::open(const QString &path, const RinexHeaderInfo &in
             return false;
         }
         const QByteArray first = m_file.readLine(200);
+        // The end of the file: a last line without its line end was never finished.
+        const qint64 tailStart = qMax<qint64>(0, m_file.size() - 4096);
+        m_file.seek(tailStart);
+        const QByteArray tail = m_file.readAll();
         m_file.close();
         if (!first.contains("RINEX VERSION / TYPE") || !first.contains("OBSERVATION DATA")) {
             m_error = QStringLiteral("%1 is not a RINEX observation file").arg(path);
+            return false;
+        }
+        if (!tail.endsWith('\n') && !m_file.resize(tailStart + tail.lastIndexOf('\n') + 1)) {
+            m_error = m_file.errorString();
             return false;
         }
         m_headerDone = true;

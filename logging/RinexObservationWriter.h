@@ -8,7 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <map>
+
+struct ReceiverState;
 
 // What the header of a RINEX observation file says about the station. Texts longer than their
 // column are cut; characters outside printable ASCII become '?'.
@@ -33,6 +34,11 @@ struct RinexHeaderInfo
     // APPROX POSITION XYZ from WGS-84 latitude and longitude (degrees) and height above the
     // ellipsoid (metres), e.g. the station's averaged or reference position.
     void setApproxPosition(double latitude, double longitude, double height);
+
+    // The header of a station's log: "Chronode <version>" as the program, the receiver's
+    // model name and firmware, created at the receiver's UTC time (the PC's while it has
+    // none).
+    static RinexHeaderInfo forStation(const ReceiverState &state, const QString &markerName, const QString &version);
 };
 
 // A RINEX 2.11 observation file of one L1 receiver: the types C1 L1 D1 S1 in GPS time, fed
@@ -40,7 +46,8 @@ struct RinexHeaderInfo
 //
 // The header goes out with the first epoch, since TIME OF FIRST OBS is that epoch's time.
 // Opening a file that already holds a RINEX observation header appends epochs to it without a
-// second header (a restart during the day); any other non-empty file is refused. Epochs are
+// second header (a restart during the day), after cutting off a last line left unfinished
+// (a full disk, a power cut); any other non-empty file is refused. Epochs are
 // kept in memory and reach the file whole (at flush(), close() or when 64 KiB are pending), so
 // a killed program leaves a file that ends after a complete epoch.
 //
