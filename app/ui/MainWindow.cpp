@@ -203,13 +203,8 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_station.setClockPanel(m_clockPanelView.get());
     connectReceiverDetection();
 
-    // 6. Main-window settings; the station position for local sidereal time.
+    // 6. Main-window settings (the station keeps the sidereal clock's position itself).
     restoreSettings();
-    {
-        const StationPosition ref = averagingEngine().referencePosition();
-        m_station.state().receiverUtcDateTime.setStation(ref.lat, ref.lon);
-        m_station.state().displayedUtcDateTime.setStation(ref.lat, ref.lon);
-    }
 
     // 7. Status bar.
     createStatusBar();
