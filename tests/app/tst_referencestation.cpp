@@ -1,0 +1,231 @@
+// The reference location and the receiver settings on a station talking to the simulated
+// receivers: what the receiver is sent, and what it then reports back through the decoders.
+
+#include "support/SharedReceiverPort.h"
+#include "support/TestSupport.h"
+
+#include "app/SatelliteTableModel.h"
+#include "app/Station.h"
+#include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/ReceiverCommandChannel.h"
+#include "receiver/setup/ReceiverDetection.h"
+#include "receiver/setup/ReceiverSettings.h"
+#include "receiver/setup/ReceiverType.h"
+#include "receiver/ubx/UbxConfiguration.h"
+#include "sim/SimulatedReceiverTransport.h"
+#include "timescale/Sidereal.h"
+#include "transport/GpsPortSettings.h"
+
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+constexpr double kSpeed = 5.0;
+const StationPosition kReference { 47.3770001, 8.5405002, 530.25, 482.65 };
+
+// A station on one simulated receiver kept across port re-openings.
+struct Rig
+{
+    Rig(const QString &model, const QString &modeText, const QDateTime &start)
+        : config(SimulatedReceiverConfig::forModel(model))
+        , rx(config, SimulationClock::startingAt(start, kSpeed))
+    {
+        {
+            QSettings s;
+            s.setValue(GpsPortSettings::keyPort(), GpsPortSettings::simulatorPortName());
+            s.setValue(GpsPortSettings::keyMode(), modeText);
+        }
+        station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
+            return std::make_unique<SharedReceiverPort>(rx);
+        });
+        station.commandChannel().setPauseMs(0);
+        station.detection().setTiming({ 450, 450, 5 });
+    }
+    ~Rig() { station.setClosing(); }
+    bool start()
+    {
+        QSettings s;
+        station.readPortSettings(s);
+        station.startGpsSerialPort(false);
+        return station.detection().initialiseReceiver();
+    }
+    // Waits for n further clock-panel updates.
+    bool ticks(int n)
+    {
+        int seen = 0;
+        const auto c = QObject::connect(&station, &Station::clockPanelUpdated, [&] { ++seen; });
+        const bool ok = QTest::qWaitFor([&] { return seen >= n; }, 30000);
+        QObject::disconnect(c);
+        return ok;
+    }
+    SimulatedReceiver &sim() { return rx.receiver(); }
+
+    SimulatedReceiverConfig config;
+    SimulatedReceiverTransport rx;
+    Station station;
+};
+
+// A start second at which, with the receiver's own mask, PRN 1 or 32 and a satellite below 30
+// degrees have a channel, so that the settings under test have something to remove.
+QDateTime startWithWorkToDo(const SimulatedReceiverConfig &config)
+{
+    const SimulatedSky sky(config);
+    const qint64 base = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    for (int i = 0; i < 500; ++i) {
+        const SimulatedEpoch e = sky.epochAt(base + i * 600);
+        bool edgePrn = false, low = false;
+        for (const SimulatedSatellite &s : e.satellites) {
+            edgePrn = edgePrn || (s.channel >= 0 && (s.svId == 1 || s.svId == 32));
+            low = low || (s.channel >= 0 && s.elevationExact < 25.0);
+        }
+        if (edgePrn && low)
+            return QDateTime::fromSecsSinceEpoch(base + i * 600 - 30, Qt::UTC);
+    }
+    return {};
+}
+
+double lmst(const ReceiverTime &t) { return Sidereal::lmstSeconds(t); }
+
+} // namespace
+
+class TestReferenceStation : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void motorolaHoldsTheReferenceAndHonoursMasks();
+    void ubloxFixedModeAtTheReference();
+    void receiveOnlySendsNothing();
+    void siderealLongitudeFollowsAverageThenReference();
+};
+
+void TestReferenceStation::motorolaHoldsTheReferenceAndHonoursMasks()
+{
+    TestSupport::TemporarySettings home;
+    {
+        QSettings s;
+        ReceiverSettings rs;
+        rs.gpsMode = ReceiverSettings::Nav0D;
+        rs.elevationMask = 30;
+        rs.satelliteIgnoreMask = 0x80000001u;   // PRN 1 and 32
+        rs.save(s);
+    }
+    const QDateTime start = startWithWorkToDo(SimulatedReceiverConfig::forModel(QStringLiteral("M12+")));
+    QVERIFY(start.isValid());
+    Rig rig(QStringLiteral("M12+"), QStringLiteral("Motorola Binary"), start);
+    rig.station.averaging().setReferenceLocation(kReference);   // before the port: nothing sent yet
+    QVERIFY(rig.sim().receivedCommands().isEmpty());
+    QVERIFY(rig.start());
+
+    QCOMPARE(rig.sim().lastParameters("Am"), QByteArray::fromHex("007ffffffe"));
+    QCOMPARE(rig.sim().lastParameters("Ag"), QByteArray::fromHex("1e"));
+    const QList<QByteArray> &ids = rig.sim().receivedCommands();
+    QVERIFY(ids.lastIndexOf("As") >= 0 && ids.lastIndexOf("As") < ids.lastIndexOf("Gd"));
+    QVERIFY(rig.ticks(4));
+
+    // The table shows no satellite below the mask and neither ignored PRN.
+    const ReceiverState &state = rig.station.state();
+    int shown = 0;
+    for (const SatelliteRecord &r : state.satellites) {
+        if (!SatelliteTableModel::isShown(r, state.receiverMode))
+            continue;
+        ++shown;
+        QVERIFY2(r.elevation >= 30 && r.svId != 1 && r.svId != 32, qPrintable(QString::number(r.svId)));
+    }
+    QVERIFY(shown >= 3);
+
+    // Position hold at the point the receiver was sent, as the decoders read it back.
+    QVERIFY(rig.sim().positionHold());
+    StationPosition p = rig.station.averaging().currentPosition();
+    QVERIFY2(std::abs(p.lat - kReference.lat) < 1e-6 && std::abs(p.lon - kReference.lon) < 1e-6,
+             qPrintable(QStringLiteral("%1 %2").arg(p.lat, 0, 'f', 7).arg(p.lon, 0, 'f', 7)));
+    QVERIFY(std::abs(p.altGps - kReference.altGps) < 0.011);
+
+    // A new reference reaches the receiver without a restart, and the sidereal clock with it.
+    const ReceiverTime before = state.displayedUtcDateTime;
+    const StationPosition moved { -33.25, 151.125, 40.5, 18.0 };
+    rig.station.averaging().setReferenceLocation(moved);
+    ReceiverTime after = state.displayedUtcDateTime;
+    after.setDateTime(before.dateTime());
+    const double shift = std::fmod(lmst(after) - lmst(before) + 2 * 86400.0, 86400.0);
+    QVERIFY2(std::abs(shift - (moved.lon - kReference.lon) / 360.0 * 86400.0) < 0.01, qPrintable(QString::number(shift)));
+    QVERIFY(rig.ticks(3));
+    p = rig.station.averaging().currentPosition();
+    QVERIFY(std::abs(p.lat - moved.lat) < 1e-6 && std::abs(p.lon - moved.lon) < 1e-6);
+}
+
+void TestReferenceStation::ubloxFixedModeAtTheReference()
+{
+    TestSupport::TemporarySettings home;
+    {
+        QSettings s;
+        ReceiverSettings rs;
+        rs.gpsMode = ReceiverSettings::Nav0D;
+        rs.elevationMask = 25;
+        rs.save(s);
+    }
+    Rig rig(QStringLiteral("LEA-6T"), QStringLiteral("u-blox UBX"), QDateTime::currentDateTimeUtc());
+    rig.station.averaging().setReferenceLocation(kReference);
+    QVERIFY(rig.start());
+    const SimulatedSky &sky = rig.sim().sky();
+    QVERIFY(rig.sim().positionHold());
+    QCOMPARE(sky.elevationMask(), 25);
+    // Centimetre ECEF: within a centimetre of the reference on the ground.
+    QVERIFY2(std::abs(sky.heldLatitude() - kReference.lat) * 111111.1 < 0.01, qPrintable(QString::number(sky.heldLatitude(), 'f', 9)));
+    QVERIFY(std::abs(sky.heldLongitude() - kReference.lon) * 111111.1 * std::cos(kReference.lat * M_PI / 180) < 0.01);
+    QVERIFY(std::abs(sky.heldHeight() - kReference.altGps) < 0.01);
+}
+
+void TestReferenceStation::receiveOnlySendsNothing()
+{
+    TestSupport::TemporarySettings home;
+    {
+        QSettings s;
+        ReceiverSettings rs;
+        rs.gpsMode = ReceiverSettings::Nav0D;
+        rs.save(s);
+        ReceiverType type;
+        type.choice = ReceiverType::choiceOf(1, 2);   // UT, UT+ 2.0 and up
+        type.save(s);
+    }
+    Rig rig(QStringLiteral("UT+"), QStringLiteral("Motorola Binary Rx Only"), QDateTime::currentDateTimeUtc());
+    QVERIFY(rig.start());
+    rig.station.averaging().setReferenceLocation(kReference);
+    rig.station.applyReceiverSettings();
+    QVERIFY(rig.ticks(2));
+    QCOMPARE(rig.sim().receivedCommands(), QList<QByteArray>());
+    const ReceiverState &state = rig.station.state();
+    QCOMPARE(state.receiverModel, int(ReceiverModelCode::UTPlus));
+    QCOMPARE(state.channelCount, 8);
+    QCOMPARE(state.firmwareVersionText, QStringLiteral("2.0"));
+    QVERIFY(rig.station.averaging().currentPosition().lat != 0.0);
+}
+
+// Until a reference is set the sidereal clock uses the averaged position; a reference set by
+// the user, now or at an earlier start, wins from then on.
+void TestReferenceStation::siderealLongitudeFollowsAverageThenReference()
+{
+    TestSupport::TemporarySettings home;
+    const QDateTime now(QDate(2026, 12, 5), QTime(18, 0), Qt::UTC);
+    {
+        Station station;
+        AveragingEngine &e = station.averaging();
+        QVERIFY(!e.referenceSetByUser());
+        e.setTimingSatellites(8);
+        e.updateLockStatus(0, now);
+        e.setFixType(3);
+        e.updatePosition(48.0, 12.25, 500.0, 452.0, 0);
+        e.updatePosition(48.0, 12.75, 500.0, 452.0, 0);
+        QCOMPARE(station.state().displayedUtcDateTime.longitude(), 12.25 + 0.5 / 3);   // the running mean
+        e.setReferenceLocation({ 40.0, -3.5, 700.0, 650.0 });
+        QCOMPARE(station.state().receiverUtcDateTime.longitude(), -3.5);
+        e.updatePosition(48.0, 12.75, 500.0, 452.0, 0);
+        QCOMPARE(station.state().displayedUtcDateTime.longitude(), -3.5);
+    }
+    Station restarted;
+    QVERIFY(restarted.averaging().referenceSetByUser());
+    QCOMPARE(restarted.state().displayedUtcDateTime.longitude(), -3.5);
+}
+
+CHRONODE_TEST_MAIN(TestReferenceStation)
+#include "tst_referencestation.moc"
