@@ -49,7 +49,7 @@ uint32_t SatelliteSelect::ignoreMask() const
 {
     uint32_t mask = 0;
     for (size_t i = 0; i < m_boxes.size(); ++i)
-        if (!m_boxes[i]->isChecked())
+        if (m_boxes[i]->isChecked())
             mask |= 1u << i;
     return mask;
 }
@@ -57,7 +57,7 @@ uint32_t SatelliteSelect::ignoreMask() const
 void SatelliteSelect::setIgnoreMask(uint32_t mask)
 {
     for (size_t i = 0; i < m_boxes.size(); ++i)
-        m_boxes[i]->setChecked(!((mask >> i) & 1u));
+        m_boxes[i]->setChecked((mask >> i) & 1u);
 }
 
 void SatelliteSelect::accept()

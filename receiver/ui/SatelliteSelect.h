@@ -6,7 +6,7 @@
 
 class QCheckBox;
 
-// "Satellite Select": one box per GPS PRN 1-32, checked when the receiver may use the
+// "Satellite Select": one box per GPS PRN 1-32, checked when the receiver must not use the
 // satellite. OK stores the ignore mask (bit n-1 = PRN n not used) with the receiver settings;
 // the caller then sends the receiver settings again, which carry the mask in "@@Am".
 class SatelliteSelect : public QDialog

@@ -155,6 +155,9 @@ private Q_SLOTS:
         QCOMPARE(engine.referencePosition().altGps, 10.0 + geoidSeparation(0.0, 0.0));
         QCOMPARE(QSettings().value(QStringLiteral("GpsNavDialog/RefLocation/MSL Altitude")).toString(),
                  QStringLiteral("10.0000000000000000"));
+        engine.setReferenceLocation(-10.0, -180.0, 5.0, 1.0);   // set to an averaged -180
+        QCOMPARE(QSettings().value(QStringLiteral("GpsNavDialog/RefLocation/Longitude")).toString(),
+                 QStringLiteral("180.0000000000000000"));
     }
 
     void database()
