@@ -548,6 +548,10 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             m_timeOnly = v.timeMode == 2;
             m_sky.setPositionHold(v.timeMode == 2);
         }
+        if (v.ecefSet)
+            m_sky.setHeldEcef(v.ecefCm[0], v.ecefCm[1], v.ecefCm[2]);
+        if (v.minElevation >= 0)
+            m_sky.setElevationMask(v.minElevation);
         ack();
         break;
     }
