@@ -91,9 +91,9 @@ Station::Station(QObject *parent)
         QSettings settings;
         ReceiverType::load(settings).applyTo(state);
     };
-    m_detection->hooks().pvt6Mode = [] {
+    m_detection->hooks().pvt6Mode = [this] {
         QSettings settings;
-        return ReceiverSettings::load(settings).emulatePvt6;
+        return ReceiverSettings::load(settings).emulatePvt6 && ReceiverSettingsCommands::pvt6Offered(m_state);
     };
     m_detection->hooks().localTimeMode = [] {
         QSettings settings;

@@ -627,6 +627,8 @@ private Q_SLOTS:
         sink.sent.clear();
         station.detection().hooks().applyGarminSettings();
         QCOMPARE(sink.sent, ReceiverSettingsCommands::garmin(stored, ref));
+        QVERIFY(!station.detection().hooks().pvt6Mode());   // not for a 12-channel receiver
+        s.channelCount = 8;
         QVERIFY(station.detection().hooks().pvt6Mode());
         QVERIFY(station.detection().hooks().localTimeMode());
         station.setClosing();
