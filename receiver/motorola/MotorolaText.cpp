@@ -1,28 +1,18 @@
 #include "receiver/motorola/MotorolaText.h"
 
 #include "core/ReceiverState.h"
+#include "core/TextFormat.h"
 #include "receiver/motorola/MotorolaFrame.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 QString motorolaFormat(const char *format, ...)
 {
-    char buffer[512];
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    QString text = TextFormat::vformatC(format, args);
     va_end(args);
-    if (n < 0)
-        return {};
-    if (n < int(sizeof buffer))
-        return QString::fromLatin1(buffer, n);
-    QByteArray big(n + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(big.data(), big.size(), format, args);
-    va_end(args);
-    big.truncate(n);
-    return QString::fromLatin1(big);
+    return text;
 }
 
 bool motorolaTextsWanted(const DecoderContext &context)

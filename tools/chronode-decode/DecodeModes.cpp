@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <cstring>
 
 namespace DecodeJson {
 
@@ -88,6 +89,11 @@ void position(JsonLineWriter &out, double lat, double lon, double altEllipsoid, 
 }
 
 } // namespace DecodeJson
+
+bool sameSatellites(const ReceiverState &state, const decltype(ReceiverState::satellites) &before)
+{
+    return std::memcmp(state.satellites.data(), before.data(), sizeof before) == 0 || state.satellites == before;
+}
 
 DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine)
 {

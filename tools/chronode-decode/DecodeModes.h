@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReceiverState.h"
+
 #include "receiver/DecoderContext.h"
 
 #include <QByteArray>
@@ -8,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-struct ReceiverState;
 class AveragingInput;
 class JsonLineWriter;
 class NmeaDecoder;
@@ -44,6 +45,10 @@ const DecodeMode *findDecodeMode(const QString &name);
 // The decoders' context in the tool: the state, the recording engine (if any), and every text
 // built even with no window to show it.
 DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine = nullptr);
+
+// Whether a message left the satellite table as it was: equal bytes settle it without a
+// comparison slot by slot.
+bool sameSatellites(const ReceiverState &state, const decltype(ReceiverState::satellites) &before);
 
 // JSON pieces shared by the modes, each written as one member.
 namespace DecodeJson {

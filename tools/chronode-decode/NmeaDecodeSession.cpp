@@ -43,7 +43,7 @@ public:
             return;
 
         const bool gga = sentence.size() > 6 && QByteArrayView(sentence).sliced(3, 3) == "GGA";
-        const bool satsChanged = m_state.satellites != before.satellites
+        const bool satsChanged = !sameSatellites(m_state, before.satellites)
             || m_state.visibleCount.value != before.visibleCount;
         out.beginObject();
         if (!m_nmea.displayText().isEmpty())

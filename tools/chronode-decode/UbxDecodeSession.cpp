@@ -61,7 +61,7 @@ public:
         }
         const QString &text = nmea ? m_nmea.displayText() : ubxText;
         const QString &warning = nmea ? m_nmea.lastWarning() : m_ubx.lastWarning();
-        const bool satsChanged = m_state.satellites != before.satellites
+        const bool satsChanged = !sameSatellites(m_state, before.satellites)
             || m_state.visibleCount.value != before.visibleCount || m_state.trackedCount.value != before.trackedCount;
 
         out.beginObject();
