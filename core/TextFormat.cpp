@@ -369,7 +369,41 @@ QString vformatQt(const char *format, va_list args)
     return text;
 }
 
+void vappendC(QString &to, const char *format, va_list args)
+{
+    char buffer[StackText];
+    va_list copy;
+    va_copy(copy, args);
+    const int n = formatFast(Flavour::C, buffer, sizeof buffer, format, copy);
+    va_end(copy);
+    if (n >= 0)
+        to.append(QLatin1StringView(buffer, n));
+    else
+        to.append(vformatC(format, args));
+}
+
+void vappendQt(QString &to, const char *format, va_list args)
+{
+    char buffer[StackText];
+    va_list copy;
+    va_copy(copy, args);
+    const int n = formatFast(Flavour::Qt, buffer, sizeof buffer, format, copy);
+    va_end(copy);
+    if (n >= 0 && std::none_of(buffer, buffer + n, [](char c) { return c & 0x80; }))
+        to.append(QLatin1StringView(buffer, n));
+    else
+        to.append(vformatQt(format, args));
+}
+
 } // namespace TextFormat
+
+void appendText(QString &to, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    TextFormat::vappendQt(to, format, args);
+    va_end(args);
+}
 
 QString formatText(const char *format, ...)
 {

@@ -23,6 +23,9 @@ int formatFast(Flavour flavour, char *out, int size, const char *format, va_list
 // The C library's text as Latin-1 / QString::asprintf's text.
 QString vformatC(const char *format, va_list args);
 QString vformatQt(const char *format, va_list args);
+// Append the same texts to a string.
+void vappendC(QString &to, const char *format, va_list args);
+void vappendQt(QString &to, const char *format, va_list args);
 
 } // namespace TextFormat
 
@@ -30,5 +33,12 @@ QString vformatQt(const char *format, va_list args);
 QString formatText(const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Appends the same text as QString::asprintf(format, ...) without a temporary string.
+void appendText(QString &to, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
 #endif
     ;

@@ -778,16 +778,16 @@ void NmeaDecoder::decodePgrmo(const Fields &f)
 QString NmeaDecoder::commonLogLine(const NmeaGgaFix &fix)
 {
     QString line = formatText("%02d,%02d,%05.2f,", fix.hours, fix.minutes, fix.seconds);
-    line += formatText("%02d,%06.6f,", fix.latDegrees, fix.latMinutes);
+    appendText(line, "%02d,%06.6f,", fix.latDegrees, fix.latMinutes);
     line += QLatin1Char(fix.latHemisphere);
     line += QLatin1Char(',');
-    line += formatText("%02d,%06.6f,", fix.lonDegrees, fix.lonMinutes);
+    appendText(line, "%02d,%06.6f,", fix.lonDegrees, fix.lonMinutes);
     line += QLatin1Char(fix.lonHemisphere);
     line += QLatin1Char(',');
-    line += formatText("%d,%02d,%.1f,%.1f,", fix.quality, fix.satellitesUsed, fix.hdop,
+    appendText(line, "%d,%02d,%.1f,%.1f,", fix.quality, fix.satellitesUsed, fix.hdop,
                               fix.mslHeight);
     line += fix.altitudeUnit + QLatin1Char(',');
-    line += formatText("%.1f,", fix.geoidSeparation);
+    appendText(line, "%.1f,", fix.geoidSeparation);
     line += fix.geoidUnit + QLatin1Char(',');
     line += fix.dgpsAgeField.isEmpty() ? QString() : formatText("%.1f", fix.dgpsAge);
     line += QLatin1Char(',');

@@ -123,14 +123,14 @@ UbxDecoder::UbxDecoder(const DecoderContext &context)
 QString UbxDecoder::bytesText(QByteArrayView bytes)
 {
     static const char hex[] = "0123456789ABCDEF";
-    QString out;
-    out.reserve(bytes.size() * 4);
+    QString out(bytes.size() * 4, Qt::Uninitialized);
+    QChar *d = out.data();
     for (const char c : bytes) {
         const uint8_t b = uint8_t(c);
-        out.append(QLatin1Char('<'));
-        out.append(QLatin1Char(hex[b >> 4]));
-        out.append(QLatin1Char(hex[b & 0x0F]));
-        out.append(QLatin1Char('>'));
+        *d++ = QLatin1Char('<');
+        *d++ = QLatin1Char(hex[b >> 4]);
+        *d++ = QLatin1Char(hex[b & 0x0F]);
+        *d++ = QLatin1Char('>');
     }
     return out;
 }
@@ -461,7 +461,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
             ++tracked;
         if (flags & 0x01)
             ++used;
-        text += formatText("chn=%u, svid=%u, flags=%2.2x, quality=%2.2x, cno=%u, elev=%i, azim=%i, prRes=%i, ",
+        appendText(text, "chn=%u, svid=%u, flags=%2.2x, quality=%2.2x, cno=%u, elev=%i, azim=%i, prRes=%i, ",
                                   uint(chn), uint(svid), uint(flags), uint(quality), uint(cno), elev, azim, prRes);
     }
 
@@ -929,7 +929,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
         if (svUsed)
             ++used;
         if (texts)
-            text += formatText("gnssId=%u, svId=%u, cno=%u, elev=%i, azim=%i, prRes=%i, flags=%8.8x, ",
+            appendText(text, "gnssId=%u, svId=%u, cno=%u, elev=%i, azim=%i, prRes=%i, flags=%8.8x, ",
                                       uint(gnssId), uint(svId), uint(cno), elev, azim, int(p.i16(o + 6)), flags);
         const int index = tableIdForGnss(gnssId, svId);
         if (index <= 0 || index >= ReceiverState::SatelliteSlots)
@@ -1037,7 +1037,7 @@ UbxDecoder::Result UbxDecoder::monRf(const Payload &p)
     QString text = formatText("version = %u, nBlocks = %u, ", uint(p.u8(0)), uint(blocks));
     for (int i = 0; i < blocks; ++i) {
         const qsizetype o = 4 + 24 * qsizetype(i);
-        text += formatText("blockId=%u, flags=%2.2x, antStatus=%u, antPower=%u, postStatus=%u, noisePerMS=%u, agcCnt=%u, jamInd=%u, ",
+        appendText(text, "blockId=%u, flags=%2.2x, antStatus=%u, antPower=%u, postStatus=%u, noisePerMS=%u, agcCnt=%u, jamInd=%u, ",
                                   uint(p.u8(o)), uint(p.u8(o + 1)), uint(p.u8(o + 2)), uint(p.u8(o + 3)), p.u32(o + 4),
                                   uint(p.u16(o + 12)), uint(p.u16(o + 14)), uint(p.u8(o + 16)));
     }
@@ -1060,7 +1060,7 @@ UbxDecoder::Result UbxDecoder::cfgValGet(const Payload &p)
         uint64_t value = 0;
         for (int b = size - 1; b >= 0; --b)
             value = (value << 8) | p.u8(o + 4 + b);
-        text += formatText(", key 0x%8.8X = %llu", key, static_cast<unsigned long long>(value));
+        appendText(text, ", key 0x%8.8X = %llu", key, static_cast<unsigned long long>(value));
         o += 4 + size;
     }
     return Result::of("VALGET", text, o);
