@@ -173,13 +173,24 @@ int beidouId(int prn)
 
 // The comma-separated fields of a sentence, without its checksum (the link has already
 // verified it). Never empty: the first field is the header.
+// The fields before the '*' point into the sentence (no copy each): they are read while the
+// sentence is decoded and never kept.
 QList<QByteArray> sentenceFields(const QByteArray &sentence)
 {
-    QByteArray body = sentence;
-    const qsizetype star = body.indexOf('*');
-    if (star >= 0)
-        body.truncate(star);
-    return body.split(',');
+    const char *d = sentence.constData();
+    qsizetype end = sentence.indexOf('*');
+    if (end < 0)
+        end = sentence.size();
+    QList<QByteArray> fields;
+    fields.reserve(24);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= end; ++i) {
+        if (i == end || d[i] == ',') {
+            fields.append(QByteArray::fromRawData(d + start, i - start));
+            start = i + 1;
+        }
+    }
+    return fields;
 }
 
 } // namespace

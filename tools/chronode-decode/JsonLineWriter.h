@@ -15,7 +15,7 @@
 // printed them: integral values below 1e15 as integers, others in the shortest form that
 // reads back exactly (decimal or exponent, whichever is shorter, decimal on a tie, exponent
 // with at least two digits), non-finite values as null. Strings escape '"', '\\', \n, \r and
-// \t by name and every other code unit outside printable ASCII as \u00XX.
+// \t by name and every other UTF-16 code unit outside printable ASCII as \uXXXX.
 class JsonLineWriter
 {
 public:
@@ -86,20 +86,24 @@ public:
     void string(QStringView s)
     {
         separate(2 + 6 * size_t(s.size()));
-        *m_pos++ = '"';
+        char *o = m_pos;
+        *o++ = '"';
         for (const QChar qc : s)
-            escape(qc.unicode());
-        *m_pos++ = '"';
+            o = escape(o, qc.unicode());
+        *o++ = '"';
+        m_pos = o;
     }
 
     // Bytes taken as Latin-1, as a QString::fromLatin1 of them would print.
     void latin1(QByteArrayView s)
     {
         separate(2 + 6 * size_t(s.size()));
-        *m_pos++ = '"';
+        char *o = m_pos;
+        *o++ = '"';
         for (const char c : s)
-            escape(static_cast<unsigned char>(c));
-        *m_pos++ = '"';
+            o = escape(o, static_cast<unsigned char>(c));
+        *o++ = '"';
+        m_pos = o;
     }
 
     // Ends the line; a full block goes to the file.
@@ -228,27 +232,30 @@ private:
         m_pos += n;
     }
 
-    void escape(char16_t c)
+    // Writes c at o, escaped where needed; returns the end. A local pointer, since stores
+    // through char* could otherwise alias the members.
+    static char *escape(char *o, char16_t c)
     {
         if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-            *m_pos++ = char(c);
-            return;
+            *o++ = char(c);
+            return o;
         }
-        *m_pos++ = '\\';
+        *o++ = '\\';
         switch (c) {
-        case '"': *m_pos++ = '"'; return;
-        case '\\': *m_pos++ = '\\'; return;
-        case '\n': *m_pos++ = 'n'; return;
-        case '\r': *m_pos++ = 'r'; return;
-        case '\t': *m_pos++ = 't'; return;
+        case '"': *o++ = '"'; return o;
+        case '\\': *o++ = '\\'; return o;
+        case '\n': *o++ = 'n'; return o;
+        case '\r': *o++ = 'r'; return o;
+        case '\t': *o++ = 't'; return o;
         default: break;
         }
         static constexpr char hex[] = "0123456789abcdef";
-        *m_pos++ = 'u';
-        *m_pos++ = hex[(c >> 12) & 0xF];
-        *m_pos++ = hex[(c >> 8) & 0xF];
-        *m_pos++ = hex[(c >> 4) & 0xF];
-        *m_pos++ = hex[c & 0xF];
+        *o++ = 'u';
+        *o++ = hex[(c >> 12) & 0xF];
+        *o++ = hex[(c >> 8) & 0xF];
+        *o++ = hex[(c >> 4) & 0xF];
+        *o++ = hex[c & 0xF];
+        return o;
     }
 
     std::FILE *m_out;
