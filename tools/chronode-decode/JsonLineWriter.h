@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,8 +89,22 @@ public:
         separate(2 + 6 * size_t(s.size()));
         char *o = m_pos;
         *o++ = '"';
-        for (const QChar qc : s)
-            o = escape(o, qc.unicode());
+        const char16_t *p = s.utf16();
+        const char16_t *const e = p + s.size();
+        // Four code units at a time while all of them print as they are.
+        for (; e - p >= 4; p += 4) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (!plainQuad(w))
+                break;
+            o[0] = char(w);
+            o[1] = char(w >> 16);
+            o[2] = char(w >> 32);
+            o[3] = char(w >> 48);
+            o += 4;
+        }
+        for (; p < e; ++p)
+            o = escape(o, *p);
         *o++ = '"';
         m_pos = o;
     }
@@ -230,6 +245,20 @@ private:
     {
         std::memcpy(m_pos, s, n);
         m_pos += n;
+    }
+
+    // Whether four UTF-16 code units (one per 16-bit lane) are all printable ASCII other than
+    // '"' and '\\'.
+    static bool plainQuad(std::uint64_t w)
+    {
+        constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+        constexpr std::uint64_t Bit7 = 0x0080008000800080ULL;
+        constexpr std::uint64_t Bit15 = 0x8000800080008000ULL;
+        auto hasLane = [](std::uint64_t x) { return ((x - Ones) & ~x & Bit15) != 0; };   // a zero lane
+        return (w & 0xFF80FF80FF80FF80ULL) == 0          // all below 0x80
+            && ((w + 0x60 * Ones) & Bit7) == Bit7       // all from 0x20
+            && ((w + Ones) & Bit7) == 0                 // none is 0x7F
+            && !hasLane(w ^ ('"' * Ones)) && !hasLane(w ^ ('\\' * Ones));
     }
 
     // Writes c at o, escaped where needed; returns the end. A local pointer, since stores

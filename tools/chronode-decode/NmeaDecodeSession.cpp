@@ -15,13 +15,11 @@ struct StateSnapshot
 {
     explicit StateSnapshot(const ReceiverState &s)
         : utc(s.receiverUtcDateTime)
-        , satellites(s.satellites)
         , visibleCount(s.visibleCount.value)
         , antennaState(s.antennaState)
     {
     }
     ReceiverTime utc;
-    decltype(ReceiverState::satellites) satellites;
     int visibleCount;
     int antennaState;
 };
@@ -39,11 +37,13 @@ public:
     {
         const StateSnapshot before(m_state);
         m_engine.clearChanges();
-        if (!m_nmea.decodeNmeaSentence(sentence))
+        const bool decoded = m_nmea.decodeNmeaSentence(sentence);
+        const bool tableChanged = satellitesChanged();
+        if (!decoded)
             return;
 
         const bool gga = sentence.size() > 6 && QByteArrayView(sentence).sliced(3, 3) == "GGA";
-        const bool satsChanged = !sameSatellites(m_state, before.satellites)
+        const bool satsChanged = tableChanged
             || m_state.visibleCount.value != before.visibleCount;
         out.beginObject();
         if (!m_nmea.displayText().isEmpty())
@@ -83,7 +83,18 @@ public:
     }
 
 private:
+    // Whether the message changed the satellite table; the copy of the table before it is
+    // kept up to date (copied only when it changed).
+    bool satellitesChanged()
+    {
+        if (sameSatellites(m_state, m_satellitesBefore))
+            return false;
+        m_satellitesBefore = m_state.satellites;
+        return true;
+    }
+
     ReceiverState &m_state;
+    decltype(ReceiverState::satellites) m_satellitesBefore = m_state.satellites;
     RecordedEngineInputs m_engine;
     NmeaDecoder m_nmea;
 };

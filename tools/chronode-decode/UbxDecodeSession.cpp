@@ -17,7 +17,6 @@ struct StateSnapshot
 {
     explicit StateSnapshot(const ReceiverState &s)
         : utc(s.receiverUtcDateTime)
-        , satellites(s.satellites)
         , firmware(s.firmwareVersionText)
         , sawtooth(s.ppsQuantizationError)
         , visibleCount(s.visibleCount.value)
@@ -30,7 +29,6 @@ struct StateSnapshot
     {
     }
     ReceiverTime utc;
-    decltype(ReceiverState::satellites) satellites;
     QString firmware;
     double sawtooth;
     int visibleCount, trackedCount, antennaState, navigationState, leapSeconds, leapSecondPending;
@@ -54,14 +52,14 @@ public:
 
         const bool nmea = message.startsWith('$') && m_nmea.decodeNmeaSentence(message);
         QString ubxText;
-        if (!nmea) {
+        if (!nmea)
             ubxText = m_ubx.decodeUbxFrame(message);
-            if (ubxText.isEmpty())
-                return;
-        }
+        const bool tableChanged = satellitesChanged();
+        if (!nmea && ubxText.isEmpty())
+            return;
         const QString &text = nmea ? m_nmea.displayText() : ubxText;
         const QString &warning = nmea ? m_nmea.lastWarning() : m_ubx.lastWarning();
-        const bool satsChanged = !sameSatellites(m_state, before.satellites)
+        const bool satsChanged = tableChanged
             || m_state.visibleCount.value != before.visibleCount || m_state.trackedCount.value != before.trackedCount;
 
         out.beginObject();
@@ -118,9 +116,20 @@ public:
     }
 
 private:
+    // Whether the message changed the satellite table; the copy of the table before it is
+    // kept up to date (copied only when it changed).
+    bool satellitesChanged()
+    {
+        if (sameSatellites(m_state, m_satellitesBefore))
+            return false;
+        m_satellitesBefore = m_state.satellites;
+        return true;
+    }
+
     static bool isTimTp(const QByteArray &m) { return m.size() > 4 && quint8(m[2]) == 0x0D && quint8(m[3]) == 0x01; }
 
     ReceiverState &m_state;
+    decltype(ReceiverState::satellites) m_satellitesBefore = m_state.satellites;
     RecordedEngineInputs m_engine;
     UbxDecoder m_ubx;
     NmeaDecoder m_nmea;
