@@ -29,13 +29,14 @@ repeat() {
     local skip
     skip=$(LC_ALL=C grep -a -m1 -b -v '^#' "$1" | cut -d: -f1 || true)
     tail -c +"$(( ${skip:-0} + 1 ))" "$1" > "$body"
-    local size
+    # Doubled until large enough.
+    local size copies=1
     size=$(stat -c %s "$body")
-    : > "$2"
-    local have=0
-    while [ "$have" -lt "$3" ]; do
-        cat "$body" >> "$2"
-        have=$(( have + size ))
+    cp "$body" "$2"
+    while [ $(( copies * size )) -lt "$3" ]; do
+        cat "$2" "$2" > "$2.next"
+        mv "$2.next" "$2"
+        copies=$(( copies * 2 ))
     done
 }
 

@@ -40,6 +40,9 @@ public:
         return true;
     }
     int length() const { return int(m_pos - m_begin); }
+    // Room for n chars at the end, taken by advance(); null when there is none.
+    char *room(size_t n) const { return size_t(m_end - m_pos) >= n ? m_pos : nullptr; }
+    void advance(char *to) { m_pos = to; }
 
 private:
     char *m_pos;
@@ -76,8 +79,19 @@ bool integer(Flavour flavour, Out &out, Spec spec, bool negative, unsigned long 
         return false;
     if (spec.precision >= 0 && spec.zero)
         return false;   // the two formatters treat this pair differently; rare
-    char digits[24];
     const int base = conv == 'x' || conv == 'X' ? 16 : 10;
+    if (spec.precision < 0 && spec.width <= 1 && !spec.alt && (negative || !isSigned || !(spec.plus || spec.space))
+        && conv != 'X') {
+        // The plain case: straight into the text.
+        char *at = out.room(24);
+        if (!at)
+            return false;
+        if (negative)
+            *at++ = '-';
+        out.advance(std::to_chars(at, at + 23, magnitude, base).ptr);
+        return true;
+    }
+    char digits[24];
     size_t n = size_t(std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr - digits);
     if (conv == 'X') {
         for (size_t i = 0; i < n; ++i)
