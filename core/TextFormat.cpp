@@ -171,6 +171,9 @@ bool floating(Flavour flavour, Out &out, Spec spec, double d, char conv)
         end = fixedAwayFromZero(text, text + sizeof text - 1, d, precision);
     else
         end = std::to_chars(text, text + sizeof text, d, std::chars_format::fixed, precision).ptr;
+    // Negative values that print as zero: Qt's sign rule differs from the C library's.
+    if (flavour == Flavour::Qt && text[0] == '-' && std::all_of(text + 1, end, [](char c) { return c == '0' || c == '.'; }))
+        return false;
     const char *digits = text;
     char prefix[1];
     size_t prefixLength = 0;
