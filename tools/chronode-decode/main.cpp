@@ -5,14 +5,13 @@
 //                   [--model NAME] [FILE|-]
 
 #include "DecodeModes.h"
+#include "JsonLineWriter.h"
 
 #include "core/ReceiverState.h"
 #include "core/MotorolaModels.h"
 #include "receiver/framing/StreamFramer.h"
 
 #include <QCoreApplication>
-#include "JsonLineWriter.h"
-
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
