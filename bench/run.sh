@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark executable found in a build directory and prints their figures.
 #   bench/run.sh [build-dir]        (default: build)
-# Builds nothing: build the bench_* targets first.
+# Builds nothing: build the bench_* and chronode-decode targets first.
 set -euo pipefail
 build="${1:-build}"
 if [ ! -d "$build" ]; then
@@ -15,7 +15,13 @@ for exe in "$build"/bench_*; do
     echo "== $(basename "$exe")"
     "$exe"
 done
+# chronode-decode on the shared captures, against gpsdecode when installed.
+if [ -x "$build/chronode-decode" ]; then
+    found=1
+    echo "== chronode-decode"
+    bash "$(dirname "$0")/decode_captures.sh" "$build"
+fi
 if [ "$found" = 0 ]; then
-    echo "bench/run.sh: no bench_* executables in '$build'" >&2
+    echo "bench/run.sh: no bench_* executables or chronode-decode in '$build'" >&2
     exit 1
 fi

@@ -409,7 +409,7 @@ QString MotorolaDecoder::decodeEaBa(QByteArrayView f, bool eight)
                          unsigned(status));
     for (int c = 0; c < channels; ++c) {
         const qsizetype o = 40 + 4 * c;
-        line += motorolaFormat(", %u, %u, %u, 0x%02x", unsigned(u8(f, o)), unsigned(u8(f, o + 1)),
+        motorolaAppend(line, ", %u, %u, %u, 0x%02x", unsigned(u8(f, o)), unsigned(u8(f, o + 1)),
                                unsigned(u8(f, o + 2)), unsigned(u8(f, o + 3)));
     }
     return line;
@@ -485,11 +485,11 @@ QString MotorolaDecoder::decodeHa(QByteArrayView f)
                          ch(148), ch(149), ch(150));
     for (int c = 0; c < 12; ++c) {
         const qsizetype o = 57 + 6 * c;
-        line += motorolaFormat(", %u, %u, %u, %u, 0x%04x", unsigned(u8(f, o)),
+        motorolaAppend(line, ", %u, %u, %u, %u, 0x%04x", unsigned(u8(f, o)),
                                unsigned(u8(f, o + 1)), unsigned(u8(f, o + 2)),
                                unsigned(u8(f, o + 3)), unsigned(u16(f, o + 4)));
     }
-    line += motorolaFormat(", %u, %u, %i, %d, %3.1f, 0x%02x, 0x%06x", unsigned(u8(f, 131)),
+    motorolaAppend(line, ", %u, %u, %i, %d, %3.1f, 0x%02x, 0x%06x", unsigned(u8(f, 131)),
                            unsigned(u8(f, 132)), int(i16(f, 133)), int(i32(f, 135)),
                            i16(f, 139) * 0.5, unsigned(u8(f, 141)),
                            unsigned((u8(f, 142) << 16) | (u8(f, 143) << 8) | u8(f, 144)));
@@ -563,7 +563,7 @@ QString MotorolaDecoder::decodeBb(QByteArrayView f)
         const int az = u16(f, o + 4);
         const int health = u8(f, o + 6);
         if (texts)
-            text += motorolaFormat("%u %d %u %d %u; ", unsigned(id), int(doppler), unsigned(el), az,
+            motorolaAppend(text, "%u %d %u %d %u; ", unsigned(id), int(doppler), unsigned(el), az,
                                    unsigned(health));
         SatelliteRecord &r = s.satellites[id];
         r.svId = id;

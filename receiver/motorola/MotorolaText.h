@@ -16,6 +16,13 @@ QString motorolaFormat(const char *format, ...)
 #endif
     ;
 
+// Appends motorolaFormat's text without a temporary string.
+void motorolaAppend(QString &to, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
 // The text of a frame that only carries data: "@@Cf" and "@@Cb" in words, others as the
 // identifier and the data bytes in hex.
 QString motorolaDataOnlyText(const DecoderContext &context, QByteArrayView frame);

@@ -46,7 +46,7 @@ QString satelliteRecords(QByteArrayView f, qsizetype first, int count)
     QString t;
     for (int i = 0; i < count; ++i) {
         const qsizetype o = first + 5 * i;
-        t += motorolaFormat(", %u, %11.9f", unsigned(u8(f, o)), i32(f, o + 1) / 1e9);
+        motorolaAppend(t, ", %u, %11.9f", unsigned(u8(f, o)), i32(f, o + 1) / 1e9);
     }
     return t;
 }
@@ -74,6 +74,7 @@ QString MotorolaTiming::decodeTraim(QByteArrayView f, int channels)
     if (!motorolaTextsWanted(m_ctx) && !m_ctx.display)
         return {};
     QString t = QLatin1String(eight ? "@@En, TRAIM (8-ch) " : "@@Bn, TRAIM (6-ch) ");
+    t.reserve(512);
     t += pick({ eight ? "DISABLED" : "DISBLED", "ENABLED" }, u8(f, 5));
     t += eight ? motorolaFormat(", limit = %03d nsec, ", int(u16(f, 6)))
                : motorolaFormat(", limit = %03u nsec, ", unsigned(u16(f, 6)));
@@ -83,7 +84,7 @@ QString MotorolaTiming::decodeTraim(QByteArrayView f, int channels)
                  "is ON if tracking 1+ satellites (Short)", "is ON if TRAIM is OK (Short)" },
                u8(f, 8), "state ERROR");
     for (qsizetype o = 9; o <= 18; ++o)
-        t += QLatin1String(", ") + motorolaFormat("%01u", unsigned(u8(f, o)));
+        motorolaAppend(t, ", %01u", unsigned(u8(f, o)));
     t += QLatin1String(", pulse status is ") + pick({ "OFF", "ON" }, u8(f, 19));
     t += QLatin1String(", 1PPS pulse sync is ")
         + pick({ "referenced to UTC", "referenced to GPS" }, u8(f, 20));
@@ -125,7 +126,7 @@ QString MotorolaTiming::decodeHn(QByteArrayView f)
         + pick({ "Can Detect and Isolate", "Can Detect But Not Isolate" }, u8(f, 7),
                "Can't Detect or Isolate");
     t += QLatin1String(", SVIDs Removed= ") + motorolaFormat("0x%08X", unsigned(u32(f, 8)));
-    t += motorolaFormat(", Sawtooth %05.2f, One-Sigma Accuracy %i", s.ppsQuantizationError,
+    motorolaAppend(t, ", Sawtooth %05.2f, One-Sigma Accuracy %i", s.ppsQuantizationError,
                         int(s.timeSolutionAccuracy));
     t += satelliteRecords(f, 15, 12);
     if (toIdWindow) {
@@ -345,7 +346,7 @@ QString MotorolaTiming::decodeSsr(QByteArrayView f)
             const int count = int(qMin<qsizetype>(n, qMax<qsizetype>(0, (f.size() - 13) / 7)));
             for (int i = 0; i < count; ++i) {
                 const qsizetype o = 13 + 7 * i;
-                t += motorolaFormat("[SVID %.1u, Type %.1u, C/No=%.1u, AZ=%.1d, EL=%.1u, Used=%.1u]", u8(f, o),
+                motorolaAppend(t, "[SVID %.1u, Type %.1u, C/No=%.1u, AZ=%.1d, EL=%.1u, Used=%.1u]", u8(f, o),
                                     u8(f, o + 1), u8(f, o + 2), int(u16(f, o + 3)), u8(f, o + 5), u8(f, o + 6));
             }
             break;
@@ -391,7 +392,7 @@ QString MotorolaTiming::decodeSsr(QByteArrayView f)
         switch (l) {
         case 'k':
             for (qsizetype o = 4; o < f.size(); ++o)
-                t += motorolaFormat("<%2.2X>", u8(f, o));
+                motorolaAppend(t, "<%2.2X>", u8(f, o));
             break;
         case 'j': case 'm': case 'r': t = motorolaDataOnlyText(m_ctx, f); break;
         default: known = false; break;

@@ -1,5 +1,6 @@
 #include "receiver/nmea/NmeaDecoder.h"
 
+#include "core/TextFormat.h"
 #include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
 #include "core/MotorolaModels.h"
@@ -172,13 +173,24 @@ int beidouId(int prn)
 
 // The comma-separated fields of a sentence, without its checksum (the link has already
 // verified it). Never empty: the first field is the header.
+// The fields before the '*' point into the sentence (no copy each): they are read while the
+// sentence is decoded and never kept.
 QList<QByteArray> sentenceFields(const QByteArray &sentence)
 {
-    QByteArray body = sentence;
-    const qsizetype star = body.indexOf('*');
-    if (star >= 0)
-        body.truncate(star);
-    return body.split(',');
+    const char *d = sentence.constData();
+    qsizetype end = sentence.indexOf('*');
+    if (end < 0)
+        end = sentence.size();
+    QList<QByteArray> fields;
+    fields.reserve(24);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= end; ++i) {
+        if (i == end || d[i] == ',') {
+            fields.append(QByteArray::fromRawData(d + start, i - start));
+            start = i + 1;
+        }
+    }
+    return fields;
 }
 
 } // namespace
@@ -484,7 +496,7 @@ void NmeaDecoder::decodeGga(const Fields &f)
         }
     }
 
-    m_usedText = QString::asprintf("%1.1d Used", fix.satellitesUsed);
+    m_usedText = formatText("%1.1d Used", fix.satellitesUsed);
     if (m_ctx.state)
         m_ctx.state->usedCount.set(fix.satellitesUsed);
     if (m_ctx.display)
@@ -505,7 +517,7 @@ void NmeaDecoder::decodeGga(const Fields &f)
         if (fix.dgpsAge == 0.0 && fix.dgpsStation == 0)
             m_dgpsText = QStringLiteral("Receiving DGPS");
         else
-            m_dgpsText = QString::asprintf("Receiving DGPS, Age %4.1f sec, Station ID \"%04d\"",
+            m_dgpsText = formatText("Receiving DGPS, Age %4.1f sec, Station ID \"%04d\"",
                                            fix.dgpsAge, fix.dgpsStation);
     } else {
         m_dgpsText.clear();
@@ -548,7 +560,7 @@ void NmeaDecoder::decodeGsa(const Fields &f)
     } else {
         if (m_ctx.averaging)
             m_ctx.averaging->setDops(-1.0, pdop, hdop, vdop, -1.0);
-        m_dopText = QString::asprintf("PDOP = %3.1f, HDOP = %3.1f, VDOP = %3.1f", pdop, hdop,
+        m_dopText = formatText("PDOP = %3.1f, HDOP = %3.1f, VDOP = %3.1f", pdop, hdop,
                                       vdop);
     }
     if (m_ctx.display) {
@@ -582,7 +594,7 @@ void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
         int total = 0;
         for (int v : m_inView)
             total += v;
-        m_visibleText = QString::asprintf("%1.1d Visible", total);
+        m_visibleText = formatText("%1.1d Visible", total);
         if (m_ctx.state)
             m_ctx.state->visibleCount.set(total);
         m_changes |= DecodeChange::Counts;
@@ -776,20 +788,20 @@ void NmeaDecoder::decodePgrmo(const Fields &f)
 
 QString NmeaDecoder::commonLogLine(const NmeaGgaFix &fix)
 {
-    QString line = QString::asprintf("%02d,%02d,%05.2f,", fix.hours, fix.minutes, fix.seconds);
-    line += QString::asprintf("%02d,%06.6f,", fix.latDegrees, fix.latMinutes);
+    QString line = formatText("%02d,%02d,%05.2f,", fix.hours, fix.minutes, fix.seconds);
+    appendText(line, "%02d,%06.6f,", fix.latDegrees, fix.latMinutes);
     line += QLatin1Char(fix.latHemisphere);
     line += QLatin1Char(',');
-    line += QString::asprintf("%02d,%06.6f,", fix.lonDegrees, fix.lonMinutes);
+    appendText(line, "%02d,%06.6f,", fix.lonDegrees, fix.lonMinutes);
     line += QLatin1Char(fix.lonHemisphere);
     line += QLatin1Char(',');
-    line += QString::asprintf("%d,%02d,%.1f,%.1f,", fix.quality, fix.satellitesUsed, fix.hdop,
+    appendText(line, "%d,%02d,%.1f,%.1f,", fix.quality, fix.satellitesUsed, fix.hdop,
                               fix.mslHeight);
     line += fix.altitudeUnit + QLatin1Char(',');
-    line += QString::asprintf("%.1f,", fix.geoidSeparation);
+    appendText(line, "%.1f,", fix.geoidSeparation);
     line += fix.geoidUnit + QLatin1Char(',');
-    line += fix.dgpsAgeField.isEmpty() ? QString() : QString::asprintf("%.1f", fix.dgpsAge);
+    line += fix.dgpsAgeField.isEmpty() ? QString() : formatText("%.1f", fix.dgpsAge);
     line += QLatin1Char(',');
-    line += fix.dgpsStationField.isEmpty() ? QString() : QString::asprintf("%04d", fix.dgpsStation);
+    line += fix.dgpsStationField.isEmpty() ? QString() : formatText("%04d", fix.dgpsStation);
     return line;
 }

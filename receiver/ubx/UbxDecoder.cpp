@@ -1,5 +1,6 @@
 #include "receiver/ubx/UbxDecoder.h"
 
+#include "core/TextFormat.h"
 #include "core/ReceiverState.h"
 #include "averaging/AveragingInput.h"
 #include "averaging/Geoid.h"
@@ -47,7 +48,7 @@ QString fieldText(QByteArrayView bytes)
         if (b >= 0x20 && b < 0x7F)
             out.append(QLatin1Char(c));
         else
-            out.append(QString::asprintf("<%2.2X>", b));
+            out.append(formatText("<%2.2X>", b));
     }
     return out;
 }
@@ -123,14 +124,14 @@ UbxDecoder::UbxDecoder(const DecoderContext &context)
 QString UbxDecoder::bytesText(QByteArrayView bytes)
 {
     static const char hex[] = "0123456789ABCDEF";
-    QString out;
-    out.reserve(bytes.size() * 4);
+    QString out(bytes.size() * 4, Qt::Uninitialized);
+    QChar *d = out.data();
     for (const char c : bytes) {
         const uint8_t b = uint8_t(c);
-        out.append(QLatin1Char('<'));
-        out.append(QLatin1Char(hex[b >> 4]));
-        out.append(QLatin1Char(hex[b & 0x0F]));
-        out.append(QLatin1Char('>'));
+        *d++ = QLatin1Char('<');
+        *d++ = QLatin1Char(hex[b >> 4]);
+        *d++ = QLatin1Char(hex[b & 0x0F]);
+        *d++ = QLatin1Char('>');
     }
     return out;
 }
@@ -182,7 +183,7 @@ QString UbxDecoder::decodeUbxFrame(const QByteArray &frame)
     const uint8_t id = uint8_t(frame[3]);
     const char *group = groupName(cls);
     if (!group)
-        return QString::asprintf("UBX-%X ?\077\077-Unknown Message Class-?\077\077 ", cls) + bytesText(frame);
+        return formatText("UBX-%X ?\077\077-Unknown Message Class-?\077\077 ", cls) + bytesText(frame);
 
     m_frame = frame;
     const Payload p { QByteArrayView(frame).sliced(6, frame.size() - 8) };
@@ -228,7 +229,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
         if (p.size() < 20)
             return Result::shortPayload("POSECEF");
         return Result::of("POSECEF",
-                          QString::asprintf("iTOW = %u, ecefX = %i, ecefY = %i, ecefZ = %i, pAcc = %u",
+                          formatText("iTOW = %u, ecefX = %i, ecefY = %i, ecefZ = %i, pAcc = %u",
                                             p.u32(0), p.i32(4), p.i32(8), p.i32(12), p.u32(16)),
                           20);
     case 0x02: {
@@ -243,7 +244,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
             m_context.averaging->updatePosition(lat, lon, height, msl);
         m_changes |= DecodeChange::Position;
         return Result::of("POSLLH",
-                          QString::asprintf("iTOW = %u, lon = %1.8f, lat = %1.8f, height = %1.3f, MSL = %1.3f, hAcc = %u, vAcc = %u",
+                          formatText("iTOW = %u, lon = %1.8f, lat = %1.8f, height = %1.3f, MSL = %1.3f, hAcc = %u, vAcc = %u",
                                             p.u32(0), lon, lat, height, msl, p.u32(20), p.u32(24)),
                           28);
     }
@@ -255,7 +256,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
         if (p.size() < 20)
             return Result::shortPayload("VELECEF");
         return Result::of("VELECEF",
-                          QString::asprintf("iTOW = %u, ecefVX = %i, ecefVY = %i, ecefVZ = %i, sAcc = %u",
+                          formatText("iTOW = %u, ecefVX = %i, ecefVY = %i, ecefVZ = %i, sAcc = %u",
                                             p.u32(0), p.i32(4), p.i32(8), p.i32(12), p.u32(16)),
                           20);
     case 0x22: return navClock(p);
@@ -264,7 +265,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
     case 0x61:   // end of the epoch's navigation messages
         if (p.size() < 4)
             return Result::shortPayload("EOE");
-        return Result::of("EOE", QString::asprintf("iTOW = %u", p.u32(0)), 4);
+        return Result::of("EOE", formatText("iTOW = %u", p.u32(0)), 4);
     case 0x12: {
         if (p.size() < 36)
             return Result::shortPayload("VELNED");
@@ -275,7 +276,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
             m_context.averaging->setHeadingDegrees(heading);
         }
         return Result::of("VELNED",
-                          QString::asprintf("iTOW = %u, Ground Speed = %u cm/sec, Heading = %4.1f degrees",
+                          formatText("iTOW = %u, Ground Speed = %u cm/sec, Heading = %4.1f degrees",
                                             p.u32(0), groundSpeed, heading),
                           36);
     }
@@ -287,7 +288,7 @@ UbxDecoder::Result UbxDecoder::decodeNav(uint8_t id, const Payload &p)
         if (valid & 0x04)   // leapSValid
             m_context.state->leapSeconds = leap;
         return Result::of("TIMEGPS",
-                          QString::asprintf("iTOW = %u ... week = %u, leap seconds = %i, valid = %2.2x",
+                          formatText("iTOW = %u ... week = %u, leap seconds = %i, valid = %2.2x",
                                             p.u32(0), uint(p.u16(8)), leap, uint(valid)),
                           16);
     }
@@ -311,7 +312,7 @@ UbxDecoder::Result UbxDecoder::navStatus(const Payload &p)
     applyFix(gpsFix, status, true);
 
     return Result::of("STATUS",
-                      status + QString::asprintf("iTOW = %u, gpsFix = %u, flags = 0x%2.2X, diffStat = 0x%2.2X, res = %u, ttff = %u, msss = %u",
+                      status + formatText("iTOW = %u, gpsFix = %u, flags = 0x%2.2X, diffStat = 0x%2.2X, res = %u, ttff = %u, msss = %u",
                                                  p.u32(0), uint(gpsFix), uint(p.u8(5)), uint(p.u8(6)), uint(p.u8(7)),
                                                  p.u32(8), p.u32(12)),
                       16);
@@ -362,11 +363,11 @@ UbxDecoder::Result UbxDecoder::navDop(const Payload &p)
         m_context.averaging->setDops(g, pd, h, v, t);
     if (m_context.display) {
         m_context.display->setDopStatusText(
-            m_timeOnlyFix ? QString::asprintf("DOPs: T = %3.1f", t)
-                          : QString::asprintf("DOPs: T = %3.1f, P = %3.1f, H = %3.1f, V = %3.1f", t, pd, h, v));
+            m_timeOnlyFix ? formatText("DOPs: T = %3.1f", t)
+                          : formatText("DOPs: T = %3.1f, P = %3.1f, H = %3.1f, V = %3.1f", t, pd, h, v));
     }
     return Result::of("DOP",
-                      QString::asprintf("iTOW = %u, gDOP = %4.2f, pDOP = %4.2f, tDOP = %4.2f, vDOP = %4.2f, hDOP = %4.2f, nDOP = %4.2f, eDOP = %4.2f",
+                      formatText("iTOW = %u, gDOP = %4.2f, pDOP = %4.2f, tDOP = %4.2f, vDOP = %4.2f, hDOP = %4.2f, nDOP = %4.2f, eDOP = %4.2f",
                                         p.u32(0), g, pd, t, v, h, n, e),
                       18);
 }
@@ -388,7 +389,7 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
 
     storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
     return Result::of("TIMEUTC",
-                      QString::asprintf("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",
+                      formatText("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",
                                         iTow, tAcc, nano, year, month, day, hour, minute, second, uint(valid)),
                       20);
 }
@@ -427,7 +428,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
 
     ReceiverState &s = *m_context.state;
     s.satellites.fill(SatelliteRecord {});
-    QString text = QString::asprintf("iTOW = %u, numCh = %u, globalFlags = %2.2x, res = %u, ",
+    QString text = formatText("iTOW = %u, numCh = %u, globalFlags = %2.2x, res = %u, ",
                                      p.u32(0), uint(numCh), uint(p.u8(5)), uint(p.u16(6)));
     int visible = 0;
     int tracked = 0;
@@ -461,7 +462,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
             ++tracked;
         if (flags & 0x01)
             ++used;
-        text += QString::asprintf("chn=%u, svid=%u, flags=%2.2x, quality=%2.2x, cno=%u, elev=%i, azim=%i, prRes=%i, ",
+        appendText(text, "chn=%u, svid=%u, flags=%2.2x, quality=%2.2x, cno=%u, elev=%i, azim=%i, prRes=%i, ",
                                   uint(chn), uint(svid), uint(flags), uint(quality), uint(cno), elev, azim, prRes);
     }
 
@@ -474,7 +475,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
         m_context.averaging->setTimingSatellites(used);
     if (m_context.display) {
         m_context.display->updateSatelliteCount();
-        m_context.display->setTrackedText(QString::asprintf("%1.1u Tracked", uint(tracked)));
+        m_context.display->setTrackedText(formatText("%1.1u Tracked", uint(tracked)));
         m_context.display->updateSatelliteTable();
     }
     return Result::of("SVINFO", text, needed);
@@ -509,7 +510,7 @@ UbxDecoder::Result UbxDecoder::decodeTim(uint8_t id, const Payload &p)
         m_context.state->ppsQuantizationErrorValid = true;
         m_changes |= DecodeChange::Sawtooth;
         return Result::of("TP",
-                          QString::asprintf("towMS = %u, towSubMS = %u, qErr = %i, week = %u, flags = %u, res = %u",
+                          formatText("towMS = %u, towSubMS = %u, qErr = %i, week = %u, flags = %u, res = %u",
                                             p.u32(0), p.u32(4), qErr, uint(p.u16(12)), uint(p.u8(14)), uint(p.u8(15))),
                           16);
     }
@@ -517,13 +518,13 @@ UbxDecoder::Result UbxDecoder::decodeTim(uint8_t id, const Payload &p)
         if (p.size() < 28)
             return Result::shortPayload("SVIN");
         return Result::of("SVIN",
-                          QString::asprintf("Passed survey-in observation = %u sec, position observations = %u sec, valid = %s, active = %s",
+                          formatText("Passed survey-in observation = %u sec, position observations = %u sec, valid = %s, active = %s",
                                             p.u32(0), p.u32(20), p.u8(24) ? "true" : "false", p.u8(25) ? "true" : "false"),
                           28);
     case 0x11:
         if (p.size() < 8)
             return Result::shortPayload("DOSC");
-        return Result::of("DOSC", QString::asprintf("ver = %u, D/A value = %u", uint(p.u8(0)), p.u32(4)), 8);
+        return Result::of("DOSC", formatText("ver = %u, D/A value = %u", uint(p.u8(0)), p.u32(4)), 8);
     default: return Result::unknown();
     }
 }
@@ -548,7 +549,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
         }
         return Result::of("PRT",
                           QStringLiteral("portID = ") + QLatin1String(port)
-                              + QString::asprintf(", res0 = %u, res1 = %u, mode = %8.8X, baudRate = %u, inProtoMask = %4.4X, outProtoMask = %4.4X, flags = %4.4X, pad = %u",
+                              + formatText(", res0 = %u, res1 = %u, mode = %8.8X, baudRate = %u, inProtoMask = %4.4X, outProtoMask = %4.4X, flags = %4.4X, pad = %u",
                                                   uint(p.u8(1)), uint(p.u16(2)), p.u32(4), p.u32(8), uint(p.u16(12)),
                                                   uint(p.u16(14)), uint(p.u16(16)), uint(p.u16(18))),
                           20);
@@ -558,7 +559,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
             return Result::shortPayload("TP");
         markAnswered();
         return Result::of("TP",
-                          QString::asprintf("interval = %u us, length = %u us, status = %i, timeRef = %u, flags = %u, res = %u, antennaCableDelay = %i ns, rfGroupDelay = %i ns, userDelay = %i ns",
+                          formatText("interval = %u us, length = %u us, status = %i, timeRef = %u, flags = %u, res = %u, antennaCableDelay = %i ns, rfGroupDelay = %i ns, userDelay = %i ns",
                                             p.u32(0), p.u32(4), int(p.i8(8)), uint(p.u8(9)), uint(p.u8(10)), uint(p.u8(11)),
                                             int(p.i16(12)), int(p.i16(14)), p.i32(16)),
                           20);
@@ -567,7 +568,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
             return Result::shortPayload("TMODE");
         markAnswered();
         return Result::of("TMODE",
-                          QString::asprintf("timeMode = %u, fixedPosX = %i, fixedPosY = %i, fixedPosZ = %i, fixedPosVar = %u, svinMinDur = %u, svinVarLimit = %u",
+                          formatText("timeMode = %u, fixedPosX = %i, fixedPosY = %i, fixedPosZ = %i, fixedPosVar = %u, svinMinDur = %u, svinVarLimit = %u",
                                             p.u32(0), p.i32(4), p.i32(8), p.i32(12), p.u32(16), p.u32(20), p.u32(24)),
                           28);
     case 0x3D:
@@ -575,7 +576,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
             return Result::shortPayload("TMODE2");
         markAnswered();
         return Result::of("TMODE2",
-                          QString::asprintf("timeMode = %u, flags = %u, ecefXOrLat = %i, ecefYOrLon = %i, ecefZOrAlt = %i, fixedPosAcc = %u, svinMinDur = %u, svinAccLimit = %u",
+                          formatText("timeMode = %u, flags = %u, ecefXOrLat = %i, ecefYOrLon = %i, ecefZOrAlt = %i, fixedPosAcc = %u, svinMinDur = %u, svinAccLimit = %u",
                                             uint(p.u8(0)), uint(p.u16(2)), p.i32(4), p.i32(8), p.i32(12), p.u32(16), p.u32(20), p.u32(24)),
                           28);
     case 0x24:
@@ -583,7 +584,7 @@ UbxDecoder::Result UbxDecoder::decodeCfg(uint8_t id, const Payload &p)
             return Result::shortPayload("NAV5");
         markAnswered();
         return Result::of("NAV5",
-                          QString::asprintf("mask = %2.2X, dynModel = %u, fixMode = %u, fixedAlt = %i, fixedAltVar = %i, minElev = %i, drLimit = %u, pDopMask = %u, tDopMask = %u, pAccMask = %u, tAccMask = %u, staticHoldThresh = %u, res1 = %u, res2 = %u, res3 = %u, res4 = %u",
+                          formatText("mask = %2.2X, dynModel = %u, fixMode = %u, fixedAlt = %i, fixedAltVar = %i, minElev = %i, drLimit = %u, pDopMask = %u, tDopMask = %u, pAccMask = %u, tAccMask = %u, staticHoldThresh = %u, res1 = %u, res2 = %u, res3 = %u, res4 = %u",
                                             uint(p.u16(0)), uint(p.u8(2)), uint(p.u8(3)), p.i32(4), p.i32(8), int(p.i8(12)),
                                             uint(p.u8(13)), uint(p.u16(14)), uint(p.u16(16)), uint(p.u16(18)), uint(p.u16(20)),
                                             uint(p.u8(22)), uint(p.u8(23)), p.u32(24), p.u32(28), p.u32(32)),
@@ -618,16 +619,16 @@ UbxDecoder::Result UbxDecoder::cfgTp5(const Payload &p)
 
     QString text;
     if (!isFreq && isLength)
-        text = QString::asprintf("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u us, freqPeriodLock = %u us, pulseLenRatio = %u us, pulseLenRatioLock = %u us, userDelay = %i ns, ubx_flags = 0x%X",
+        text = formatText("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u us, freqPeriodLock = %u us, pulseLenRatio = %u us, pulseLenRatioLock = %u us, userDelay = %i ns, ubx_flags = 0x%X",
                                  tpIdx, res0, res1, cable, rfGroup, freqPeriod, freqPeriodLock, pulse, pulseLock, userDelay, flags);
     else if (!isFreq)
-        text = QString::asprintf("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u us, freqPeriodLock = %u us, pulseLenRatio = %f ratio, pulseLenRatioLock = %f ratio, userDelay = %i ns, ubx_flags = 0x%X",
+        text = formatText("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u us, freqPeriodLock = %u us, pulseLenRatio = %f ratio, pulseLenRatioLock = %f ratio, userDelay = %i ns, ubx_flags = 0x%X",
                                  tpIdx, res0, res1, cable, rfGroup, freqPeriod, freqPeriodLock, ratio, ratioLock, userDelay, flags);
     else if (!isLength)
-        text = QString::asprintf("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u Hz, freqPeriodLock = %u Hz, pulseLenRatio = %f ratio, pulseLenRatioLock = %f ratio, userDelay = %i ns, ubx_flags = 0x%X",
+        text = formatText("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u Hz, freqPeriodLock = %u Hz, pulseLenRatio = %f ratio, pulseLenRatioLock = %f ratio, userDelay = %i ns, ubx_flags = 0x%X",
                                  tpIdx, res0, res1, cable, rfGroup, freqPeriod, freqPeriodLock, ratio, ratioLock, userDelay, flags);
     else
-        text = QString::asprintf("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u Hz, freqPeriodLock = %u Hz, pulseLenRatio = %u us, pulseLenRatioLock = %u us, userDelay = %i ns, ubx_flags = 0x%X",
+        text = formatText("TimePulse%u, res0 = %u, res1 = %i, antCableDelay = %i ns, rfGroupDelay = %i ns, freqPeriod = %u Hz, freqPeriodLock = %u Hz, pulseLenRatio = %u us, pulseLenRatioLock = %u us, userDelay = %i ns, ubx_flags = 0x%X",
                                  tpIdx, res0, res1, cable, rfGroup, freqPeriod, freqPeriodLock, pulse, pulseLock, userDelay, flags);
     return Result::of("TP5", text, 32);
 }
@@ -673,7 +674,7 @@ UbxDecoder::Result UbxDecoder::monHw(const Payload &p)
     const uint8_t aStatus = p.u8(20);
     setAntenna(aStatus >= 2 && aStatus <= 4 ? aStatus - 2 : -1);
     return Result::of("HW",
-                      QString::asprintf("pinSel = %4.4X, pinBank = %4.4X, pinDir = %4.4X, pinVal = %4.4X, noisePerMS = %u, agcCnt = %u, aStatus = %u, aPower = %u, flags = %u, res1 = %u, usedMask = %u, jamInd = %u, pinIrq = %4.4X, pullH = %4.4X, pullL = %4.4X",
+                      formatText("pinSel = %4.4X, pinBank = %4.4X, pinDir = %4.4X, pinVal = %4.4X, noisePerMS = %u, agcCnt = %u, aStatus = %u, aPower = %u, flags = %u, res1 = %u, usedMask = %u, jamInd = %u, pinIrq = %4.4X, pullH = %4.4X, pullL = %4.4X",
                                         p.u32(0), p.u32(4), p.u32(8), p.u32(12), uint(p.u16(16)), uint(p.u16(18)),
                                         uint(aStatus), uint(p.u8(21)), uint(p.u8(22)), uint(p.u8(23)), p.u32(24),
                                         uint(p.u8(45)), p.u32(48), p.u32(52), p.u32(56)),
@@ -712,7 +713,7 @@ UbxDecoder::Result UbxDecoder::aidHui(const Payload &p)
         s.leapSecondPending = pending;
     }
     return Result::of("HUI",
-                      QString::asprintf(" ... utcLS = %u, utcWNF = %u, utcDN = %u, utcLSF = %u ... valid = 0x%2.2x -->> LS Pending = %d, NTP Leap Indicator = %d",
+                      formatText(" ... utcLS = %u, utcWNF = %u, utcDN = %u, utcLSF = %u ... valid = 0x%2.2x -->> LS Pending = %d, NTP Leap Indicator = %d",
                                         uint(utcLs), uint(utcWnf), uint(utcDn), uint(utcLsf), flags, pending, ntpIndicator),
                       72);
 }
@@ -729,7 +730,7 @@ UbxDecoder::Result UbxDecoder::decodeAck(uint8_t id, const Payload &p)
     ReceiverState::UbxAcknowledgement &ack = m_context.state->lastUbxAck;
     ack = { true, id == 0x01, p.u8(0), p.u8(1) };
     markAnswered();
-    Result r = Result::of("", QString::asprintf(" %s clsID = 0x%2.2X, msgID = 0x%2.2X", name, uint(p.u8(0)), uint(p.u8(1))), 2);
+    Result r = Result::of("", formatText(" %s clsID = 0x%2.2X, msgID = 0x%2.2X", name, uint(p.u8(0)), uint(p.u8(1))), 2);
     return r;
 }
 
@@ -746,7 +747,7 @@ UbxDecoder::Result UbxDecoder::decodeInf(uint8_t id, const Payload &p)
         if (b >= 0x20 && b < 0x7F)
             text.append(QLatin1Char(c));
         else
-            text.append(QString::asprintf("<%2.2X>", b));
+            text.append(formatText("<%2.2X>", b));
     }
     return Result::of(names[id], text, p.size());
 }
@@ -901,7 +902,7 @@ UbxDecoder::Result UbxDecoder::navPvt(const Payload &p)
     if (!wantTexts())
         return Result::of("PVT", QString(), 92);
     return Result::of("PVT",
-                      QString::asprintf("iTOW = %u, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x, tAcc = %u, nano = %i, "
+                      formatText("iTOW = %u, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x, tAcc = %u, nano = %i, "
                                         "fixType = %u, flags = 0x%2.2X, flags2 = 0x%2.2X, numSV = %u, lon = %1.8f, lat = %1.8f, "
                                         "height = %1.3f, MSL = %1.3f, hAcc = %u, vAcc = %u, gSpeed = %i mm/s, headMot = %4.1f degrees, pDOP = %4.2f",
                                         p.u32(0), int(p.u16(4)), int(p.u8(6)), int(p.u8(7)), int(p.u8(8)), int(p.u8(9)),
@@ -930,7 +931,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
     const bool texts = wantTexts();
     QString text;
     if (texts)
-        text = QString::asprintf("iTOW = %u, version = %u, numSvs = %u, ", p.u32(0), uint(p.u8(4)), uint(numSvs));
+        text = formatText("iTOW = %u, version = %u, numSvs = %u, ", p.u32(0), uint(p.u8(4)), uint(numSvs));
     int tracked = 0;
     int used = 0;
     for (int i = 0; i < numSvs; ++i) {
@@ -948,7 +949,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
         if (svUsed)
             ++used;
         if (texts)
-            text += QString::asprintf("gnssId=%u, svId=%u, cno=%u, elev=%i, azim=%i, prRes=%i, flags=%8.8x, ",
+            appendText(text, "gnssId=%u, svId=%u, cno=%u, elev=%i, azim=%i, prRes=%i, flags=%8.8x, ",
                                       uint(gnssId), uint(svId), uint(cno), elev, azim, int(p.i16(o + 6)), flags);
         const int index = tableIdForGnss(gnssId, svId);
         if (index <= 0 || index >= ReceiverState::SatelliteSlots)
@@ -972,7 +973,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
         m_context.averaging->setTimingSatellites(used);
     if (m_context.display) {
         m_context.display->updateSatelliteCount();
-        m_context.display->setTrackedText(QString::asprintf("%1.1u Tracked", uint(tracked)));
+        m_context.display->setTrackedText(formatText("%1.1u Tracked", uint(tracked)));
         m_context.display->updateSatelliteTable();
     }
     if (!texts)
@@ -994,7 +995,7 @@ UbxDecoder::Result UbxDecoder::navSol(const Payload &p)
     if ((flags & 0x01) && gpsFix >= 2 && gpsFix != 5 && !m_posLlhSeen && m_context.averaging)
         m_context.averaging->updatePosition(g.latDeg, g.lonDeg, g.heightM, msl);
     return Result::of("SOL",
-                      QString::asprintf("iTOW = %u, fTOW = %i, week = %i, gpsFix = %u, flags = 0x%2.2X, ecefX = %i, ecefY = %i, "
+                      formatText("iTOW = %u, fTOW = %i, week = %i, gpsFix = %u, flags = 0x%2.2X, ecefX = %i, ecefY = %i, "
                                         "ecefZ = %i, pAcc = %u, pDOP = %4.2f, numSV = %u, lat = %1.8f, lon = %1.8f, height = %1.3f, MSL = %1.3f",
                                         p.u32(0), p.i32(4), int(p.i16(8)), uint(gpsFix), uint(flags), p.i32(12), p.i32(16),
                                         p.i32(20), p.u32(24), p.u16(44) / 100.0, uint(p.u8(47)), g.latDeg, g.lonDeg,
@@ -1007,7 +1008,7 @@ UbxDecoder::Result UbxDecoder::navClock(const Payload &p)
     if (p.size() < 20)
         return Result::shortPayload("CLOCK");
     return Result::of("CLOCK",
-                      QString::asprintf("iTOW = %u, clkB = %i ns, clkD = %i ns/s, tAcc = %u ns, fAcc = %u ps/s",
+                      formatText("iTOW = %u, clkB = %i ns, clkD = %i ns/s, tAcc = %u ns, fAcc = %u ps/s",
                                         p.u32(0), p.i32(4), p.i32(8), p.u32(12), p.u32(16)),
                       20);
 }
@@ -1032,7 +1033,7 @@ UbxDecoder::Result UbxDecoder::navTimeLs(const Payload &p)
         s.leapSecondPending = pending;
     }
     return Result::of("TIMELS",
-                      QString::asprintf("iTOW = %u, version = %u, srcOfCurrLs = %u, currLs = %i, srcOfLsChange = %u, lsChange = %i, "
+                      formatText("iTOW = %u, version = %u, srcOfCurrLs = %u, currLs = %i, srcOfLsChange = %u, lsChange = %i, "
                                         "timeToLsEvent = %i, dateOfLsGpsWn = %u, dateOfLsGpsDn = %u, valid = 0x%2.2x -->> LS Pending = %d",
                                         p.u32(0), uint(p.u8(4)), uint(p.u8(8)), currLs, uint(p.u8(10)), lsChange, timeToEvent,
                                         uint(p.u16(16)), uint(p.u16(18)), uint(valid), pending),
@@ -1053,10 +1054,10 @@ UbxDecoder::Result UbxDecoder::monRf(const Payload &p)
         const uint8_t antStatus = p.u8(6);
         setAntenna(antStatus >= 2 && antStatus <= 4 ? antStatus - 2 : -1);
     }
-    QString text = QString::asprintf("version = %u, nBlocks = %u, ", uint(p.u8(0)), uint(blocks));
+    QString text = formatText("version = %u, nBlocks = %u, ", uint(p.u8(0)), uint(blocks));
     for (int i = 0; i < blocks; ++i) {
         const qsizetype o = 4 + 24 * qsizetype(i);
-        text += QString::asprintf("blockId=%u, flags=%2.2x, antStatus=%u, antPower=%u, postStatus=%u, noisePerMS=%u, agcCnt=%u, jamInd=%u, ",
+        appendText(text, "blockId=%u, flags=%2.2x, antStatus=%u, antPower=%u, postStatus=%u, noisePerMS=%u, agcCnt=%u, jamInd=%u, ",
                                   uint(p.u8(o)), uint(p.u8(o + 1)), uint(p.u8(o + 2)), uint(p.u8(o + 3)), p.u32(o + 4),
                                   uint(p.u16(o + 12)), uint(p.u16(o + 14)), uint(p.u8(o + 16)));
     }
@@ -1069,7 +1070,7 @@ UbxDecoder::Result UbxDecoder::cfgValGet(const Payload &p)
     if (p.size() < 4)
         return Result::shortPayload("VALGET");
     markAnswered();
-    QString text = QString::asprintf("version = %u, layer = %u, position = %u", uint(p.u8(0)), uint(p.u8(1)), uint(p.u16(2)));
+    QString text = formatText("version = %u, layer = %u, position = %u", uint(p.u8(0)), uint(p.u8(1)), uint(p.u16(2)));
     qsizetype o = 4;
     while (o + 4 <= p.size()) {
         const uint32_t key = p.u32(o);
@@ -1079,7 +1080,7 @@ UbxDecoder::Result UbxDecoder::cfgValGet(const Payload &p)
         uint64_t value = 0;
         for (int b = size - 1; b >= 0; --b)
             value = (value << 8) | p.u8(o + 4 + b);
-        text += QString::asprintf(", key 0x%8.8X = %llu", key, static_cast<unsigned long long>(value));
+        appendText(text, ", key 0x%8.8X = %llu", key, static_cast<unsigned long long>(value));
         o += 4 + size;
     }
     return Result::of("VALGET", text, o);

@@ -1,4 +1,5 @@
 #include "DecodeModes.h"
+#include "JsonLineWriter.h"
 
 #include "receiver/ProtocolTable.h"
 
@@ -10,48 +11,89 @@
 #include "core/ReceiverMode.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 #include <QTimeZone>
+#include <cstring>
 
 namespace DecodeJson {
 
-QString utc(const ReceiverState &state)
+void utc(JsonLineWriter &out, const ReceiverState &state)
 {
-    return state.receiverUtcDateTime.dateTime().toUTC().toString(Qt::ISODateWithMs);
+    out.key("utc");
+    const QDateTime &t = state.receiverUtcDateTime.dateTime();
+    if (!t.isValid()) {
+        out.string(QStringView());
+        return;
+    }
+    // Days and milliseconds since 1970 to the civil date (proleptic Gregorian).
+    const qint64 ms = t.toMSecsSinceEpoch();
+    const qint64 days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
+    const qint64 msOfDay = ms - days * 86400000;
+    const qint64 z = days + 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 doe = z - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    const int day = int(doy - (153 * mp + 2) / 5 + 1);
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);
+    const qint64 year = yoe + era * 400 + (month <= 2);
+    if (year < 0 || year > 9999) {
+        out.string(t.toUTC().toString(Qt::ISODateWithMs));
+        return;
+    }
+    char text[24];
+    auto put = [&text](int at, qint64 value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, year, 4);
+    text[4] = '-';
+    put(5, month, 2);
+    text[7] = '-';
+    put(8, day, 2);
+    text[10] = 'T';
+    put(11, msOfDay / 3600000, 2);
+    text[13] = ':';
+    put(14, msOfDay / 60000 % 60, 2);
+    text[16] = ':';
+    put(17, msOfDay / 1000 % 60, 2);
+    text[19] = '.';
+    put(20, msOfDay % 1000, 3);
+    text[23] = 'Z';
+    out.latin1(QByteArrayView(text, 24));
 }
 
-QJsonArray satellites(const ReceiverState &state)
+void satellites(JsonLineWriter &out, const ReceiverState &state)
 {
-    QJsonArray list;
+    out.key("sats");
+    out.beginArray();
     for (const SatelliteRecord &r : state.satellites) {
         if (r.svId == 0)
             continue;
-        list.append(QJsonObject { { QStringLiteral("id"), r.svId },
-                                  { QStringLiteral("el"), r.elevation },
-                                  { QStringLiteral("az"), r.azimuth },
-                                  { QStringLiteral("cno"), r.cNo } });
+        out.beginObject();
+        out.key("id").integer(r.svId);
+        out.key("el").integer(r.elevation);
+        out.key("az").integer(r.azimuth);
+        out.key("cno").integer(r.cNo);
+        out.endObject();
     }
-    return list;
+    out.endArray();
 }
 
-void insertSentence(QJsonObject &o, const QByteArray &sentence, const NmeaDecoder &nmea)
+void position(JsonLineWriter &out, double lat, double lon, double altEllipsoid, double altMsl)
 {
-    o.insert(QStringLiteral("sentence"), QString::fromLatin1(sentence));
-    if (!nmea.displayText().isEmpty())
-        o.insert(QStringLiteral("text"), nmea.displayText());
-    if (!nmea.lastWarning().isEmpty())
-        o.insert(QStringLiteral("warning"), nmea.lastWarning());
-}
-
-void insertPosition(QJsonObject &o, double lat, double lon, double altEllipsoid, double altMsl)
-{
-    o.insert(QStringLiteral("lat"), lat);
-    o.insert(QStringLiteral("lon"), lon);
-    o.insert(QStringLiteral("altEllipsoid"), altEllipsoid);
-    o.insert(QStringLiteral("altMsl"), altMsl);
+    out.key("lat").number(lat);
+    out.key("lon").number(lon);
+    out.key("altEllipsoid").number(altEllipsoid);
+    out.key("altMsl").number(altMsl);
 }
 
 } // namespace DecodeJson
+
+bool sameSatellites(const ReceiverState &state, const decltype(ReceiverState::satellites) &before)
+{
+    return std::memcmp(state.satellites.data(), before.data(), sizeof before) == 0 || state.satellites == before;
+}
 
 DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine)
 {
@@ -75,36 +117,37 @@ public:
     {
     }
 
-    QJsonObject decode(const QByteArray &frame) override
+    void decode(const QByteArray &frame, JsonLineWriter &out) override
     {
         advanceSeconds(frame);
         const QString text = m_decoder.decodeMotorolaFrame(frame);
         const int changes = m_decoder.lastChanges();
-        QJsonObject o;
         if (frame.size() < 4 || (text.isEmpty() && changes == 0))
-            return o;
-        o.insert(QStringLiteral("frame"), QString::fromLatin1(frame.left(4)));
+            return;
+        out.beginObject();
+        out.key("frame").latin1(QByteArrayView(frame).first(4));
         if (!text.isEmpty())
-            o.insert(QStringLiteral("text"), text);
+            out.key("text").string(text);
         if (changes & MotorolaDecoder::ChangedTime)
-            o.insert(QStringLiteral("utc"), DecodeJson::utc(m_state));
+            DecodeJson::utc(out, m_state);
         if (changes & MotorolaDecoder::ChangedPosition) {
             const MotorolaDecoder::Position &p = m_decoder.lastPosition();
-            DecodeJson::insertPosition(o, p.latitude, p.longitude, p.altEllipsoid, p.altMsl);
+            DecodeJson::position(out, p.latitude, p.longitude, p.altEllipsoid, p.altMsl);
         }
         if (changes & MotorolaDecoder::ChangedCounts) {
-            o.insert(QStringLiteral("visible"), m_state.visibleCount.value);
-            o.insert(QStringLiteral("tracked"), m_state.trackedCount.value);
+            out.key("visible").integer(m_state.visibleCount.value);
+            out.key("tracked").integer(m_state.trackedCount.value);
         }
         if (changes & MotorolaDecoder::ChangedSatellites)
-            o.insert(QStringLiteral("sats"), DecodeJson::satellites(m_state));
+            DecodeJson::satellites(out, m_state);
         if (changes & MotorolaDecoder::ChangedSawtooth)
-            o.insert(QStringLiteral("sawtoothNs"), m_state.ppsQuantizationError);
+            out.key("sawtoothNs").number(m_state.ppsQuantizationError);
         if (changes & MotorolaDecoder::ChangedModel) {
-            o.insert(QStringLiteral("model"), MotorolaModels::name(m_state.receiverModel));
-            o.insert(QStringLiteral("firmware"), m_state.firmwareVersionText);
+            out.key("model").string(MotorolaModels::name(m_state.receiverModel));
+            out.key("firmware").string(m_state.firmwareVersionText);
         }
-        return o;
+        out.endObject();
+        out.endLine();
     }
 
 private:

@@ -1,26 +1,28 @@
 #pragma once
 
+#include "core/ReceiverState.h"
+
 #include "receiver/DecoderContext.h"
 
 #include <QByteArray>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <functional>
 #include <memory>
 
-struct ReceiverState;
 class AveragingInput;
+class JsonLineWriter;
 class NmeaDecoder;
 
-// One decoding run of chronode-decode: takes every framed message and returns the JSON object
-// to print for it (an empty object prints nothing).
+// One decoding run of chronode-decode: takes every framed message and writes the JSON line to
+// print for it, or nothing. Members go out in the order a reader expects them: "frame", "text",
+// "utc", "lat", "lon", "altEllipsoid", "altMsl", "visible", "tracked", "sats", "sawtoothNs",
+// "model", "firmware", then the others in name order.
 class DecodeSession
 {
 public:
     virtual ~DecodeSession() = default;
-    virtual QJsonObject decode(const QByteArray &message) = 0;
+    virtual void decode(const QByteArray &message, JsonLineWriter &out) = 0;
 };
 
 // A --mode of the tool: its name, the receiver mode the stream is framed in and the decoder
@@ -44,12 +46,14 @@ const DecodeMode *findDecodeMode(const QString &name);
 // built even with no window to show it.
 DecoderContext decodeContext(ReceiverState &state, AveragingInput *engine = nullptr);
 
-// JSON pieces shared by the modes.
+// Whether a message left the satellite table as it was: equal bytes settle it without a
+// comparison slot by slot.
+bool sameSatellites(const ReceiverState &state, const decltype(ReceiverState::satellites) &before);
+
+// JSON pieces shared by the modes, each written as one member.
 namespace DecodeJson {
-QString utc(const ReceiverState &state);             // "2000-08-25T04:50:00.000Z"
-QJsonArray satellites(const ReceiverState &state);   // [{id, el, az, cno}, ...] of the table
-// "sentence", and the decoder's "text" and "warning" when it has them.
-void insertSentence(QJsonObject &o, const QByteArray &sentence, const NmeaDecoder &nmea);
+void utc(JsonLineWriter &out, const ReceiverState &state);          // "utc":"2000-08-25T04:50:00.000Z"
+void satellites(JsonLineWriter &out, const ReceiverState &state);   // "sats":[{id, el, az, cno}, ...]
 // "lat", "lon", "altEllipsoid", "altMsl".
-void insertPosition(QJsonObject &o, double lat, double lon, double altEllipsoid, double altMsl);
+void position(JsonLineWriter &out, double lat, double lon, double altEllipsoid, double altMsl);
 } // namespace DecodeJson

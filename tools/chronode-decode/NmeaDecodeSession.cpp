@@ -2,15 +2,27 @@
 // goes to the NMEA decoder; each printed object carries the sentence and what it changed.
 
 #include "DecodeModes.h"
+#include "JsonLineWriter.h"
 #include "RecordedEngineInputs.h"
 
 #include "core/ReceiverState.h"
 #include "receiver/nmea/NmeaDecoder.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 namespace {
+
+// What a sentence may change that the printed line reports.
+struct StateSnapshot
+{
+    explicit StateSnapshot(const ReceiverState &s)
+        : utc(s.receiverUtcDateTime)
+        , visibleCount(s.visibleCount.value)
+        , antennaState(s.antennaState)
+    {
+    }
+    ReceiverTime utc;
+    int visibleCount;
+    int antennaState;
+};
 
 class NmeaSession : public DecodeSession
 {
@@ -21,44 +33,68 @@ public:
     {
     }
 
-    QJsonObject decode(const QByteArray &sentence) override
+    void decode(const QByteArray &sentence, JsonLineWriter &out) override
     {
-        const ReceiverState before = m_state;
+        const StateSnapshot before(m_state);
         m_engine.clearChanges();
+        const bool decoded = m_nmea.decodeNmeaSentence(sentence);
+        const bool tableChanged = satellitesChanged();
+        if (!decoded)
+            return;
 
-        QJsonObject o;
-        if (!m_nmea.decodeNmeaSentence(sentence))
-            return o;
-        DecodeJson::insertSentence(o, sentence, m_nmea);
-        if (!(m_state.receiverUtcDateTime == before.receiverUtcDateTime))
-            o.insert(QStringLiteral("utc"), DecodeJson::utc(m_state));
-        if (m_state.satellites != before.satellites
-            || m_state.visibleCount.value != before.visibleCount.value) {
-            o.insert(QStringLiteral("visible"), m_state.visibleCount.value);
-            o.insert(QStringLiteral("sats"), DecodeJson::satellites(m_state));
+        const bool gga = sentence.size() > 6 && QByteArrayView(sentence).sliced(3, 3) == "GGA";
+        const bool satsChanged = tableChanged
+            || m_state.visibleCount.value != before.visibleCount;
+        out.beginObject();
+        if (!m_nmea.displayText().isEmpty())
+            out.key("text").string(m_nmea.displayText());
+        if (!(m_state.receiverUtcDateTime == before.utc))
+            DecodeJson::utc(out, m_state);
+        if (m_engine.positionChanged)
+            DecodeJson::position(out, m_engine.lat, m_engine.lon, m_engine.altGps, m_engine.altMsl);
+        if (satsChanged) {
+            out.key("visible").integer(m_state.visibleCount.value);
+            DecodeJson::satellites(out, m_state);
         }
         if (m_state.antennaState != before.antennaState)
-            o.insert(QStringLiteral("antenna"), m_state.antennaState);
-        if (m_engine.positionChanged)
-            DecodeJson::insertPosition(o, m_engine.lat, m_engine.lon, m_engine.altGps, m_engine.altMsl);
-        if (sentence.size() > 6 && sentence.mid(3, 3) == "GGA") {
-            o.insert(QStringLiteral("used"), m_engine.used);
-            o.insert(QStringLiteral("logLine"), m_nmea.commonLogLine());
-            if (!m_nmea.dgpsText().isEmpty())
-                o.insert(QStringLiteral("dgps"), m_nmea.dgpsText());
-        }
+            out.key("antenna").integer(m_state.antennaState);
+        if (gga && !m_nmea.dgpsText().isEmpty())
+            out.key("dgps").string(m_nmea.dgpsText());
         if (m_engine.dopsChanged) {
-            o.insert(QStringLiteral("status"), m_nmea.fixStatusText());
-            o.insert(QStringLiteral("fix"), m_engine.fixType);
-            o.insert(QStringLiteral("dops"), QJsonObject { { QStringLiteral("p"), m_engine.pdop },
-                                                           { QStringLiteral("h"), m_engine.hdop },
-                                                           { QStringLiteral("v"), m_engine.vdop } });
+            out.key("dops");
+            out.beginObject();
+            out.key("h").number(m_engine.hdop);
+            out.key("p").number(m_engine.pdop);
+            out.key("v").number(m_engine.vdop);
+            out.endObject();
+            out.key("fix").integer(m_engine.fixType);
         }
-        return o;
+        if (gga)
+            out.key("logLine").string(m_nmea.commonLogLine());
+        out.key("sentence").latin1(sentence);
+        if (m_engine.dopsChanged)
+            out.key("status").string(m_nmea.fixStatusText());
+        if (gga)
+            out.key("used").integer(m_engine.used);
+        if (!m_nmea.lastWarning().isEmpty())
+            out.key("warning").string(m_nmea.lastWarning());
+        out.endObject();
+        out.endLine();
     }
 
 private:
+    // Whether the message changed the satellite table; the copy of the table before it is
+    // kept up to date (copied only when it changed).
+    bool satellitesChanged()
+    {
+        if (sameSatellites(m_state, m_satellitesBefore))
+            return false;
+        m_satellitesBefore = m_state.satellites;
+        return true;
+    }
+
     ReceiverState &m_state;
+    decltype(ReceiverState::satellites) m_satellitesBefore = m_state.satellites;
     RecordedEngineInputs m_engine;
     NmeaDecoder m_nmea;
 };

@@ -3,16 +3,37 @@
 // to the UBX decoder. Each printed object carries the message's text and what it changed.
 
 #include "DecodeModes.h"
+#include "JsonLineWriter.h"
 #include "RecordedEngineInputs.h"
 
 #include "core/ReceiverState.h"
 #include "receiver/nmea/NmeaDecoder.h"
 #include "receiver/ubx/UbxDecoder.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 namespace {
+
+// What a message may change that the printed line reports.
+struct StateSnapshot
+{
+    explicit StateSnapshot(const ReceiverState &s)
+        : utc(s.receiverUtcDateTime)
+        , firmware(s.firmwareVersionText)
+        , sawtooth(s.ppsQuantizationError)
+        , visibleCount(s.visibleCount.value)
+        , trackedCount(s.trackedCount.value)
+        , antennaState(s.antennaState)
+        , navigationState(s.navigationState)
+        , leapSeconds(s.leapSeconds)
+        , leapSecondPending(s.leapSecondPending)
+        , sawtoothValid(s.ppsQuantizationErrorValid)
+    {
+    }
+    ReceiverTime utc;
+    QString firmware;
+    double sawtooth;
+    int visibleCount, trackedCount, antennaState, navigationState, leapSeconds, leapSecondPending;
+    bool sawtoothValid;
+};
 
 class UbxSession : public DecodeSession
 {
@@ -24,64 +45,91 @@ public:
     {
     }
 
-    QJsonObject decode(const QByteArray &message) override
+    void decode(const QByteArray &message, JsonLineWriter &out) override
     {
-        const ReceiverState before = m_state;
+        const StateSnapshot before(m_state);
         m_engine.clearChanges();
 
-        QJsonObject o;
-        if (message.startsWith('$') && m_nmea.decodeNmeaSentence(message)) {
-            DecodeJson::insertSentence(o, message, m_nmea);
-        } else {
-            const QString text = m_ubx.decodeUbxFrame(message);
-            if (text.isEmpty())
-                return o;
-            o.insert(QStringLiteral("ubx"), QString::asprintf("%2.2X %2.2X", uint(quint8(message[2])), uint(quint8(message[3]))));
-            o.insert(QStringLiteral("text"), text);
-            if (!m_ubx.lastWarning().isEmpty())
-                o.insert(QStringLiteral("warning"), m_ubx.lastWarning());
-        }
+        const bool nmea = message.startsWith('$') && m_nmea.decodeNmeaSentence(message);
+        QString ubxText;
+        if (!nmea)
+            ubxText = m_ubx.decodeUbxFrame(message);
+        const bool tableChanged = satellitesChanged();
+        if (!nmea && ubxText.isEmpty())
+            return;
+        const QString &text = nmea ? m_nmea.displayText() : ubxText;
+        const QString &warning = nmea ? m_nmea.lastWarning() : m_ubx.lastWarning();
+        const bool satsChanged = tableChanged
+            || m_state.visibleCount.value != before.visibleCount || m_state.trackedCount.value != before.trackedCount;
 
-        if (!(m_state.receiverUtcDateTime == before.receiverUtcDateTime))
-            o.insert(QStringLiteral("utc"), DecodeJson::utc(m_state));
-        if (m_state.leapSeconds != before.leapSeconds)
-            o.insert(QStringLiteral("leapSeconds"), m_state.leapSeconds);
-        if (m_state.leapSecondPending != before.leapSecondPending)
-            o.insert(QStringLiteral("leapSecondPending"), m_state.leapSecondPending);
-        if (m_state.ppsQuantizationErrorValid
-            && (!before.ppsQuantizationErrorValid || m_state.ppsQuantizationError != before.ppsQuantizationError || isTimTp(message)))
-            o.insert(QStringLiteral("sawtoothNs"), m_state.ppsQuantizationError);
-        if (m_state.satellites != before.satellites || m_state.visibleCount.value != before.visibleCount.value
-            || m_state.trackedCount.value != before.trackedCount.value) {
-            o.insert(QStringLiteral("visible"), m_state.visibleCount.value);
-            o.insert(QStringLiteral("tracked"), m_state.trackedCount.value);
-            o.insert(QStringLiteral("used"), m_state.usedCount.value);
-            o.insert(QStringLiteral("sats"), DecodeJson::satellites(m_state));
-        }
-        if (m_state.firmwareVersionText != before.firmwareVersionText)
-            o.insert(QStringLiteral("firmware"), m_state.firmwareVersionText);
-        if (m_state.antennaState != before.antennaState)
-            o.insert(QStringLiteral("antenna"), m_state.antennaState);
-        if (m_state.navigationState != before.navigationState)
-            o.insert(QStringLiteral("navigation"), m_state.navigationState);
+        out.beginObject();
+        if (!text.isEmpty())
+            out.key("text").string(text);
+        if (!(m_state.receiverUtcDateTime == before.utc))
+            DecodeJson::utc(out, m_state);
         if (m_engine.positionChanged)
-            DecodeJson::insertPosition(o, m_engine.lat, m_engine.lon, m_engine.altGps, m_engine.altMsl);
+            DecodeJson::position(out, m_engine.lat, m_engine.lon, m_engine.altGps, m_engine.altMsl);
+        if (satsChanged) {
+            out.key("visible").integer(m_state.visibleCount.value);
+            out.key("tracked").integer(m_state.trackedCount.value);
+            DecodeJson::satellites(out, m_state);
+        }
+        if (m_state.ppsQuantizationErrorValid
+            && (!before.sawtoothValid || m_state.ppsQuantizationError != before.sawtooth || isTimTp(message)))
+            out.key("sawtoothNs").number(m_state.ppsQuantizationError);
+        if (m_state.firmwareVersionText != before.firmware)
+            out.key("firmware").string(m_state.firmwareVersionText);
+        if (m_state.antennaState != before.antennaState)
+            out.key("antenna").integer(m_state.antennaState);
         if (m_engine.dopsChanged) {
-            o.insert(QStringLiteral("dops"), QJsonObject { { QStringLiteral("g"), m_engine.gdop },
-                                                           { QStringLiteral("p"), m_engine.pdop },
-                                                           { QStringLiteral("h"), m_engine.hdop },
-                                                           { QStringLiteral("v"), m_engine.vdop },
-                                                           { QStringLiteral("t"), m_engine.tdop } });
+            out.key("dops");
+            out.beginObject();
+            out.key("g").number(m_engine.gdop);
+            out.key("h").number(m_engine.hdop);
+            out.key("p").number(m_engine.pdop);
+            out.key("t").number(m_engine.tdop);
+            out.key("v").number(m_engine.vdop);
+            out.endObject();
         }
         if (m_engine.fixChanged)
-            o.insert(QStringLiteral("fix"), m_engine.fixType);
-        return o;
+            out.key("fix").integer(m_engine.fixType);
+        if (m_state.leapSecondPending != before.leapSecondPending)
+            out.key("leapSecondPending").integer(m_state.leapSecondPending);
+        if (m_state.leapSeconds != before.leapSeconds)
+            out.key("leapSeconds").integer(m_state.leapSeconds);
+        if (m_state.navigationState != before.navigationState)
+            out.key("navigation").integer(m_state.navigationState);
+        if (nmea) {
+            out.key("sentence").latin1(message);
+        } else {
+            static constexpr char hex[] = "0123456789ABCDEF";
+            const auto cls = quint8(message[2]), id = quint8(message[3]);
+            const char name[5] = { hex[cls >> 4], hex[cls & 0xF], ' ', hex[id >> 4], hex[id & 0xF] };
+            out.key("ubx").latin1(QByteArrayView(name, 5));
+        }
+        if (satsChanged)
+            out.key("used").integer(m_state.usedCount.value);
+        if (!warning.isEmpty())
+            out.key("warning").string(warning);
+        out.endObject();
+        out.endLine();
     }
 
 private:
+    // Whether the message changed the satellite table; the copy of the table before it is
+    // kept up to date (copied only when it changed).
+    bool satellitesChanged()
+    {
+        if (sameSatellites(m_state, m_satellitesBefore))
+            return false;
+        m_satellitesBefore = m_state.satellites;
+        return true;
+    }
+
     static bool isTimTp(const QByteArray &m) { return m.size() > 4 && quint8(m[2]) == 0x0D && quint8(m[3]) == 0x01; }
 
     ReceiverState &m_state;
+    decltype(ReceiverState::satellites) m_satellitesBefore = m_state.satellites;
     RecordedEngineInputs m_engine;
     UbxDecoder m_ubx;
     NmeaDecoder m_nmea;

@@ -5,6 +5,7 @@
 //                   [--model NAME] [FILE|-]
 
 #include "DecodeModes.h"
+#include "JsonLineWriter.h"
 
 #include "core/ReceiverState.h"
 #include "core/MotorolaModels.h"
@@ -15,12 +16,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QStringList>
-#include <QLocale>
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -46,116 +42,33 @@ void printUsage(FILE *to)
                  qPrintable(names.join(QLatin1Char('|'))));
 }
 
-// Drops the leading comment lines of a capture.
-QByteArray stripCommentHeader(const QByteArray &all)
+// Drops the leading '#' comment lines of a capture as the blocks of the stream go by.
+class CommentHeaderSkipper
 {
-    qsizetype pos = 0;
-    while (pos < all.size() && all.at(pos) == '#') {
-        const qsizetype nl = all.indexOf('\n', pos);
-        if (nl < 0)
-            return {};
-        pos = nl + 1;
-    }
-    return all.mid(pos);
-}
-
-void appendJson(QByteArray &out, const QJsonValue &v);
-
-void appendString(QByteArray &out, const QString &s)
-{
-    out += '"';
-    const bool plain = std::all_of(s.cbegin(), s.cend(), [](QChar c) {
-        return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != QLatin1Char('"') && c != QLatin1Char('\\');
-    });
-    if (plain) {
-        out += s.toLatin1();
-        out += '"';
-        return;
-    }
-    for (QChar qc : s) {
-        const char16_t c = qc.unicode();
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c));
-                out += buf;
+public:
+    QByteArrayView pass(QByteArrayView block)
+    {
+        qsizetype pos = 0;
+        while (!m_done && pos < block.size()) {
+            if (m_inComment) {
+                const qsizetype nl = block.indexOf('\n', pos);
+                if (nl < 0)
+                    return {};
+                pos = nl + 1;
+                m_inComment = false;
+            } else if (block.at(pos) == '#') {
+                m_inComment = true;
             } else {
-                out += char(c);
+                m_done = true;
             }
         }
+        return block.sliced(pos);
     }
-    out += '"';
-}
 
-// Keys in the order a reader expects them; keys a mode adds beyond these follow in name order.
-const QStringList &keyOrder()
-{
-    static const QStringList order = { "frame", "text", "utc", "lat", "lon", "altEllipsoid", "altMsl", "visible",
-                                       "tracked", "sats", "id", "el", "az", "cno", "sawtoothNs", "model", "firmware" };
-    return order;
-}
-
-void appendObject(QByteArray &out, const QJsonObject &o)
-{
-    out += '{';
-    bool first = true;
-    auto member = [&](const QString &key, const QJsonValue &v) {
-        if (!first)
-            out += ',';
-        first = false;
-        appendString(out, key);
-        out += ':';
-        appendJson(out, v);
-    };
-    for (const QString &key : keyOrder()) {
-        const auto it = o.constFind(key);
-        if (it != o.constEnd())
-            member(key, it.value());
-    }
-    for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
-        if (!keyOrder().contains(it.key()))
-            member(it.key(), it.value());
-    }
-    out += '}';
-}
-
-void appendJson(QByteArray &out, const QJsonValue &v)
-{
-    switch (v.type()) {
-    case QJsonValue::Object: appendObject(out, v.toObject()); break;
-    case QJsonValue::Array: {
-        out += '[';
-        bool first = true;
-        for (const QJsonValue &e : v.toArray()) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendJson(out, e);
-        }
-        out += ']';
-        break;
-    }
-    case QJsonValue::String: appendString(out, v.toString()); break;
-    case QJsonValue::Bool: out += v.toBool() ? "true" : "false"; break;
-    case QJsonValue::Double: {
-        const double d = v.toDouble();
-        if (!std::isfinite(d))
-            out += "null";
-        else if (d == std::trunc(d) && std::abs(d) < 1e15)
-            out += QByteArray::number(qint64(d));
-        else
-            out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
-        break;
-    }
-    default: out += "null"; break;
-    }
-}
+private:
+    bool m_inComment = false;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -229,7 +142,6 @@ int main(int argc, char **argv)
     }
     if (!opened)
         return fail(QStringLiteral("cannot read '%1': %2").arg(haveFile ? file : QStringLiteral("-"), input.errorString()));
-    const QByteArray bytes = stripCommentHeader(input.readAll());
 
     RinexObservationWriter rinex;
     if (!rinexName.isEmpty()) {
@@ -244,32 +156,31 @@ int main(int argc, char **argv)
 
     std::unique_ptr<DecodeSession> session = mode->makeSession(state);
     StreamFramer framer(mode->receiverMode);
-    QByteArray out;
-    out.reserve(1 << 17);
+    JsonLineWriter out(stdout);
     const auto sink = [&](const QByteArray &message) {
         if (rinex.isOpen() && Ubx::isCompleteFrame(message) && quint8(message[2]) == Ubx::Rxm && quint8(message[3]) == 0x10) {
             if (const auto epoch = UbxRawEpoch::fromPayload(QByteArrayView(message).sliced(6, message.size() - 8)))
                 rinex.writeEpoch(*epoch);
         }
-        const QJsonObject o = session->decode(message);
-        if (o.isEmpty())
-            return;
-        appendObject(out, o);
-        out += '\n';
-        if (out.size() > (1 << 16)) {
-            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-            out.truncate(0);   // keeps the buffer
-        }
+        session->decode(message, out);
     };
-    // Fed in port-sized chunks, as the link sees the stream.
+    // Read in large blocks and fed in port-sized chunks, as the link sees the stream.
+    constexpr qsizetype Block = 1 << 16;
     constexpr qsizetype Chunk = 4096;
-    for (qsizetype pos = 0; pos < bytes.size(); pos += Chunk)
-        framer.feed(QByteArrayView(bytes).sliced(pos, qMin(Chunk, bytes.size() - pos)), sink);
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    std::fflush(stdout);
+    QByteArray block(Block, Qt::Uninitialized);
+    CommentHeaderSkipper header;
+    for (;;) {
+        const qint64 n = input.read(block.data(), Block);
+        if (n <= 0)
+            break;
+        const QByteArrayView bytes = header.pass(QByteArrayView(block.constData(), n));
+        for (qsizetype pos = 0; pos < bytes.size(); pos += Chunk)
+            framer.feed(bytes.sliced(pos, qMin(Chunk, bytes.size() - pos)), sink);
+    }
+    const bool written = out.flush() && std::fflush(stdout) == 0;
     if (rinex.isOpen()) {
         rinex.close();
         std::fprintf(stderr, "%s: %lld epochs\n", qPrintable(rinexName), static_cast<long long>(rinex.epochsWritten()));
     }
-    return 0;
+    return written ? 0 : 1;
 }
