@@ -507,8 +507,12 @@ void AveragingEngine::setReferenceLocation(double lat, double lon, double altGps
 {
     m_ref = { lat, lon, altGps, altMsl };
     m_metresPerDegLon = std::cos(lat * kAngleFactor) * MetresPerDegLat;
-    QSettings settings;
-    saveReferenceLocation(settings);
+    m_referenceSetByUser = true;
+    {
+        QSettings settings;
+        saveReferenceLocation(settings);
+    }
+    Q_EMIT referenceLocationChanged();
 }
 
 void AveragingEngine::saveReferenceLocation(QSettings &s) const
@@ -578,6 +582,9 @@ void AveragingEngine::loadSettings(QSettings &s)
     m_ref.altMsl = Settings::readTextNumber(s, kRefAltMslKey, DefaultRefAltMsl, 0.0,
                                   [](double v) { return v >= -1000.0; }, fmtPrecise);
     m_refLocOnStart = Settings::readBool(s, kRefOnStartKey, true);
+    // The defaults written back above look the same as an untouched store at the next start.
+    m_referenceSetByUser = m_ref.lat != DefaultRefLat || m_ref.lon != DefaultRefLon
+        || m_ref.altGps != DefaultRefAltGps || m_ref.altMsl != DefaultRefAltMsl;
     m_metresPerDegLon = std::cos(m_ref.lat * kAngleFactor) * MetresPerDegLat;
 
     loadSavedAverages(s);
