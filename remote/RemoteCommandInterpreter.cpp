@@ -71,12 +71,13 @@ std::optional<QString> RemoteCommandInterpreter::prefixFromField(const QString &
     if (!m.hasMatch())
         return std::nullopt;
     QString prefix = m.captured(1);
-    // A name picked from an existing log loses its date stamp.
+    // A name picked from an existing log loses its date stamp
+    // (year and day, a four-digit day, the day-only forms).
     static const std::array<QRegularExpression, 4> stamps = {
-        QRegularExpression(QStringLiteral("_\\d\\d\\d\\d_\\d\\d\\d[AT]_PORT_")),
-        QRegularExpression(QStringLiteral("_\\d\\d\\d\\d_\\d\\d\\d[CG]")),
-        QRegularExpression(QStringLiteral("\\d\\d\\d[AT]_PORT_")),
-        QRegularExpression(QStringLiteral("\\d\\d\\dC")),
+        QRegularExpression(QStringLiteral("_\\d{4}_\\d{3}[ACGT]")),
+        QRegularExpression(QStringLiteral("_\\d{4}[ACGT]")),
+        QRegularExpression(QStringLiteral("\\d{3}[AT]_PORT_")),
+        QRegularExpression(QStringLiteral("\\d{3}C")),
     };
     for (const QRegularExpression &stamp : stamps) {
         const QRegularExpressionMatch s = stamp.match(prefix);
@@ -110,7 +111,6 @@ void RemoteCommandInterpreter::send(const QString &text)
 void RemoteCommandInterpreter::exitSession()
 {
     send(QString::fromLatin1(Disconnected));
-    clientGone();
     Q_EMIT exitRequested();
 }
 
