@@ -1,5 +1,6 @@
 #include "app/Station.h"
 #include "app/StationLogs.h"
+#include "app/StationRemote.h"
 
 #include "transport/GpsPortSettings.h"
 #include "receiver/link/GpsSerialPortThread.h"
@@ -59,6 +60,7 @@ Station::Station(QObject *parent)
     m_logs->recorder.attach(*m_processing);
     setGpsLog(&m_logs->gps);
     setCounterLogs(&m_logs->counters);
+    m_remote = std::make_unique<StationRemote>(*this);
     connect(m_counters.get(), &CounterLinks::newTicText, this, &Station::OnNewTicText);
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.
@@ -190,6 +192,11 @@ void Station::setDecoderOptions(const DecoderOptions &options)
 LogRecorder &Station::logs()
 {
     return m_logs->recorder;
+}
+
+RemoteControl &Station::remote()
+{
+    return m_remote->control;
 }
 
 void Station::setGpsLog(GpsLogHooks *log)

@@ -17,6 +17,8 @@
 class GpsSerialPortThread;
 class LogRecorder;
 struct StationLogs;
+class RemoteControl;
+struct StationRemote;
 class CounterLinks;
 class CounterProcessing;
 class ReceiverCommandChannel;
@@ -99,6 +101,9 @@ public:
     // The station's own GPS data log and counter log set, installed at construction; the menus
     // and the remote commands drive them through this.
     LogRecorder &logs();
+    // The remote-control link (server and command interpreter); it listens only once its
+    // settings are applied with "activate" on.
+    RemoteControl &remote();
 
     // Subsystems driven by the cycle; not owned. Null restores the stand-in.
     void setGpsLog(GpsLogHooks *log);
@@ -259,6 +264,7 @@ private:
     };
     CurrentGpsLog m_currentGpsLog { *this };
     std::unique_ptr<StationLogs> m_logs;
+    std::unique_ptr<StationRemote> m_remote;
 
     ClosedGpsLog m_closedGpsLog;
     ClosedCounterLogs m_closedCounterLogs;
