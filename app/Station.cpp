@@ -60,7 +60,11 @@ Station::Station(QObject *parent)
     m_logs->recorder.attach(*m_processing);
     setGpsLog(&m_logs->gps);
     setCounterLogs(&m_logs->counters);
-    m_remote = std::make_unique<StationRemote>(*this);
+    m_remote = std::make_unique<StationRemote>(StationRemoteActions::Parts {
+        m_engine, m_state, m_logs->recorder, *m_processing, [this] {
+            QSettings settings;
+            readCounterSettings(settings);
+        } });
     connect(m_counters.get(), &CounterLinks::newTicText, this, &Station::OnNewTicText);
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.

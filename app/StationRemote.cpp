@@ -1,6 +1,7 @@
 #include "app/StationRemote.h"
 
-#include "app/Station.h"
+#include "averaging/AveragingEngine.h"
+#include "core/ReceiverState.h"
 #include "averaging/ReferenceLocation.h"
 #include "logging/LogNaming.h"
 #include "logging/LogRecorder.h"
@@ -30,29 +31,29 @@ QString StationRemoteActions::versionText() const
 
 QString StationRemoteActions::referenceLocationText() const
 {
-    return ReferenceLocation::remoteText(m_station.averaging().referencePosition());
+    return ReferenceLocation::remoteText(m_parts.averaging.referencePosition());
 }
 
 bool StationRemoteActions::setReferenceLocation(const QString &latitude, const QString &longitude,
                                                 const QString &heightMsl)
 {
-    if (!ReferenceLocation::applyRemote(m_station.averaging(), latitude, longitude, heightMsl))
+    if (!ReferenceLocation::applyRemote(m_parts.averaging, latitude, longitude, heightMsl))
         return false;
-    const StationPosition ref = m_station.averaging().referencePosition();
-    m_station.state().receiverUtcDateTime.setStation(ref.lat, ref.lon);
-    m_station.state().displayedUtcDateTime.setStation(ref.lat, ref.lon);
+    const StationPosition ref = m_parts.averaging.referencePosition();
+    m_parts.state.receiverUtcDateTime.setStation(ref.lat, ref.lon);
+    m_parts.state.displayedUtcDateTime.setStation(ref.lat, ref.lon);
     return true;
 }
 
 RemoteStationActions::GpsLogStatus StationRemoteActions::gpsLogStatus() const
 {
-    const GpsDataLog::Status s = m_station.logs().gps().status();
+    const GpsDataLog::Status s = m_parts.logs.gps().status();
     return { s.open, s.type, s.fileName };
 }
 
 void StationRemoteActions::setGpsLogType(int type)
 {
-    GpsDataLog &log = m_station.logs().gps();
+    GpsDataLog &log = m_parts.logs.gps();
     GpsLogSettings options = log.options();
     options.type = type;
     log.setOptions(options);
@@ -60,7 +61,7 @@ void StationRemoteActions::setGpsLogType(int type)
 
 bool StationRemoteActions::openGpsLog(const QString &prefix, OpenMode mode)
 {
-    GpsDataLog &log = m_station.logs().gps();
+    GpsDataLog &log = m_parts.logs.gps();
     GpsLogSettings options = log.options();
     options.prefix = prefix;
     log.setOptions(options);
@@ -71,23 +72,23 @@ bool StationRemoteActions::openGpsLog(const QString &prefix, OpenMode mode)
 
 bool StationRemoteActions::closeGpsLog()
 {
-    GpsDataLog &log = m_station.logs().gps();
+    GpsDataLog &log = m_parts.logs.gps();
     return log.isOpen() && log.close() == LogResult::Ok;
 }
 
 bool StationRemoteActions::counterLogOpen() const
 {
-    return m_station.logs().counters().isOpen();
+    return m_parts.logs.counters().isOpen();
 }
 
 QString StationRemoteActions::counterLogName() const
 {
-    return LogNaming::cutBase(m_station.logs().counters().status().configFile);
+    return LogNaming::cutBase(m_parts.logs.counters().status().configFile);
 }
 
 bool StationRemoteActions::openCounterLogs(const CounterLogRequest &request)
 {
-    CounterLogSet &set = m_station.logs().counters();
+    CounterLogSet &set = m_parts.logs.counters();
     QSettings settings;
     CounterLogSettings options = CounterLogSettings::load(settings);
     if (request.style)
@@ -107,7 +108,8 @@ bool StationRemoteActions::openCounterLogs(const CounterLogRequest &request)
     if (request.averagingPeriod)
         options.averagingPeriod = *request.averagingPeriod;
     options.save(settings);   // directory and prefix as they were read
-    m_station.readCounterSettings(settings);
+    if (m_parts.rereadCounterSettings)
+        m_parts.rereadCounterSettings();
     options.prefix = request.prefix;
     set.setOptions(options);
     bool ok = true;
@@ -136,21 +138,21 @@ bool StationRemoteActions::openCounterLogs(const CounterLogRequest &request)
 
 bool StationRemoteActions::closeCounterLogs()
 {
-    CounterLogSet &set = m_station.logs().counters();
+    CounterLogSet &set = m_parts.logs.counters();
     return set.isOpen() && set.close() == LogResult::Ok;
 }
 
 void StationRemoteActions::setCounterSubscription(CounterData data, int lines)
 {
     if (data == CounterData::Time)
-        m_station.counterProcessing().setRemoteTimeLines(lines);
+        m_parts.processing.setRemoteTimeLines(lines);
     else
-        m_station.counterProcessing().setRemoteAverageLines(lines);
+        m_parts.processing.setRemoteAverageLines(lines);
 }
 
 QString StationRemoteActions::latestCounterLine(CounterData data) const
 {
-    const CounterProcessing &p = m_station.counterProcessing();
+    const CounterProcessing &p = m_parts.processing;
     return data == CounterData::Time ? p.lastTimeLine() : p.lastAverageLine();
 }
 
@@ -167,10 +169,10 @@ bool StationRemoteActions::keepBackups(const QStringList &files)
     return true;
 }
 
-StationRemote::StationRemote(Station &station)
-    : actions(station)
+StationRemote::StationRemote(StationRemoteActions::Parts parts)
+    : actions(parts)
     , control(actions)
 {
-    QObject::connect(&station.counterProcessing(), &CounterProcessing::remoteLine, &control,
+    QObject::connect(&parts.processing, &CounterProcessing::remoteLine, &control,
                      &RemoteControl::sendDataLine);
 }

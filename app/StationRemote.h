@@ -4,8 +4,12 @@
 #include "remote/RemoteStationActions.h"
 
 #include <QStringList>
+#include <functional>
 
-class Station;
+class AveragingEngine;
+class CounterProcessing;
+class LogRecorder;
+struct ReceiverState;
 
 // Remote commands carried out by the station's own subsystems: the averaging engine's
 // reference location, the station's GPS data log and counter log set, and the counter
@@ -15,8 +19,18 @@ class Station;
 class StationRemoteActions : public RemoteStationActions
 {
 public:
-    explicit StationRemoteActions(Station &station)
-        : m_station(station)
+    // The station's parts the commands act on; `rereadCounterSettings` brings the counter
+    // processing in line with the stored counter-log options after a remote open wrote them.
+    struct Parts
+    {
+        AveragingEngine &averaging;
+        ReceiverState &state;
+        LogRecorder &logs;
+        CounterProcessing &processing;
+        std::function<void()> rereadCounterSettings;
+    };
+    explicit StationRemoteActions(Parts parts)
+        : m_parts(std::move(parts))
     {
     }
 
@@ -39,14 +53,14 @@ public:
     static bool keepBackups(const QStringList &files);
 
 private:
-    Station &m_station;
+    Parts m_parts;
 };
 
 // What the station holds of the remote control: the actions and the server with its
 // interpreter, counter data lines wired to the server.
 struct StationRemote
 {
-    explicit StationRemote(Station &station);
+    explicit StationRemote(StationRemoteActions::Parts parts);
     StationRemoteActions actions;
     RemoteControl control;
 };

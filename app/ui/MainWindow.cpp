@@ -15,6 +15,8 @@
 #include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "app/ui/TicDataDialogs.h"
+#include "remote/RemoteControl.h"
+#include "remote/ui/TelnetLink.h"
 #include "tic/CounterProcessing.h"
 #include "tic/ui/CoaxDialog.h"
 #include "tic/ui/TimingDialog.h"
@@ -831,8 +833,14 @@ void MainWindow::setDefaultStatusTipText(const QString &message)
 
 void MainWindow::TelnetLinkInterface()
 {
-    if (m_telnetLinkHandler)
+    if (m_telnetLinkHandler) {
         m_telnetLinkHandler();
+        return;
+    }
+    if (!m_telnetLink)
+        m_telnetLink = new TelnetLink(this);
+    if (m_telnetLink->exec() == QDialog::Accepted)
+        m_station.remote().applySettings(m_telnetLink->settings());
 }
 
 void MainWindow::StartUpdateCheck(bool bManual)
