@@ -1,8 +1,11 @@
 #include "remote/RemoteCommandInterpreter.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <array>
+
+Q_LOGGING_CATEGORY(lcRemote, "chronode.remote")
 
 namespace {
 
@@ -129,7 +132,7 @@ void RemoteCommandInterpreter::setSubscription(RemoteStationActions::CounterData
 
 void RemoteCommandInterpreter::processCommand(const QByteArray &line)
 {
-    qDebug() << "MainWindow Received TELNET Command ->" << line;
+    qCDebug(lcRemote) << "MainWindow Received TELNET Command ->" << line;
     RemoteFieldReader in(line);
     const QString first = in.next();
     if (first.toUpper() != QLatin1String("$PKTWL")) {

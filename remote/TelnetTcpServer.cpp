@@ -1,9 +1,13 @@
 #include "remote/TelnetTcpServer.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+// Server events go to the debug output under this category (formatted only while it is on).
+Q_LOGGING_CATEGORY(lcTelnet, "chronode.telnet")
 
 namespace {
 // Bytes the socket takes in from the system before it waits for us; beyond it TCP holds the
@@ -30,22 +34,22 @@ TelnetTcpServer::TelnetTcpServer(QObject *parent)
     m_idle.setSingleShot(true);
     m_idle.setInterval(DefaultIdleMs);
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        qDebug() << "Telnet client idle, closed.";
+        qCDebug(lcTelnet) << "Telnet client idle, closed.";
         if (m_socket)
             m_socket->abort();
     });
-    qDebug() << "Telnet Server created.";
+    qCDebug(lcTelnet) << "Telnet Server created.";
 }
 
 TelnetTcpServer::~TelnetTcpServer()
 {
     if (m_server->isListening()) {
         m_server->close();
-        qDebug() << "Telnet Server closed.";
+        qCDebug(lcTelnet) << "Telnet Server closed.";
     }
     if (m_socket) {
         detachClient(false);
-        qDebug() << "Telnet Socket closed.";
+        qCDebug(lcTelnet) << "Telnet Socket closed.";
     }
 }
 
@@ -73,19 +77,19 @@ bool TelnetTcpServer::Start(quint16 port, const QHostAddress &address)
 {
     if (m_server->isListening()) {
         m_server->close();
-        qDebug() << "Server closed.";
+        qCDebug(lcTelnet) << "Server closed.";
     }
     if (m_socket) {
         detachClient(true);
-        qDebug() << "Socket closed.";
+        qCDebug(lcTelnet) << "Socket closed.";
     }
     m_port = port;
     m_address = address;
     if (!listen()) {
-        qDebug() << "Telnet server could not listen" << m_server->errorString();
+        qCDebug(lcTelnet) << "Telnet server could not listen" << m_server->errorString();
         return false;
     }
-    qDebug() << "Telnet server started.";
+    qCDebug(lcTelnet) << "Telnet server started.";
     return true;
 }
 
@@ -150,7 +154,7 @@ void TelnetTcpServer::newConnection()
     socket->write(Greeting);
     socket->flush();
     m_idle.start();
-    qDebug() << "Telnet client connected. Server listening for commands.";
+    qCDebug(lcTelnet) << "Telnet client connected. Server listening for commands.";
     Q_EMIT clientConnected();
     if (socket->bytesAvailable() > 0)
         schedulePump(0);
@@ -162,9 +166,9 @@ void TelnetTcpServer::onSocketStateChanged(QAbstractSocket::SocketState socketSt
         return;
     detachClient(false);
     if (listen())
-        qDebug() << "Telnet client disconnected. Server listening for new connection.";
+        qCDebug(lcTelnet) << "Telnet client disconnected. Server listening for new connection.";
     else
-        qDebug() << "Telnet client disconnected. Server tries to listen for new connection but failed.";
+        qCDebug(lcTelnet) << "Telnet client disconnected. Server tries to listen for new connection but failed.";
 }
 
 void TelnetTcpServer::schedulePump(int delayMs)
@@ -180,6 +184,16 @@ void TelnetTcpServer::onReadyRead()
     QTcpSocket *socket = m_socket;
     if (!socket)
         return;
+    // The replies of one pass go out together, with one flush at its end.
+    m_batching = true;
+    pump(socket);
+    m_batching = false;
+    if (m_socket == socket)
+        socket->flush();
+}
+
+void TelnetTcpServer::pump(QTcpSocket *socket)
+{
     for (int handled = 0; handled < LinesPerPass; ++handled) {
         if (!m_buffer.hasLine()) {
             if (socket->bytesAvailable() <= 0)
@@ -210,18 +224,18 @@ void TelnetTcpServer::onReadyRead()
 void TelnetTcpServer::handleLine(const TelnetLineBuffer::Line &line)
 {
     if (line.overlong) {
-        qDebug() << "Overlong TELNET line discarded.";
+        qCDebug(lcTelnet) << "Overlong TELNET line discarded.";
         sendLine(" ???");
         return;
     }
-    qDebug() << "Received TELNET Message ->" << line.text;
+    qCDebug(lcTelnet) << "Received TELNET Message ->" << line.text;
     const std::optional<QByteArray> command = checkLine(line.text);
     if (!command) {
-        qDebug() << "Invalid Telnet Command Format ->" << line.text;
+        qCDebug(lcTelnet) << "Invalid Telnet Command Format ->" << line.text;
         sendLine(line.text + " ???");
         return;
     }
-    qDebug() << "Valid Telnet Command Format ->" << *command;
+    qCDebug(lcTelnet) << "Valid Telnet Command Format ->" << *command;
     ++m_windowCommands;
     Q_EMIT sendTelnetCommand(*command);
 }
@@ -264,10 +278,17 @@ void TelnetTcpServer::writeLine(const QByteArray &line)
     text.replace("\r\n", "\n");
     text.replace('\r', "");
     text.replace("\n", "\r\n");
-    m_socket->write(text + "\r\n");
-    m_socket->flush();
-    if (m_socket->bytesToWrite() > CloseBytes) {
-        qDebug() << "Telnet client does not read its data, closed.";
+    // A write can find the client gone, and its disconnection detaches it at once.
+    QTcpSocket *socket = m_socket;
+    socket->write(text + "\r\n");
+    if (m_socket != socket)
+        return;
+    if (!m_batching)
+        socket->flush();
+    if (m_socket != socket)
+        return;
+    if (socket->bytesToWrite() > CloseBytes) {
+        qCDebug(lcTelnet) << "Telnet client does not read its data, closed.";
         detachClient(false);
         listen();
     }

@@ -81,6 +81,7 @@ private Q_SLOTS:
 private:
     bool listen();
     void detachClient(bool graceful);
+    void pump(QTcpSocket *socket);
     void handleLine(const TelnetLineBuffer::Line &line);
     void writeLine(const QByteArray &line);
     void schedulePump(int delayMs);
@@ -96,4 +97,5 @@ private:
     qint64 m_windowStart = 0;
     int m_windowCommands = 0;
     qint64 m_dropped = 0;
+    bool m_batching = false;
 };
