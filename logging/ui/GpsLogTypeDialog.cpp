@@ -28,7 +28,7 @@ GpsLogTypeDialog::GpsLogTypeDialog(QWidget *parent)
         { "GpsLogBinary", "Binary Data (.bin)" },
         { "GpsLogPVT", "Time, Position, Velocity, Etc.(.csv)" },
         { "GpsLogNMEA", "NMEA Common Format PVT (.txt)" },
-        { "GpsLogRINEX", "Rinex Data (Oncore raw for RINEX conversion .bin)" },
+        { "GpsLogRINEX", "Rinex Data (u-blox .obs, Oncore raw for RINEX conversion .bin)" },
     };
     int id = 0;
     for (const auto &b : buttons) {

@@ -127,7 +127,7 @@ void LogMenus::runGpsDialog(bool create)
     const Picked p = pickFile(m_window, m_gpsPanel, false,
                               create ? QStringLiteral("New GPS Data Log") : QStringLiteral("Open GPS Data Log"),
                               create ? QStringLiteral("Create New") : QStringLiteral("Open Existing"),
-                              log.options().directory, { QStringLiteral("Text or Binary (*.txt *.bin *.csv)") }, 0,
+                              log.options().directory, { QStringLiteral("Text or Binary (*.txt *.bin *.csv *.obs)") }, 0,
                               QStringLiteral("LogFiles/GpsFileDialogSettings"),
                               QStringLiteral("LogFiles/GpsFileDialogGeometry"));
     if (!p.accepted)
