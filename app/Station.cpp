@@ -58,6 +58,10 @@ Station::Station(QObject *parent)
     m_processing->setReceiverState(&m_state);
     m_logs = std::make_unique<StationLogs>(&m_state, [this] { return now(); });
     m_logs->recorder.attach(*m_processing);
+    {
+        QSettings settings;
+        m_logs->recorder.reload(settings);
+    }
     setGpsLog(&m_logs->gps);
     setCounterLogs(&m_logs->counters);
     m_remote = std::make_unique<StationRemote>(StationRemoteActions::Parts {
@@ -129,6 +133,7 @@ void Station::readCounterSettings(QSettings &settings)
 Station::~Station()
 {
     m_state.closing = true;
+    m_logs->recorder.shutdown();
     m_link->stopGpsSerialPort();
     m_counters->stopAll();
 }

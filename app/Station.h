@@ -258,6 +258,8 @@ private:
         }
         void writeBinaryRecord(const QByteArray &message) override { m_station.m_gpsLog->writeBinaryRecord(message); }
         void writeNmeaFixLine(const QString &line) override { m_station.m_gpsLog->writeNmeaFixLine(line); }
+        void writeRawEpoch(const UbxRawEpoch &epoch) override { m_station.m_gpsLog->writeRawEpoch(epoch); }
+        bool wantsRawEpochs() const override { return m_station.m_gpsLog->wantsRawEpochs(); }
 
     private:
         Station &m_station;

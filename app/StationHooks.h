@@ -1,5 +1,7 @@
 #pragma once
 
+#include "receiver/ubx/UbxRawEpoch.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -43,6 +45,10 @@ public:
     virtual void writePvtRecord(const QString &row) { Q_UNUSED(row); }
     // The NMEA common-format fix line for the NMEA type (the decoder calls it when due).
     virtual void writeNmeaFixLine(const QString &line) { Q_UNUSED(line); }
+    // A u-blox raw measurement epoch (every second); a RINEX log records the due ones.
+    virtual void writeRawEpoch(const UbxRawEpoch &epoch) { Q_UNUSED(epoch); }
+    // True while the open log records raw measurement epochs.
+    virtual bool wantsRawEpochs() const { return false; }
 };
 
 // The counter log file set.

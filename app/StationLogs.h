@@ -20,6 +20,8 @@ public:
     void writeBinaryRecord(const QByteArray &message) override { m_log.writeBinaryRecord(message); }
     void writePvtRecord(const QString &row) override { m_log.writePvtRecord(row); }
     void writeNmeaFixLine(const QString &line) override { m_log.writeNmeaFixLine(line); }
+    void writeRawEpoch(const UbxRawEpoch &epoch) override { m_log.writeRawEpoch(epoch); }
+    bool wantsRawEpochs() const override { return m_log.wantsRawEpochs(); }
 
 private:
     GpsDataLog &m_log;

@@ -106,7 +106,13 @@ QString GpsDataLog::receiverDateText() const
 QString GpsDataLog::currentFileName() const
 {
     const QString base = LogNaming::cutBase(m_options.directory + QLatin1Char('/') + m_options.prefix);
-    return LogNaming::gpsFile(base, logDate(), m_options.type);
+    return LogNaming::gpsFile(base, logDate(), m_options.type, rinexObservations());
+}
+
+bool GpsDataLog::rinexObservations() const
+{
+    return m_options.type == int(GpsLogType::Rinex) && m_state
+        && (m_state->receiverMode == 9 || m_state->receiverMode == 10);
 }
 
 LogResult GpsDataLog::openWithPrefix(const QString &prefix, int mode)
@@ -140,6 +146,21 @@ LogResult GpsDataLog::open(int mode)
 
     QDir().mkpath(QFileInfo(name).absolutePath());
     m_openType = m_options.type;
+    if (rinexObservations()) {
+        RinexHeaderInfo info;
+        info.markerName = m_options.prefix;
+        info.receiverType = m_description ? m_description() : QString();
+        if (m_state)
+            info.receiverVersion = m_state->firmwareVersionText;
+        info.intervalSeconds = intervalSeconds();
+        info.comments << QStringLiteral("Chronode Version ") + m_version;
+        if (!m_rinex.open(name, info)) {
+            qDebug().noquote() << "Failed to open GPS Log file  -> " + name;
+            return LogResult::OpenFailed;
+        }
+        QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
+        return LogResult::Ok;
+    }
     auto file = std::make_unique<QFile>(name);
     const bool binary = m_openType == int(GpsLogType::Binary) || m_openType == int(GpsLogType::Rinex);
     QIODevice::OpenMode how = QIODevice::WriteOnly | QIODevice::Append;
@@ -163,7 +184,9 @@ void GpsDataLog::writeHeader(int mode)
     const bool append = mode == LogOpenMode::Append;
     writeLogLine(QStringLiteral("; Chronode Version ") + m_version
                  + (append ? QStringLiteral(". Opened GPS ") : QStringLiteral(". Created GPS "))
-                 + gpsLogTypeName(m_openType) + QStringLiteral(" Data Log ")
+                 + (m_openType == int(GpsLogType::Rinex) ? QStringLiteral("Oncore raw for RINEX conversion")
+                                                         : gpsLogTypeName(m_openType))
+                 + QStringLiteral(" Data Log ")
                  + (append ? QStringLiteral("to append data ") : QString()) + QStringLiteral("at ")
                  + receiverDateText() + QStringLiteral(" UTC"));
     const int interval = intervalSeconds();
@@ -205,6 +228,12 @@ LogResult GpsDataLog::close(bool remember)
 {
     if (!isOpen())
         return LogResult::NotOpen;
+    if (m_rinex.isOpen()) {
+        m_rinex.close();
+        if (remember)
+            QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
+        return LogResult::Ok;
+    }
     writeLogLine(QStringLiteral("; Closed GPS Data Log ") + receiverDateText() + QStringLiteral(" UTC\n; \n"));
     m_file->flush();
     m_file->close();
@@ -240,18 +269,29 @@ GpsDataLog::Status GpsDataLog::status() const
 {
     Status st;
     st.open = isOpen();
-    st.fileName = st.open ? m_file->fileName() : currentFileName();
+    st.fileName = !st.open ? currentFileName() : m_file ? m_file->fileName() : m_rinex.fileName();
     st.type = st.open ? m_openType : m_options.type;
     st.typeName = gpsLogTypeName(st.type);
     st.intervalSeconds = intervalSeconds();
-    st.bytes = st.open ? m_file->size() : 0;
+    st.bytes = st.open && m_file ? m_file->size() : 0;
     return st;
 }
 
 void GpsDataLog::flush()
 {
-    if (isOpen())
+    if (m_file && m_file->isOpen())
         m_file->flush();
+    m_rinex.flush();
+}
+
+void GpsDataLog::writeRawEpoch(const UbxRawEpoch &epoch)
+{
+    if (!m_rinex.isOpen())
+        return;
+    if (writeNow())
+        m_rinex.writeEpoch(epoch);
+    else
+        m_rinex.skipEpoch(epoch);
 }
 
 bool GpsDataLog::writeNow() const
@@ -261,13 +301,13 @@ bool GpsDataLog::writeNow() const
 
 void GpsDataLog::writeBytes(const QByteArray &bytes)
 {
-    if (isOpen())
+    if (m_file && m_file->isOpen())
         m_file->write(bytes);
 }
 
 void GpsDataLog::writeLogLine(const QString &text)
 {
-    if (!isOpen())
+    if (!m_file || !m_file->isOpen())
         return;
     QString t = text;
     t.remove(QLatin1Char('\r'));
@@ -328,11 +368,8 @@ void GpsDataLog::writeBinaryRecord(const QByteArray &message)
     }
     if (m_openType != int(GpsLogType::Rinex))
         return;
-    if (isUbx(message)) {
-        // RINEX observations of u-blox raw measurements: RinexObservationWriter (branch rinex)
-        // takes the RXM-RAW messages here once it is merged.
-        return;
-    }
+    if (isUbx(message))
+        return;   // u-blox receivers: writeRawEpoch()
     // The Oncore stream for RINEX conversion: the position message and the ephemeris of a
     // second are held until the pseudorange message of that second arrives.
     const QByteArray key = message.left(4);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logging/LogTypes.h"
+#include "logging/RinexObservationWriter.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -78,7 +79,7 @@ public:
     QString currentFileName() const;
 
     // What the one-second cycle, the dispatcher and the decoders use (the station's GpsLogHooks).
-    bool isOpen() const { return m_file && m_file->isOpen(); }
+    bool isOpen() const { return (m_file && m_file->isOpen()) || m_rinex.isOpen(); }
     int intervalSeconds() const { return m_options.intervalSeconds(); }
     bool useGpsSeconds() const { return m_options.useGpsSeconds; }
     void flush();
@@ -90,6 +91,13 @@ public:
     void writeBinaryRecord(const QByteArray &message);
     void writePvtRecord(const QString &row);
     void writeNmeaFixLine(const QString &line);
+    // RXM-RAW epochs of a u-blox receiver: a RINEX log writes those of its write-now seconds
+    // as observation epochs (and keeps the loss-of-lock flags of the others).
+    void writeRawEpoch(const UbxRawEpoch &epoch);
+    bool wantsRawEpochs() const { return m_rinex.isOpen(); }
+    // The RINEX type writes observation files (".obs") for u-blox receivers, the Oncore stream
+    // for RINEX conversion (".bin") otherwise.
+    bool rinexObservations() const;
 
     // The Binary form of one message: the Motorola message + XOR byte + CR LF, or a UBX
     // message with its two Fletcher check bytes in wire form.
@@ -112,6 +120,7 @@ private:
     QString m_version;
     std::unique_ptr<QFile> m_file;
     int m_openType = 0;
+    RinexObservationWriter m_rinex;
     QByteArray m_holdA;   // Oncore RINEX stream: last "@@Ba"/"@@Ea"
     QByteArray m_holdB;   // last "@@Bk"/"@@Ek"
 };

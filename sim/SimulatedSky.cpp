@@ -222,6 +222,8 @@ SimulatedEpoch SimulatedSky::epochAt(qint64 utcSecond) const
         s.elevation = int(std::lround(s.elevationExact));
         s.azimuth = int(std::lround(s.azimuthExact)) % 360;
         s.dopplerHz = int(std::lround(4200.0 * std::cos(Pi * p.u)));
+        s.passFraction = p.u;
+        s.passSeconds = extra ? ExtraPass[p.track - MainTracks] : MainPass + Overlap;
         s.cNo = cNoFor(s.elevationExact, seed, s.svId, utcSecond);
         if (m_config.amuSignal) {
             s.cNo = std::min(s.cNo, 53);

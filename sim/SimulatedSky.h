@@ -74,6 +74,8 @@ struct SimulatedSatellite
     int channel = -1;              // receiver channel, -1 when not tracked
     int trackMode = 0;             // 8 code lock while tracked
     int slot = 0;                  // sky track the satellite moves on
+    double passFraction = 0.0;     // 0 at rise, 1 at set
+    double passSeconds = 0.0;      // length of the pass
 };
 
 // Everything the simulated receiver meant for one UTC second.

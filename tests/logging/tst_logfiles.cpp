@@ -10,8 +10,10 @@
 #include "logging/LogNaming.h"
 #include "receiver/framing/MotorolaFramer.h"
 #include "receiver/framing/NmeaUbxFramer.h"
+#include "receiver/ubx/UbxRawEpoch.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -68,6 +70,7 @@ private Q_SLOTS:
     void configBuffer();
     void oncoreCaptureBinaryLog();
     void ubxCaptureReadByConvbin();
+    void ubxCaptureRinexLog();
 };
 
 void TestLogFiles::cutBase_data()
@@ -427,6 +430,65 @@ void TestLogFiles::ubxCaptureReadByConvbin()
     const QList<QByteArray> fromLog = epochs(log, rig.path(QStringLiteral("log.obs")));
     QVERIFY(fromCapture.size() > 10);
     QCOMPARE(fromLog, fromCapture);
+}
+
+// The epoch lines (time, flag, satellites) of a RINEX 2.11 observation file, normalised.
+static QList<QByteArray> rinexEpochLines(const QByteArray &file)
+{
+    static const QRegularExpression epoch(QStringLiteral("^ \\d\\d [ \\d]\\d [ \\d]\\d [ \\d]\\d [ \\d]\\d [ \\d]\\d\\.\\d{7}  \\d"));
+    QList<QByteArray> list;
+    for (const QByteArray &line : file.split('\n')) {
+        if (!epoch.match(QString::fromLatin1(line)).hasMatch())
+            continue;
+        // Time fields as numbers ("01" and " 1" are the same month), then flag and satellites.
+        QByteArray fields;
+        for (const QByteArray &f : line.left(26).simplified().split(' '))
+            fields += QByteArray::number(f.toDouble(), 'f', 7) + ' ';
+        list << fields + line.mid(26).trimmed();
+    }
+    return list;
+}
+
+void TestLogFiles::ubxCaptureRinexLog()
+{
+    const QByteArray capture = TestSupport::captureBytes(QStringLiteral("ublox-lea-4t.log"));
+    if (capture.isEmpty())
+        QSKIP("capture ublox-lea-4t.log not present");
+    TestSupport::TemporarySettings settings;
+    Rig rig;
+    rig.state.receiverMode = 9;
+    GpsLogSettings o = rig.gps.options();
+    o.type = int(GpsLogType::Rinex);
+    rig.gps.setOptions(o);
+    QCOMPARE(rig.gps.open(0), LogResult::Ok);
+    QVERIFY(rig.gps.wantsRawEpochs());
+    const QString log = rig.gps.status().fileName;
+    QCOMPARE(log, rig.path(QStringLiteral("VORA_2026_337G.obs")));
+    rig.state.gpsLogWriteNow = true;
+    NmeaUbxFramer framer;
+    bool pps = false;
+    framer.feed(capture, false, pps, [&](const QByteArray &frame) {
+        if (frame.size() > 8 && uint8_t(frame[0]) == 0xB5 && frame[2] == 0x02 && frame[3] == 0x10) {
+            if (const auto epoch = UbxRawEpoch::fromPayload(QByteArrayView(frame).sliced(6, frame.size() - 8)))
+                rig.gps.writeRawEpoch(*epoch);
+        }
+    });
+    rig.gps.close();
+    const QList<QByteArray> written = rinexEpochLines(readAll(log));
+    QCOMPARE(written.size(), 2);
+
+    const QString convbin = QStandardPaths::findExecutable(QStringLiteral("convbin"));
+    if (convbin.isEmpty())
+        QSKIP("convbin (package rtklib) not installed");
+    QFile raw(rig.path(QStringLiteral("capture.ubx")));
+    QVERIFY(raw.open(QIODevice::WriteOnly));
+    raw.write(capture);
+    raw.close();
+    QProcess p;
+    p.start(convbin, { QStringLiteral("-r"), QStringLiteral("ubx"), QStringLiteral("-v"), QStringLiteral("2.11"),
+                       QStringLiteral("-o"), rig.path(QStringLiteral("capture.obs")), raw.fileName() });
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(written, rinexEpochLines(readAll(rig.path(QStringLiteral("capture.obs")))));
 }
 
 CHRONODE_TEST_MAIN(TestLogFiles)
