@@ -505,6 +505,8 @@ void AveragingEngine::resetUnlockCounter()
 
 void AveragingEngine::setReferenceLocation(double lat, double lon, double altGps, double altMsl)
 {
+    if (lon == -180.0)
+        lon = 180.0;   // the stored form: -180 would be repaired to 0 at the next start
     m_ref = { lat, lon, altGps, altMsl };
     m_metresPerDegLon = std::cos(lat * kAngleFactor) * MetresPerDegLat;
     m_referenceSetByUser = true;

@@ -46,6 +46,11 @@ private:
     QByteArray m_bytes;
 };
 
+uint16_t le16(QByteArrayView p, qsizetype at)
+{
+    return uint16_t(uint8_t(p[at]) | uint8_t(p[at + 1]) << 8);
+}
+
 uint32_t le32(QByteArrayView p, qsizetype at)
 {
     return uint32_t(uint8_t(p[at])) | uint32_t(uint8_t(p[at + 1])) << 8 | uint32_t(uint8_t(p[at + 2])) << 16
@@ -542,6 +547,8 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             // Fixed position: the unit holds it and gives a time-only fix.
             m_timeOnly = mode == 2;
             m_sky.setPositionHold(mode == 2);
+            if (mode == 2)   // ECEF X, Y, Z (cm) follow the four bytes of mode (and flags)
+                m_sky.setHeldEcef(int32_t(le32(p, 4)), int32_t(le32(p, 8)), int32_t(le32(p, 12)));
             ack();
         } else {
             nak();
@@ -566,6 +573,8 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
         } else {
             if (id != 0x09)
                 m_cfg.insert(id, p.toByteArray());
+            if (id == 0x24 && p.size() >= 13 && (le16(p, 0) & 0x0002))   // NAV5 with its mask bit set
+                m_sky.setElevationMask(int8_t(p[12]));
             ack();
         }
         break;
@@ -582,6 +591,10 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             m_timeOnly = v.timeMode == 2;
             m_sky.setPositionHold(v.timeMode == 2);
         }
+        if (v.ecefSet)
+            m_sky.setHeldEcef(v.ecefCm[0], v.ecefCm[1], v.ecefCm[2]);
+        if (v.minElevation >= 0)
+            m_sky.setElevationMask(v.minElevation);
         ack();
         break;
     }

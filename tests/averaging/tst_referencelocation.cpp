@@ -15,89 +15,58 @@ private Q_SLOTS:
     void coordinate_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("longitude");
+        QTest::addColumn<int>("field");   // 0 latitude, 1 longitude, 2 altitude
         QTest::addColumn<int>("result");
         QTest::addColumn<double>("value");
         const int ok = int(Result::Ok);
-        QTest::newRow("dms north") << "45 30 18.0 N" << false << ok << 45.505;
-        QTest::newRow("decimal letter") << "45.505N" << false << ok << 45.505;
-        QTest::newRow("decimal minus") << "-45.505" << false << ok << -45.505;
-        QTest::newRow("sign once") << "-45 30" << false << ok << -45.5;
-        QTest::newRow("minus zero degrees") << "-0 30" << false << ok << -0.5;
-        QTest::newRow("south lower case") << " 45 30 s " << false << ok << -45.5;
-        QTest::newRow("west") << "122 30 W" << true << ok << -122.5;
-        QTest::newRow("marks") << "45\u00b0  30'  18.0000\"" << false << ok << 45.505;
-        QTest::newRow("marks before letter") << "12\u00b0 6' E" << true << ok << 12.1;
-        QTest::newRow("plus with south") << "+10 S" << false << ok << -10.0;
-        QTest::newRow("lat 90") << "90" << false << ok << 90.0;
-        QTest::newRow("lon 180") << "180 0 0" << true << ok << 180.0;
-        QTest::newRow("lon -180 kept as +180") << "-180" << true << ok << 180.0;
-        QTest::newRow("lon 180 W kept as +180") << "180 W" << true << ok << 180.0;
-        QTest::newRow("fraction not last") << "45.5 30" << false << int(Result::FractionNotLast) << 0.0;
-        QTest::newRow("minus with S") << "-45 S" << false << int(Result::SignAndHemisphere) << 0.0;
-        QTest::newRow("minutes 60") << "45 60" << false << int(Result::MinutesOutOfRange) << 0.0;
-        QTest::newRow("minutes negative") << "45 -1" << false << int(Result::MinutesOutOfRange) << 0.0;
-        QTest::newRow("seconds 60") << "45 59 60" << false << int(Result::SecondsOutOfRange) << 0.0;
-        QTest::newRow("lat 90.0001") << "90.0001" << false << int(Result::DegreesOutOfRange) << 0.0;
-        QTest::newRow("lat -90 0 1") << "-90 0 1" << false << int(Result::DegreesOutOfRange) << 0.0;
-        QTest::newRow("lon 180 0 1") << "180 0 1" << true << int(Result::DegreesOutOfRange) << 0.0;
-        QTest::newRow("four numbers") << "1 2 3 4" << false << int(Result::UnknownCharacters) << 0.0;
-        QTest::newRow("two letters") << "45 NE" << false << int(Result::UnknownCharacters) << 0.0;
-        QTest::newRow("trailing dot") << "45." << false << int(Result::UnknownCharacters) << 0.0;
-        QTest::newRow("unicode minus") << "\u221245.5" << false << int(Result::NoValue) << 0.0;
-        QTest::newRow("unknown") << "???" << false << int(Result::NoValue) << 0.0;
-        QTest::newRow("empty") << "  " << true << int(Result::NoValue) << 0.0;
+        const int alt = 2;
+        QTest::newRow("dms north") << "45 30 18.0 N" << 0 << ok << 45.505;
+        QTest::newRow("decimal letter") << "45.505N" << 0 << ok << 45.505;
+        QTest::newRow("decimal minus") << "-45.505" << 0 << ok << -45.505;
+        QTest::newRow("sign once") << "-45 30" << 0 << ok << -45.5;
+        QTest::newRow("minus zero degrees") << "-0 30" << 0 << ok << -0.5;
+        QTest::newRow("south lower case") << " 45 30 s " << 0 << ok << -45.5;
+        QTest::newRow("west") << "122 30 W" << 1 << ok << -122.5;
+        QTest::newRow("marks") << "45\u00b0  30'  18.0000\"" << 0 << ok << 45.505;
+        QTest::newRow("marks before letter") << "12\u00b0 6' E" << 1 << ok << 12.1;
+        QTest::newRow("plus with south") << "+10 S" << 0 << ok << -10.0;
+        QTest::newRow("lat 90") << "90" << 0 << ok << 90.0;
+        QTest::newRow("lon 180") << "180 0 0" << 1 << ok << 180.0;
+        QTest::newRow("lon -180 kept as +180") << "-180" << 1 << ok << 180.0;
+        QTest::newRow("lon 180 W kept as +180") << "180 W" << 1 << ok << 180.0;
+        QTest::newRow("fraction not last") << "45.5 30" << 0 << int(Result::FractionNotLast) << 0.0;
+        QTest::newRow("minus with S") << "-45 S" << 0 << int(Result::SignAndHemisphere) << 0.0;
+        QTest::newRow("minutes 60") << "45 60" << 0 << int(Result::MinutesOutOfRange) << 0.0;
+        QTest::newRow("minutes negative") << "45 -1" << 0 << int(Result::MinutesOutOfRange) << 0.0;
+        QTest::newRow("seconds 60") << "45 59 60" << 0 << int(Result::SecondsOutOfRange) << 0.0;
+        QTest::newRow("lat 90.0001") << "90.0001" << 0 << int(Result::DegreesOutOfRange) << 0.0;
+        QTest::newRow("lat -90 0 1") << "-90 0 1" << 0 << int(Result::DegreesOutOfRange) << 0.0;
+        QTest::newRow("lon 180 0 1") << "180 0 1" << 1 << int(Result::DegreesOutOfRange) << 0.0;
+        QTest::newRow("four numbers") << "1 2 3 4" << 0 << int(Result::UnknownCharacters) << 0.0;
+        QTest::newRow("two letters") << "45 NE" << 0 << int(Result::UnknownCharacters) << 0.0;
+        QTest::newRow("trailing dot") << "45." << 0 << int(Result::UnknownCharacters) << 0.0;
+        QTest::newRow("unicode minus") << "\u221245.5" << 0 << int(Result::NoValue) << 0.0;
+        QTest::newRow("unknown") << "???" << 0 << int(Result::NoValue) << 0.0;
+        QTest::newRow("empty") << "  " << 1 << int(Result::NoValue) << 0.0;
+        QTest::newRow("altitude") << " 46.25 " << alt << ok << 46.25;
+        QTest::newRow("altitude bottom") << "-500" << alt << ok << -500.0;
+        QTest::newRow("altitude dot first") << ".5" << alt << ok << 0.5;
+        QTest::newRow("altitude top") << "18000." << alt << ok << 18000.0;
+        QTest::newRow("altitude above") << "18000.01" << alt << int(Result::AltitudeOutOfRange) << 0.0;
+        QTest::newRow("altitude below") << "-500.5" << alt << int(Result::AltitudeOutOfRange) << 0.0;
+        QTest::newRow("altitude unit") << "46 m" << alt << int(Result::AltitudeCharacters) << 0.0;
+        QTest::newRow("altitude unknown") << "???" << alt << int(Result::AltitudeCharacters) << 0.0;
+        QTest::newRow("altitude empty") << "" << alt << int(Result::AltitudeCharacters) << 0.0;
     }
     void coordinate()
     {
         QFETCH(QString, text);
-        QFETCH(bool, longitude);
+        QFETCH(int, field);
         QFETCH(int, result);
         QFETCH(double, value);
-        const Parsed p = parseCoordinate(text, longitude ? Axis::Longitude : Axis::Latitude);
+        const Parsed p = field == 2 ? parseAltitude(text) : parseCoordinate(text, Axis(field));
         QCOMPARE(int(p.result), result);
-        if (p.ok())
-            QVERIFY2(qAbs(p.value - value) < 1e-12, qPrintable(QString::number(p.value, 'f', 15)));
-    }
-
-    void altitude_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<double>("value");
-        QTest::newRow("plain") << " 46.25 " << int(Result::Ok) << 46.25;
-        QTest::newRow("signed") << "-500" << int(Result::Ok) << -500.0;
-        QTest::newRow("dot first") << ".5" << int(Result::Ok) << 0.5;
-        QTest::newRow("top") << "18000." << int(Result::Ok) << 18000.0;
-        QTest::newRow("above") << "18000.01" << int(Result::AltitudeOutOfRange) << 0.0;
-        QTest::newRow("below") << "-500.5" << int(Result::AltitudeOutOfRange) << 0.0;
-        QTest::newRow("unit") << "46 m" << int(Result::AltitudeCharacters) << 0.0;
-        QTest::newRow("unknown") << "???" << int(Result::AltitudeCharacters) << 0.0;
-        QTest::newRow("empty") << "" << int(Result::AltitudeCharacters) << 0.0;
-    }
-    void altitude()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, result);
-        QFETCH(double, value);
-        const Parsed p = parseAltitude(text);
-        QCOMPARE(int(p.result), result);
-        QCOMPARE(p.value, value);
-    }
-
-    void messages()
-    {
-        QCOMPARE(messageText(Result::SignAndHemisphere),
-                 QStringLiteral("Do not use both the \"-\" sign and N, S, E, or W indicators."));
-        QCOMPARE(messageTitle(Result::SignAndHemisphere), QStringLiteral("Numeric Error"));
-        QCOMPARE(messageText(Result::SecondsOutOfRange),
-                 QStringLiteral("Seconds field out of range.\nDegrees must be between  0.0 and 60.0"));
-        QCOMPARE(messageText(Result::DegreesOutOfRange, Axis::Longitude),
-                 QStringLiteral("Degrees field out of range.\nDegrees must be between -180.0 and +180.0"));
-        QCOMPARE(messageText(Result::AltitudeCharacters),
-                 QStringLiteral("Only the following characters are allowed: \"+-1234567890.\""));
-        QCOMPARE(messageTitle(Result::AltitudeCharacters), QStringLiteral("Extraineous characters in Altitude."));
-        QCOMPARE(messageTitle(Result::FractionNotLast), QStringLiteral("Format Error"));
+        QVERIFY2(qAbs(p.value - value) < 1e-12, qPrintable(QString::number(p.value, 'f', 15)));
     }
 
     void format_data()
@@ -127,15 +96,10 @@ private Q_SLOTS:
     {
         const double halfDigit[3] = { 0.5e-7, 0.5e-5 / 60.0, 0.5e-4 / 3600.0 };
         for (int mode = 0; mode < 3; ++mode) {
-            for (double lat = -90.0; lat <= 90.0; lat += 0.7312345) {
-                for (double lon = -179.9999999; lon <= 180.0; lon += 7.0001234567) {
-                    const Parsed pLat = parseCoordinate(formatCoordinate(lat, mode), Axis::Latitude);
-                    const Parsed pLon = parseCoordinate(formatCoordinate(lon, mode), Axis::Longitude);
-                    QVERIFY2(pLat.ok() && qAbs(pLat.value - lat) <= halfDigit[mode] + 1e-12,
-                             qPrintable(formatCoordinate(lat, mode)));
-                    QVERIFY2(pLon.ok() && qAbs(pLon.value - lon) <= halfDigit[mode] + 1e-12,
-                             qPrintable(formatCoordinate(lon, mode)));
-                }
+            for (double v = -179.9999999; v <= 180.0; v += 0.0731234567) {
+                const Axis axis = std::abs(v) <= 90.0 && int(v * 100) % 2 ? Axis::Latitude : Axis::Longitude;
+                const Parsed p = parseCoordinate(formatCoordinate(v, mode), axis);
+                QVERIFY2(p.ok() && qAbs(p.value - v) <= halfDigit[mode] + 1e-12, qPrintable(formatCoordinate(v, mode)));
             }
         }
     }
@@ -155,37 +119,29 @@ private Q_SLOTS:
         QCOMPARE(engine.referencePosition().altGps, 10.0 + geoidSeparation(0.0, 0.0));
         QCOMPARE(QSettings().value(QStringLiteral("GpsNavDialog/RefLocation/MSL Altitude")).toString(),
                  QStringLiteral("10.0000000000000000"));
+        engine.setReferenceLocation(-10.0, -180.0, 5.0, 1.0);   // set to an averaged -180
+        QCOMPARE(QSettings().value(QStringLiteral("GpsNavDialog/RefLocation/Longitude")).toString(),
+                 QStringLiteral("180.0000000000000000"));
     }
 
     void database()
     {
         TestSupport::TemporarySettings home;
         const StationPosition here { -33.8688197, 151.2092955, 58.25, 35.5 };
-        {
-            QSettings s;
-            QVERIFY(Database::save(s, QStringLiteral("Sydney Obs"), here));
-            QVERIFY(Database::save(s, QStringLiteral("Alpha"), { 1, 2, 3, 4 }));
-            QVERIFY(!Database::save(s, QStringLiteral("roof/east"), here));
-            QVERIFY(!Database::save(s, QStringLiteral("a\\b"), here));
-            QVERIFY(!Database::save(s, QStringLiteral("  "), here));
-        }
+        QSettings s;
+        QVERIFY(Database::save(s, QStringLiteral("Sydney Obs"), here));
+        QVERIFY(Database::save(s, QStringLiteral("Alpha"), { 1, 2, 3, 4 }));
+        for (const char *bad : { "roof/east", "a\\b", "  " })
+            QVERIFY(!Database::save(s, QLatin1String(bad), here));
+        s.sync();
         QFile file(home.fileName());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray ini = file.readAll();
-        QVERIFY2(ini.contains("[RefLocationDB]\nAlpha=1.0000000000000000 2.0000000000000000 "
-                              "3.0000000000000000 4.0000000000000000\n"),
-                 ini.constData());
-        QVERIFY(ini.contains("Sydney%20Obs=-33.8688197000000031 151.2092954999999961 "
-                             "58.2500000000000000 35.5000000000000000"));
-
-        QSettings s;
-        QCOMPARE(Database::names(s), QStringList({ QStringLiteral("Alpha"), QStringLiteral("Sydney Obs") }));
+        QVERIFY(file.readAll().contains("[RefLocationDB]\nAlpha=1.0000000000000000 2.0000000000000000 "
+                                        "3.0000000000000000 4.0000000000000000\nSydney%20Obs=-33.8688197000000031 "
+                                        "151.2092954999999961 58.2500000000000000 35.5000000000000000\n"));
         StationPosition back;
         QVERIFY(Database::load(s, QStringLiteral("Sydney Obs"), back));
-        QCOMPARE(back.lat, here.lat);
-        QCOMPARE(back.lon, here.lon);
-        QCOMPARE(back.altGps, here.altGps);
-        QCOMPARE(back.altMsl, here.altMsl);
+        QVERIFY(back.lat == here.lat && back.lon == here.lon && back.altGps == here.altGps && back.altMsl == here.altMsl);
         s.setValue(QStringLiteral("RefLocationDB/Broken"), QStringLiteral("1 2 3"));
         QVERIFY(!Database::load(s, QStringLiteral("Broken"), back));
         QVERIFY(Database::remove(s, QStringLiteral("Alpha")));
