@@ -15,6 +15,10 @@
 #include <memory>
 
 class GpsSerialPortThread;
+class LogRecorder;
+struct StationLogs;
+class RemoteControl;
+struct StationRemote;
 class CounterLinks;
 class CounterProcessing;
 class ReceiverCommandChannel;
@@ -93,6 +97,13 @@ public:
 
     // What the drivers write to.
     DecoderContext decoderContext();
+
+    // The station's own GPS data log and counter log set, installed at construction; the menus
+    // and the remote commands drive them through this.
+    LogRecorder &logs();
+    // The remote-control link (server and command interpreter); it listens only once its
+    // settings are applied with "activate" on.
+    RemoteControl &remote();
 
     // Subsystems driven by the cycle; not owned. Null restores the stand-in.
     void setGpsLog(GpsLogHooks *log);
@@ -242,6 +253,26 @@ private:
     StationDisplay *m_display = nullptr;
     DecoderOptions m_options;
     std::array<std::unique_ptr<ProtocolDriver>, 5> m_drivers;   // by ProtocolFamily
+
+    // The decoders' path to whatever GPS log is installed.
+    class CurrentGpsLog : public GpsLogRecorder
+    {
+    public:
+        explicit CurrentGpsLog(Station &station)
+            : m_station(station)
+        {
+        }
+        void writeBinaryRecord(const QByteArray &message) override { m_station.m_gpsLog->writeBinaryRecord(message); }
+        void writeNmeaFixLine(const QString &line) override { m_station.m_gpsLog->writeNmeaFixLine(line); }
+        void writeRawEpoch(const UbxRawEpoch &epoch) override { m_station.m_gpsLog->writeRawEpoch(epoch); }
+        bool wantsRawEpochs() const override { return m_station.m_gpsLog->wantsRawEpochs(); }
+
+    private:
+        Station &m_station;
+    };
+    CurrentGpsLog m_currentGpsLog { *this };
+    std::unique_ptr<StationLogs> m_logs;
+    std::unique_ptr<StationRemote> m_remote;
 
     ClosedGpsLog m_closedGpsLog;
     ClosedCounterLogs m_closedCounterLogs;

@@ -1,6 +1,7 @@
 #include "app/Station.h"
 #include "app/ui/DisplaySnapshot.h"
 #include "app/ui/MainWindow.h"
+#include "remote/RemoteControl.h"
 #include "transport/ReplayTransport.h"
 #include "sim/SimulatedReceiver.h"
 
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSettings>
 #include <QTimer>
 #include <QVersionNumber>
 
@@ -107,7 +109,12 @@ int main(int argc, char *argv[])
     parser.addOption(mode);
     parser.addOption(simModel);
     parser.addOption(quitAfter);
+    const QCommandLineOption remotePort(QStringLiteral("remote-port"),
+                                        QStringLiteral("Start the remote control link at once on this port (0: any free "
+                                                       "port) and the stored listen address; prints where it listens."),
+                                        QStringLiteral("PORT"));
     parser.addOption(dumpDisplay);
+    parser.addOption(remotePort);
     parser.process(app);
 
     StationLaunchOptions options;
@@ -192,6 +199,21 @@ int main(int argc, char *argv[])
             return result;
         }
 
+        if (parser.isSet(remotePort)) {
+            const int port = parser.value(remotePort).toInt();
+            QSettings settings;
+            TelnetSettings remote = TelnetSettings::load(settings);
+            remote.activate = true;
+            remote.port = port;
+            RemoteControl &control = window->station().remote();
+            if (port < 0 || port > 65535 || !control.applySettings(remote)) {
+                std::fprintf(stderr, "chronode: the remote control link cannot listen on port %s\n",
+                             qPrintable(parser.value(remotePort)));
+                return 2;
+            }
+            std::fprintf(stderr, "chronode: remote control listening on %s port %u\n",
+                         qPrintable(control.server().address().toString()), unsigned(control.server().port()));
+        }
         QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
         window->show();
         emit window->window_loaded();

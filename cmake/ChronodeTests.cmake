@@ -41,3 +41,13 @@ if(Python3_Interpreter_FOUND)
                  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/regress/make_captures.py --check $<TARGET_FILE:chronode-decode>)
     endif()
 endif()
+
+# A remote-control session from another process (socat), against the program itself.
+find_program(SOCAT_PROGRAM socat)
+if(SOCAT_PROGRAM)
+    set(home ${CMAKE_BINARY_DIR}/test-home/remote_socat)
+    file(MAKE_DIRECTORY ${home}/config ${home}/runtime)
+    add_test(NAME remote_socat COMMAND bash ${CMAKE_SOURCE_DIR}/tests/remote/socat_session.sh $<TARGET_FILE:chronode>)
+    set_tests_properties(remote_socat PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+endif()

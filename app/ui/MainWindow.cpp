@@ -1,4 +1,6 @@
 #include "app/ui/MainWindow.h"
+#include "logging/LogRecorder.h"
+#include "logging/ui/LogMenus.h"
 
 #include "app/ReceiverTools.h"
 #include "app/ui/GpsRawDataDialog.h"
@@ -16,6 +18,8 @@
 #include "receiver/setup/ReceiverSettings.h"
 #include "receiver/ui/GpsPortDialog.h"
 #include "app/ui/TicDataDialogs.h"
+#include "remote/RemoteControl.h"
+#include "remote/ui/TelnetLink.h"
 #include "tic/CounterProcessing.h"
 #include "tic/ui/CoaxDialog.h"
 #include "tic/ui/TimingDialog.h"
@@ -297,22 +301,29 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_appStartTime = QDateTime::currentDateTime();
     if (PcClockHooks *clock = m_station.pcClock())
         clock->startUp();
+    // GPS and TIC data logs: their menus and dialogs; logs open at the last exit reopen.
+    m_station.logs().resumeAtStart();
+    m_logMenus = new LogMenus(this, m_station.logs(),
+                              { action(QStringLiteral("actionNew_GPS_Data_Log")),
+                                action(QStringLiteral("actionOpen_GPS_Data_Log")),
+                                action(QStringLiteral("actionClose_GPS_Data_Log")),
+                                action(QStringLiteral("actionNew_TIC_Data_Log")),
+                                action(QStringLiteral("actionOpen_TIC_Data_Log")),
+                                action(QStringLiteral("actionClose_TIC_Data_Log")) });
+    m_logMenus->setCounterOptionsStored([this] {
+        QSettings settings;
+        m_station.readCounterSettings(settings);
+    });
+    connect(&m_station, &Station::utcDayChanged, m_logMenus, &LogMenus::updateActions);
+    connect(&m_station, &Station::counterLogsClosedOnError, m_logMenus, &LogMenus::updateActions);
 }
 
 MainWindow::~MainWindow()
 {
     m_station.setClosing();
     m_station.setClockPanel(nullptr);
-    CounterLogHooks &counters = m_station.counterLogs();
-    if (counters.isOpen()) {
-        counters.flushAll();
-        counters.closeQuiet();
-    }
-    GpsLogHooks &gpsLog = m_station.gpsLog();
-    if (gpsLog.isOpen()) {
-        gpsLog.flush();
-        gpsLog.closeQuiet();
-    }
+    // Closed with their footers; they reopen at the next start.
+    m_station.logs().shutdown();
     saveWindowLayout();
     m_chartDialog->saveState();
     for (QSoundEffect *effect : m_sounds)
@@ -852,8 +863,14 @@ void MainWindow::setDefaultStatusTipText(const QString &message)
 
 void MainWindow::TelnetLinkInterface()
 {
-    if (m_telnetLinkHandler)
+    if (m_telnetLinkHandler) {
         m_telnetLinkHandler();
+        return;
+    }
+    if (!m_telnetLink)
+        m_telnetLink = new TelnetLink(this);
+    if (m_telnetLink->exec() == QDialog::Accepted)
+        m_station.remote().applySettings(m_telnetLink->settings());
 }
 
 void MainWindow::StartUpdateCheck(bool bManual)

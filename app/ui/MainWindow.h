@@ -40,8 +40,10 @@ class CoaxDialog;
 class HelpWindow;
 class UpdatePresenter;
 class ManualCommandDialog;
+class LogMenus;
 class SatAzElChartDialog;
 class ReceiverDetection;
+class TelnetLink;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
 // sounds, the status-bar indicators and the menus. Behaviour lives in the station and the
@@ -87,7 +89,8 @@ public:
     void setReceiverConnector(std::function<void()> connect) { m_receiverConnector = std::move(connect); }
     void connectReceiver();
     ReceiverDetection &receiverDetection() { return m_station.detection(); }
-    // The remote-control link dialog (Ctrl+T); installed by the remote-control subsystem.
+    // Ctrl+T and the menu entry run the remote-control link dialog; a handler installed here
+    // runs instead (tests).
     void setTelnetLinkHandler(std::function<void()> handler) { m_telnetLinkHandler = std::move(handler); }
 
     // StationDisplay
@@ -196,6 +199,7 @@ private:
     QActionGroup *m_soundGroup = nullptr;
     QToolBar *m_toolBar = nullptr;
     GpsRawDataDialog *m_rawData = nullptr;
+    LogMenus *m_logMenus = nullptr;
     GpsRxIdDialog *m_rxId = nullptr;
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
@@ -243,4 +247,5 @@ private:
 
     std::function<void()> m_receiverConnector;
     std::function<void()> m_telnetLinkHandler;
+    TelnetLink *m_telnetLink = nullptr;
 };

@@ -1,0 +1,265 @@
+// The station's logs over simulated days: the simulated receiver and counters drive a station
+// second by second on an injected clock (nothing waits), across a UTC midnight and a year
+// end, and a station killed with SIGKILL in the middle of a day.
+
+#include "support/TestSupport.h"
+
+#include "app/Station.h"
+#include "logging/LogRecorder.h"
+#include "receiver/framing/MotorolaFramer.h"
+#include "sim/SimulatedCounter.h"
+#include "sim/SimulatedReceiver.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+QByteArray readAll(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Commands of the timed polls go nowhere.
+struct NoCommands : ReceiverCommandSink
+{
+    void sendGpsRxCommand(const QByteArray &) override {}
+};
+
+// A station fed by a simulated 12-channel Motorola receiver and counters on ports 1 and 2.
+struct SimulatedStation
+{
+    qint64 ms = 0;
+    NoCommands commands;
+    Station station;
+    SimulatedReceiver receiver;
+    MotorolaFramer framer;
+    SimulatedCounter counter1 { SimulatedCounterConfig::forPort(1) };
+    SimulatedCounter counter2 { SimulatedCounterConfig::forPort(2) };
+
+    explicit SimulatedStation(const QString &dir)
+    {
+        QSettings s;
+        s.setValue(QStringLiteral("LogFiles/GpsLogFileDirectory"), dir);
+        s.setValue(QStringLiteral("LogFiles/TicLogFileDirectory"), dir);
+        s.setValue(QStringLiteral("LogFiles/GpsLogDataType"), 2);        // PVT
+        s.setValue(QStringLiteral("LogFiles/GPSLogEvery"), 11);          // 60 s
+        s.setValue(QStringLiteral("LogFiles/TicTimeTagFormat"), 1);      // MJD
+        s.setValue(QStringLiteral("LogFiles/TicTimeLogEvery"), 11);      // 60 s
+        s.setValue(QStringLiteral("LogFiles/AveragingLogPeriod"), QStringLiteral("3600"));
+        station.setClock([this] { return ms; });
+        station.setCommandSink(&commands);
+        station.readCounterSettings(s);
+        station.logs().reload(s);
+        station.state().receiverMode = 2;
+        station.state().channelCount = 12;
+        receiver.setContinuousRate("Ha", 1);
+        receiver.setContinuousRate("Hn", 1);
+    }
+    // One second: the 1PPS edge, the receiver's messages of that second, the counter readings.
+    void second(qint64 t)
+    {
+        ms = t * 1000 + 20;
+        station.OnClockTick();
+        bool pps = false;
+        framer.feed(receiver.secondOutput(t), pps, [this](const QByteArray &m) { station.OnNewGpsText(m); });
+        station.OnNewTicText("1 " + counter1.line(t).trimmed());
+        station.OnNewTicText("2 " + counter2.line(t).trimmed());
+    }
+};
+
+qint64 utc(int y, int m, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, m, d), QTime(h, mi, s), Qt::UTC).toSecsSinceEpoch();
+}
+
+// UTC seconds of the MJD time tags at the start of each record line.
+QList<qint64> tagSeconds(const QByteArray &file)
+{
+    QList<qint64> list;
+    for (const QByteArray &line : file.split('\n')) {
+        if (line.isEmpty() || line.startsWith(';'))
+            continue;
+        const double mjd = line.left(line.indexOf(',')).toDouble();
+        list << qRound64((mjd - 40587.0) * 86400.0);
+    }
+    return list;
+}
+
+} // namespace
+
+class TestLogSimulation : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void twoDaysAcrossYearEnd();
+    void killedMidDay();
+};
+
+void TestLogSimulation::twoDaysAcrossYearEnd()
+{
+    TestSupport::TemporarySettings settings;
+    QTemporaryDir dir;
+    const QString d = dir.path() + QLatin1Char('/');
+    // Last year's files of the same day numbers.
+    for (const char *old : { "VORA_2026_001C.txt", "VORA_2026_001G.csv", "VORA_2026_001T_PORT_01.csv" }) {
+        QFile f(d + QLatin1String(old));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("last year\n");
+    }
+    SimulatedStation sim(dir.path());
+    const qint64 start = utc(2026, 12, 31, 0, 0, 30);
+    const qint64 end = start + 48 * 3600 + 60;
+    sim.second(start - 1);   // the first ticks show the receiver's date, not the PC's
+    sim.second(start);
+    QCOMPARE(sim.station.logs().counters().open(0), LogResult::Ok);
+    QCOMPARE(sim.station.logs().gps().open(0), LogResult::Ok);
+    for (qint64 t = start + 1; t <= end; ++t)
+        sim.second(t);
+    sim.station.logs().shutdown();
+
+    for (const char *old : { "VORA_2026_001C.txt", "VORA_2026_001G.csv", "VORA_2026_001T_PORT_01.csv" })
+        QCOMPARE(readAll(d + QLatin1String(old)), QByteArray("last year\n"));
+
+    // Each day a set (configuration log, time and average files of the two ports) and a GPS
+    // log. The tick that sees a new day comes one second into it, so the records of the midnight
+    // second close the old day's files; the last day, a minute long, has no average yet.
+    const QStringList days { "2026_365", "2027_001", "2027_002" };
+    QStringList expected;
+    for (const QString &day : days) {
+        expected << "VORA_" + day + "C.txt" << "VORA_" + day + "G.csv";
+        for (int port : { 1, 2 }) {
+            expected << QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port);
+            if (day != days.last())
+                expected << QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port);
+        }
+    }
+    QStringList found = QDir(dir.path()).entryList({ QStringLiteral("VORA_2026_365*"), QStringLiteral("VORA_2027*") });
+    expected.sort();
+    found.sort();
+    QCOMPARE(found, expected);
+
+    for (int port : { 1, 2 }) {
+        // Every minute's record exactly once, in order, across the day files.
+        QList<qint64> tags;
+        for (const QString &day : days)
+            tags += tagSeconds(readAll(d + QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port)));
+        QCOMPARE(tags.size(), 48 * 60 + 1);
+        for (int i = 0; i < tags.size(); ++i)
+            QCOMPARE(tags[i], start + 30 + 60 * i);
+        QList<qint64> averages;
+        for (const QString &day : days)
+            averages += tagSeconds(readAll(d + QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port)));
+        QCOMPARE(averages.size(), 48);
+        for (int i = 1; i < averages.size(); ++i)
+            QCOMPARE(averages[i] - averages[i - 1], 3600);
+    }
+
+    for (const QString &day : days) {
+        const QByteArray config = readAll(d + "VORA_" + day + "C.txt");
+        QCOMPARE(config.count("; Created TIC Data Logs "), 1);
+        QVERIFY(config.endsWith(" UTC\n; \n"));
+        QVERIFY2(config.count("; Closed TIC Data Logs ") == 1, config.constData());
+        const QByteArray gps = readAll(d + "VORA_" + day + "G.csv");
+        QCOMPARE(gps.count("; Closed GPS Data Log "), 1);
+        QVERIFY(gps.endsWith(" UTC\n; \n"));
+        // The PVT rows have the columns of their header.
+        const QList<QByteArray> lines = gps.split('\n');
+        QVERIFY(lines.at(4).startsWith("Date,Time,lat(mas)"));
+        int rows = 0;
+        for (const QByteArray &line : lines) {
+            if (!line.isEmpty() && !line.startsWith(';')) {
+                QCOMPARE(line.count(','), lines.at(4).count(','));
+                ++rows;
+            }
+        }
+        QVERIFY2(rows > (day == days.last() ? 0 : 600), qPrintable(day));
+    }
+    QVERIFY(readAll(d + "VORA_2027_001C.txt").startsWith("; Created TIC Data Logs Fri Jan 01 00:00:0"));
+}
+
+void TestLogSimulation::killedMidDay()
+{
+    TestSupport::TemporarySettings settings;
+    QTemporaryDir dir;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CHRONODE_LOG_CHILD"), dir.path());
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path() + QStringLiteral("/config"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForStarted(10000));
+    QVERIFY(child.waitForReadyRead(120000));
+    QCOMPARE(child.readAll(), QByteArray("ready\n"));
+    child.kill();   // SIGKILL
+    QVERIFY(child.waitForFinished(10000));
+
+    // Seconds 12:00:00 ... 12:02:29 were logged; the minute flush at 12:02:00 saved the rest.
+    const QString time1 = dir.path() + QStringLiteral("/VORA_2026_160T_PORT_01.csv");
+    QList<qint64> tags = tagSeconds(readAll(time1));
+    QVERIFY2(tags.size() >= 120 && tags.size() <= 150, qPrintable(QString::number(tags.size())));
+    for (int i = 0; i < tags.size(); ++i)
+        QCOMPARE(tags[i], utc(2026, 6, 9, 12, 0, 0) + i);
+
+    // A restart appends to the day's files behind every line already there.
+    {
+        QSettings s(dir.path() + QStringLiteral("/config/KTW Systems/Chronode.conf"), QSettings::NativeFormat);
+        QVERIFY(s.value(QStringLiteral("LogFiles/TicLogOpen")).toBool());
+        QSettings mine;
+        for (const QString &key : s.allKeys())
+            mine.setValue(key, s.value(key));
+    }
+    SimulatedStation again(dir.path());
+    again.second(utc(2026, 6, 9, 12, 4, 59));
+    again.station.logs().resumeAtStart();
+    QVERIFY(again.station.logs().counters().isOpen());
+    again.second(utc(2026, 6, 9, 12, 5, 0));
+    again.station.logs().shutdown();
+    const QList<qint64> before = tags;
+    tags = tagSeconds(readAll(time1));
+    QCOMPARE(tags.mid(0, before.size()), before);
+    QCOMPARE(tags.mid(before.size()), QList<qint64> { utc(2026, 6, 9, 12, 5, 0) });
+    QVERIFY(readAll(dir.path() + QStringLiteral("/VORA_2026_160C.txt")).contains("; Opened existing TIC Data Logs"));
+}
+
+// The killed station: logs a day's seconds from noon, every second, says "ready" after the
+// 12:02:00 flush and half a minute more, then waits to be killed (at most a minute).
+static int runKilledStation(const QString &dir)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("KTW Systems"));
+    QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
+    SimulatedStation sim(dir);
+    QSettings().setValue(QStringLiteral("LogFiles/TicTimeLogEvery"), 0);   // every second
+    {
+        QSettings s;
+        sim.station.readCounterSettings(s);
+        sim.station.logs().reload(s);
+    }
+    const qint64 noon = utc(2026, 6, 9, 12, 0, 0);
+    sim.second(noon - 1);
+    if (sim.station.logs().counters().open(0) != LogResult::Ok)
+        return 2;
+    for (qint64 t = noon; t < noon + 150; ++t)
+        sim.second(t);
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    QThread::sleep(60);
+    return 3;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString child = qEnvironmentVariable("CHRONODE_LOG_CHILD");
+    if (!child.isEmpty())
+        return runKilledStation(child);
+    return TestSupport::runTests<TestLogSimulation>(argc, argv);
+}
+
+#include "tst_logsimulation.moc"
