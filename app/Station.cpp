@@ -373,6 +373,9 @@ void Station::OnNewGpsText(const QByteArray &message)
         else
             appendPlainText_to_RawDataDialog(line);
     }
+    // The PC clock step runs again after every time message.
+    if ((result.changes & DecodeChange::Time) && m_pcClock && !m_state.closing)
+        m_pcClock->clockStep(m_state, false);
     // A sawtooth value (Motorola T-RAIM messages, u-blox TIM-TP) belongs to the pulse the
     // receiver's time messages of this second announce.
     const bool carriesSawtooth = message.startsWith("@@Hn") || message.startsWith("@@En")
