@@ -1,4 +1,5 @@
 #include "app/Station.h"
+#include "app/StationLogs.h"
 
 #include "transport/GpsPortSettings.h"
 #include "receiver/link/GpsSerialPortThread.h"
@@ -54,6 +55,14 @@ Station::Station(QObject *parent)
     for (int n = 1; n <= CounterLinks::Count; ++n)
         SimulatedCounterTransport::registerIn(m_counters->link(n).transportFactory(), n);
     m_processing->setReceiverState(&m_state);
+    m_logs = std::make_unique<StationLogs>(&m_state, [this] { return now(); });
+    m_logs->recorder.attach(*m_processing);
+    {
+        QSettings settings;
+        m_logs->recorder.reload(settings);
+    }
+    setGpsLog(&m_logs->gps);
+    setCounterLogs(&m_logs->counters);
     connect(m_counters.get(), &CounterLinks::newTicText, this, &Station::OnNewTicText);
 
     // Detection re-opens the port after each rate change; a replayed capture keeps playing.
@@ -118,6 +127,7 @@ void Station::readCounterSettings(QSettings &settings)
 Station::~Station()
 {
     m_state.closing = true;
+    m_logs->recorder.shutdown();
     m_link->stopGpsSerialPort();
     m_counters->stopAll();
 }
@@ -140,6 +150,7 @@ DecoderContext Station::decoderContext()
     ctx.display = m_display;
     ctx.commands = &m_currentSink;
     ctx.options = m_options;
+    ctx.gpsLog = &m_currentGpsLog;
     return ctx;
 }
 
@@ -179,6 +190,11 @@ void Station::setDecoderOptions(const DecoderOptions &options)
         if (d)
             d->setOptions(options);
     }
+}
+
+LogRecorder &Station::logs()
+{
+    return m_logs->recorder;
 }
 
 void Station::setGpsLog(GpsLogHooks *log)
@@ -366,12 +382,28 @@ void Station::OnNewGpsText(const QByteArray &message)
     ProtocolDriver *d = currentDriver();
     if (!d)
         return;   // the search and unknown modes decode nothing
+    // The Raw and PVT logs record the decoded texts, so they are built while such a log is open.
+    const int logType = m_gpsLog->logType();
+    const bool logWantsTexts = m_gpsLog->isOpen() && (logType == 0 || logType == 2);
+    if (logWantsTexts && !m_options.alwaysBuildTexts) {
+        DecoderOptions options = m_options;
+        options.alwaysBuildTexts = true;
+        setDecoderOptions(options);
+    }
+    const bool motorola = message.startsWith("@@");
+    if (motorola)
+        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     const DecodeResult result = d->decode(message);
-    for (const QString &line : result.lines) {
-        if (result.toLog)
-            appendPlainText_to_RawDataDialog_and_Log(line);
-        else
-            appendPlainText_to_RawDataDialog(line);
+    // The Raw log records the receiver's traffic in every receiver mode.
+    for (const QString &line : result.lines)
+        appendPlainText_to_RawDataDialog_and_Log(line);
+    if (motorola && !result.lines.isEmpty()
+        && (message.startsWith("@@Ba") || message.startsWith("@@Ea") || message.startsWith("@@Ha"))) {
+        // "-> @@Ha, <row>": the PVT row is the text after the message name.
+        const QString &line = result.lines.first();
+        const qsizetype at = line.indexOf(QStringLiteral("@@"));
+        if (at >= 0 && line.size() > at + 6 && line.mid(at + 4, 2) == QStringLiteral(", "))
+            m_gpsLog->writePvtRecord(line.mid(at + 6));
     }
     // The PC clock step runs again after every time message.
     if ((result.changes & DecodeChange::Time) && m_pcClock && !m_state.closing)
@@ -484,7 +516,7 @@ void Station::minuteHousekeeping()
         m_gpsLog->flush();
     if (m_counterLogs->isOpen() && !m_counterLogs->flushAll()) {
         m_counterLogs->closeQuiet();
-        QSettings().setValue(QStringLiteral("LogFiles/Tic Log Open"), false);
+        QSettings().setValue(QStringLiteral("LogFiles/TicLogOpen"), false);
         emit counterLogsClosedOnError();
     }
 }
@@ -494,7 +526,7 @@ void Station::dayChange()
     QSettings settings;
     if (m_counterLogs->isOpen()) {
         m_counterLogs->closeQuiet();
-        if (settings.value(QStringLiteral("LogFiles/TicTimeLogAutorestart"), 0).toInt() == 1) {
+        if (settings.value(QStringLiteral("LogFiles/TicTimeLogAutorestart"), 1).toInt() == 1) {
             m_counterLogs->reopenForToday();
             // The new day's configuration log records the receiver identity.
             sendGpsRxCommand(QByteArrayLiteral("@@Cj"));

@@ -15,6 +15,8 @@
 #include <memory>
 
 class GpsSerialPortThread;
+class LogRecorder;
+struct StationLogs;
 class CounterLinks;
 class CounterProcessing;
 class ReceiverCommandChannel;
@@ -93,6 +95,10 @@ public:
 
     // What the drivers write to.
     DecoderContext decoderContext();
+
+    // The station's own GPS data log and counter log set, installed at construction; the menus
+    // and the remote commands drive them through this.
+    LogRecorder &logs();
 
     // Subsystems driven by the cycle; not owned. Null restores the stand-in.
     void setGpsLog(GpsLogHooks *log);
@@ -236,6 +242,23 @@ private:
     StationDisplay *m_display = nullptr;
     DecoderOptions m_options;
     std::array<std::unique_ptr<ProtocolDriver>, 5> m_drivers;   // by ProtocolFamily
+
+    // The decoders' path to whatever GPS log is installed.
+    class CurrentGpsLog : public GpsLogRecorder
+    {
+    public:
+        explicit CurrentGpsLog(Station &station)
+            : m_station(station)
+        {
+        }
+        void writeBinaryRecord(const QByteArray &message) override { m_station.m_gpsLog->writeBinaryRecord(message); }
+        void writeNmeaFixLine(const QString &line) override { m_station.m_gpsLog->writeNmeaFixLine(line); }
+
+    private:
+        Station &m_station;
+    };
+    CurrentGpsLog m_currentGpsLog { *this };
+    std::unique_ptr<StationLogs> m_logs;
 
     ClosedGpsLog m_closedGpsLog;
     ClosedCounterLogs m_closedCounterLogs;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct ReceiverState;
@@ -25,6 +26,23 @@ public:
     virtual bool openNew() = 0;
     // A line shown in the raw-data window; written only by a log of the Raw type.
     virtual void writeRawText(const QString &text) = 0;
+
+    // The type of the open log (or of the next one, when closed): 0 Raw, 1 Binary, 2 PVT,
+    // 3 NMEA, 4 RINEX (see GpsLogType in logging/GpsDataLog.h).
+    virtual int logType() const { return 0; }
+    // One text record for the open log whatever its type: every CR removed, trailing LFs
+    // removed, one LF added (embedded LFs split it into lines). Nothing when closed. The
+    // clock's "$PKTWT" and "$PKTWA" lines of an NMEA log are written through it; the caller
+    // decides by logType() and the write-now flag whether they are due.
+    virtual void writeLogLine(const QString &text) { Q_UNUSED(text); }
+    // One received receiver message, without its checksum and line end, for the Binary and
+    // RINEX types; written only in seconds with the write-now flag set.
+    virtual void writeBinaryRecord(const QByteArray &message) { Q_UNUSED(message); }
+    // A decoded position/status row for the PVT type (the decoder's text without its
+    // "@@Xx, " head); written only in seconds with the write-now flag set.
+    virtual void writePvtRecord(const QString &row) { Q_UNUSED(row); }
+    // The NMEA common-format fix line for the NMEA type (the decoder calls it when due).
+    virtual void writeNmeaFixLine(const QString &line) { Q_UNUSED(line); }
 };
 
 // The counter log file set.
@@ -38,6 +56,10 @@ public:
     virtual void closeQuiet() = 0;
     // Reopens the set for the current day (the daily restart); true when open after.
     virtual bool reopenForToday() = 0;
+    // A configuration event (receiver set-up, satellite events, remote commands) that
+    // happened at utcMs (ms since the epoch): written at once while the set is open, else
+    // kept in the configuration buffer with that time.
+    virtual void writeConfigLog(const QString &text, qint64 utcMs) { Q_UNUSED(text); Q_UNUSED(utcMs); }
 };
 
 // The PC clock synchronisation. Without one installed, the station never sets the clock and

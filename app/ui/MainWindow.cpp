@@ -1,4 +1,6 @@
 #include "app/ui/MainWindow.h"
+#include "logging/LogRecorder.h"
+#include "logging/ui/LogMenus.h"
 
 #include "app/ReceiverTools.h"
 #include "app/ui/GpsRawDataDialog.h"
@@ -320,6 +322,21 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_appStartTime = QDateTime::currentDateTime();
     if (PcClockHooks *clock = m_station.pcClock())
         clock->startUp();
+    // GPS and TIC data logs: their menus and dialogs; logs open at the last exit reopen.
+    m_station.logs().resumeAtStart();
+    m_logMenus = new LogMenus(this, m_station.logs(),
+                              { action(QStringLiteral("actionNew_GPS_Data_Log")),
+                                action(QStringLiteral("actionOpen_GPS_Data_Log")),
+                                action(QStringLiteral("actionClose_GPS_Data_Log")),
+                                action(QStringLiteral("actionNew_TIC_Data_Log")),
+                                action(QStringLiteral("actionOpen_TIC_Data_Log")),
+                                action(QStringLiteral("actionClose_TIC_Data_Log")) });
+    m_logMenus->setCounterOptionsStored([this] {
+        QSettings settings;
+        m_station.readCounterSettings(settings);
+    });
+    connect(&m_station, &Station::utcDayChanged, m_logMenus, &LogMenus::updateActions);
+    connect(&m_station, &Station::counterLogsClosedOnError, m_logMenus, &LogMenus::updateActions);
 }
 
 void MainWindow::actionSet_PC_Clock_triggered()
@@ -332,16 +349,8 @@ MainWindow::~MainWindow()
 {
     m_station.setClosing();
     m_station.setClockPanel(nullptr);
-    CounterLogHooks &counters = m_station.counterLogs();
-    if (counters.isOpen()) {
-        counters.flushAll();
-        counters.closeQuiet();
-    }
-    GpsLogHooks &gpsLog = m_station.gpsLog();
-    if (gpsLog.isOpen()) {
-        gpsLog.flush();
-        gpsLog.closeQuiet();
-    }
+    // Closed with their footers; they reopen at the next start.
+    m_station.logs().shutdown();
     saveWindowLayout();
     m_chartDialog->saveState();
     for (QSoundEffect *effect : m_sounds)

@@ -38,6 +38,7 @@ class CoaxDialog;
 class HelpWindow;
 class UpdatePresenter;
 class ManualCommandDialog;
+class LogMenus;
 class SatAzElChartDialog;
 class ReceiverDetection;
 class StationPcClock;
@@ -197,6 +198,7 @@ private:
     QActionGroup *m_soundGroup = nullptr;
     QToolBar *m_toolBar = nullptr;
     GpsRawDataDialog *m_rawData = nullptr;
+    LogMenus *m_logMenus = nullptr;
     GpsRxIdDialog *m_rxId = nullptr;
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;

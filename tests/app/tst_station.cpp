@@ -495,7 +495,7 @@ private Q_SLOTS:
     }
 
     // Which family's driver each receiver mode hands a message to, and whether its lines go to
-    // a Raw GPS log.
+    // a Raw GPS log (every decoding mode's do).
     void dispatch_data()
     {
         QTest::addColumn<int>("mode");
@@ -505,9 +505,9 @@ private Q_SLOTS:
         QTest::newRow("Motorola binary rx only") << 3 << "m" << true;
         QTest::newRow("Motorola NMEA") << 1 << "n" << true;
         QTest::newRow("generic NMEA") << 6 << "n" << true;
-        QTest::newRow("u-blox UBX") << 9 << "u" << false;
-        QTest::newRow("u-blox NMEA") << 10 << "u" << false;
-        QTest::newRow("LORAN") << 0 << "l" << false;
+        QTest::newRow("u-blox UBX") << 9 << "u" << true;
+        QTest::newRow("u-blox NMEA") << 10 << "u" << true;
+        QTest::newRow("LORAN") << 0 << "l" << true;
         QTest::newRow("search") << 11 << "" << false;
         for (int mode : { 4, 5, 7, 8, -1, 12 })
             QTest::addRow("mode %d", mode) << mode << "" << false;
@@ -544,10 +544,10 @@ private Q_SLOTS:
         QTest::newRow("NMEA sentence") << 6 << QByteArray("$GPXYZ,1") << "-> $GPXYZ,1" << true;
         QTest::newRow("NMEA, not a sentence") << 1 << QByteArray("hello") << "?  hello" << true;
         QTest::newRow("NMEA, too short") << 6 << QByteArray("$GPZ") << "?  $GPZ" << true;
-        QTest::newRow("u-blox, NMEA sentence") << 9 << QByteArray("$GPXYZ,1") << "->  $GPXYZ,1" << false;
-        QTest::newRow("u-blox, neither") << 10 << QByteArray("he\x01lo") << "?  he<01>lo" << false;
-        QTest::newRow("LORAN letters and digits") << 0 << QByteArray("T0A12") << "->  T0A12" << false;
-        QTest::newRow("LORAN other") << 0 << QByteArray("T0 12") << "?  T0 12" << false;
+        QTest::newRow("u-blox, NMEA sentence") << 9 << QByteArray("$GPXYZ,1") << "->  $GPXYZ,1" << true;
+        QTest::newRow("u-blox, neither") << 10 << QByteArray("he\x01lo") << "?  he<01>lo" << true;
+        QTest::newRow("LORAN letters and digits") << 0 << QByteArray("T0A12") << "->  T0A12" << true;
+        QTest::newRow("LORAN other") << 0 << QByteArray("T0 12") << "?  T0 12" << true;
     }
     void driverLines()
     {
@@ -584,12 +584,12 @@ private Q_SLOTS:
     void dayChangeRestartsLogs_data()
     {
         QTest::addColumn<bool>("ticOpen");
-        QTest::addColumn<int>("ticAutorestart");   // -1: key missing (default 0)
+        QTest::addColumn<int>("ticAutorestart");   // -1: key missing (default 1)
         QTest::addColumn<bool>("gpsOpen");
         QTest::addColumn<int>("gpsAutorestart");   // -1: key missing (default 1)
         QTest::addColumn<bool>("expectTicReopen");
         QTest::addColumn<bool>("expectGpsReopen");
-        QTest::newRow("defaults, both open") << true << -1 << true << -1 << false << true;
+        QTest::newRow("defaults, both open") << true << -1 << true << -1 << true << true;
         QTest::newRow("both restart") << true << 1 << true << 1 << true << true;
         QTest::newRow("no restarts") << true << 0 << true << 0 << false << false;
         QTest::newRow("closed logs stay closed") << false << 1 << false << 1 << false << false;
@@ -757,6 +757,7 @@ private Q_SLOTS:
 
         // The stand-in GPS log reads its interval from the stored "Log Every" choice.
         Station plain;
+        plain.setGpsLog(nullptr);
         QSettings().setValue(QStringLiteral("LogFiles/GPSLogEvery"), 11);
         QCOMPARE(plain.gpsLog().intervalSeconds(), 60);
         QSettings().setValue(QStringLiteral("LogFiles/GPSLogEvery"), 12);
