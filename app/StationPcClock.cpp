@@ -1,6 +1,7 @@
 #include "app/StationPcClock.h"
 
 #include "app/Station.h"
+#include "logging/LogTypes.h"
 
 StationPcClock::StationPcClock(Station &station)
     : m_station(station)
@@ -25,11 +26,11 @@ bool StationPcClock::writeNow(const ReceiverState &state)
 
 bool StationPcClock::nmeaLogOpen() const
 {
-    // The GPS log does not yet tell its type; until it does, no log counts as NMEA.
-    return false;
+    GpsLogHooks &log = m_station.gpsLog();
+    return log.isOpen() && log.logType() == int(GpsLogType::Nmea);
 }
 
 void StationPcClock::writeNmeaLine(const QString &line)
 {
-    Q_UNUSED(line);
+    m_station.gpsLog().writeLogLine(line);
 }
