@@ -70,6 +70,7 @@ bool KernelClockSetter::apply(const ClockSample &sample)
             m_lastError = QStringLiteral("adjtime: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
+        m_stepped = false;
         return true;
     }
     // Stepped by the difference, so the time spent since the clock was read is not lost.
@@ -87,5 +88,6 @@ bool KernelClockSetter::apply(const ClockSample &sample)
         m_lastError = QStringLiteral("clock_settime: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    m_stepped = true;
     return true;
 }

@@ -27,7 +27,9 @@ public:
     Kind kind() const override { return Kind::Setter; }
     int64_t nowUs() const override;
     bool apply(const ClockSample &sample) override;
+    bool lastApplyStepped() const override { return m_stepped; }
 
 private:
     KernelClockSetter() = default;
+    bool m_stepped = true;
 };

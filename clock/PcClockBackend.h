@@ -32,6 +32,9 @@ public:
     // failure, with the reason in lastError().
     virtual bool apply(const ClockSample &sample) = 0;
     virtual QString lastError() const { return m_lastError; }
+    // False when the last successful apply only started a slew: the clock reaches the target
+    // over many seconds, so the next second's error says nothing about the set's latency.
+    virtual bool lastApplyStepped() const { return true; }
 
 protected:
     QString m_lastError;

@@ -331,6 +331,8 @@ void PcClockSync::clockStep(ReceiverState &state, bool atPpsEdge)
                 } else {
                     qDebug("Time Set OK");
                     m_clockWasSet = true;
+                    if (!m_backend->lastApplyStepped())
+                        m_setPending = false;   // a slew: nothing to learn a second later
                     if (p.mode == PcClockSettings::OneTime) {
                         m_settings.mode = PcClockSettings::Disable;
                         emit modeChanged(m_settings.mode);
