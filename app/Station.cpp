@@ -458,6 +458,9 @@ void Station::OnNewGpsText(const QByteArray &message)
         if (at >= 0 && line.size() > at + 6 && line.mid(at + 4, 2) == QStringLiteral(", "))
             m_gpsLog->writePvtRecord(line.mid(at + 6));
     }
+    // The PC clock step runs again after every time message.
+    if ((result.changes & DecodeChange::Time) && m_pcClock && !m_state.closing)
+        m_pcClock->clockStep(m_state, false);
     // A sawtooth value (Motorola T-RAIM messages, u-blox TIM-TP) belongs to the pulse the
     // receiver's time messages of this second announce.
     const bool carriesSawtooth = message.startsWith("@@Hn") || message.startsWith("@@En")

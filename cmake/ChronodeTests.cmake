@@ -27,7 +27,7 @@ foreach(src IN LISTS test_sources)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
         TIMEOUT 300
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+        ENVIRONMENT "CHRONODE_TESTING=1;QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
 endforeach()
 
 # The layer rule of the source tree, checked on every test run.

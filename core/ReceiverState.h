@@ -92,7 +92,10 @@ struct ReceiverState
     int32_t utcOffsetSeconds = 0;        // from @@Bo
     double ppsQuantizationError = 0.0;   // ns, sawtooth correction of the next 1PPS
     bool ppsQuantizationErrorValid = false;
-    int32_t pcClockOffsetMs = 0;
+    int32_t pcClockOffsetMs = 0;        // PC clock minus receiver time, kept by the PC clock step
+    // What the last time message said of itself: -1 it carries no such flags, 0 its time or
+    // the leap seconds are not known yet, 1 both are known. The PC clock believes no 0.
+    int32_t timeValidity = -1;
     // GPS week rollover correction applied to every received date (receiver settings).
     GpsWeekRollover weekRollover;
     // u-blox protocol version from MON-VER's "PROTVER" extension (e.g. 29.25); 0 when unknown.

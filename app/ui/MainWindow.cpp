@@ -30,6 +30,8 @@
 #include "receiver/ui/SatelliteSelect.h"
 #include "receiver/ui/ManualCommandDialog.h"
 #include "timescale/ClockPanel.h"
+#include "app/StationPcClock.h"
+#include "clock/ui/SetPcClockDialog.h"
 #include "update/ui/UpdateDialog.h"
 
 #include <QAction>
@@ -90,9 +92,12 @@ public:
         ClockPanelInputs inputs;
         inputs.clockDisplayMode = m_window.m_clockDisplayMode;
         inputs.navDataFormat = m_window.m_navDataFormat;
+        inputs.pcClockWasSet = m_window.m_pcClock && m_window.m_pcClock->sync().clockWasSet();
         const ClockPanelTexts texts = m_panel.updateClockPanel(state, inputs, this);
         if (!texts.updated)
             return;
+        if (texts.handTimeInfoToPcClock && m_window.m_pcClock)
+            m_window.m_pcClock->sync().noteClockSetShown(texts.timeInfoText);
         if (texts.clockText)
             m_window.m_clockLabel->setText(*texts.clockText);
         if (texts.timeInfoChanged)
@@ -205,6 +210,8 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     connect(this, &MainWindow::satelliteTableUpdated, m_chartDialog, [this] {
         m_chartDialog->updateSatellites(m_satelliteModel.sortedCopy(), m_station.state().receiverMode);
     });
+    m_pcClock = std::make_unique<StationPcClock>(m_station);
+    m_pcClockDialog = new SetPcClockDialog(m_pcClock->sync(), this);
     m_clockPanelView = std::make_unique<ClockPanelView>(*this);
     m_station.setClockPanel(m_clockPanelView.get());
     connectReceiverDetection();
@@ -214,6 +221,19 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 
     // 7. Status bar.
     createStatusBar();
+
+    // The learned latency of the clock sets, and the PC clock's warnings.
+    m_latencyBiasLabel = new QLabel(this);
+    m_latencyBiasLabel->setObjectName(QStringLiteral("latencyBiasLabel"));
+    m_latencyBiasLabel->setToolTip(QStringLiteral("PC clock latency bias (ms)"));
+    m_latencyBiasLabel->setText(QString::asprintf("%1.1i", 0));
+    statusBar()->addPermanentWidget(m_latencyBiasLabel);
+    connect(&m_pcClock->sync(), &PcClockSync::latencyBiasChanged, this,
+            [this](int bias) { m_latencyBiasLabel->setText(QString::asprintf("%1.1i", bias)); });
+    connect(&m_pcClock->sync(), &PcClockSync::capabilityWarning, this,
+            [this](const QString &text) { MessageBoxes::warning(this, QStringLiteral("Set PC Clock"), text); });
+    connect(action(QStringLiteral("actionSet_PC_Clock")), &QAction::triggered, this,
+            &MainWindow::actionSet_PC_Clock_triggered);
 
     // 8. Receiver port settings: receiver mode and PPS input.
     {
@@ -316,6 +336,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     });
     connect(&m_station, &Station::utcDayChanged, m_logMenus, &LogMenus::updateActions);
     connect(&m_station, &Station::counterLogsClosedOnError, m_logMenus, &LogMenus::updateActions);
+}
+
+void MainWindow::actionSet_PC_Clock_triggered()
+{
+    m_pcClockDialog->show();
+    m_pcClockDialog->raise();
 }
 
 MainWindow::~MainWindow()

@@ -44,6 +44,8 @@ class LogMenus;
 class SatAzElChartDialog;
 class ReceiverDetection;
 class TelnetLink;
+class StationPcClock;
+class SetPcClockDialog;
 
 // The program's one window. Owns the station (receiver state, receiver link, cycle), the tick
 // sounds, the status-bar indicators and the menus. Behaviour lives in the station and the
@@ -66,6 +68,7 @@ public:
     SatelliteSelect *satelliteSelectDialog() const { return m_satelliteSelect; }
     SatAzElChartDialog *satAzElChartDialog() const { return m_chartDialog; }
     ManualCommandDialog *manualCommandDialog() const { return m_manualCommands; }
+    SetPcClockDialog *setPcClockDialog() const { return m_pcClockDialog; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
     bool closing() const { return m_station.closing(); }
 
@@ -166,6 +169,8 @@ public Q_SLOTS:
     void applyPortSettingsChange(const GpsPortSettings &before, const GpsPortSettings &after);
     // Runs the counter port dialog; on OK restarts the links whose settings changed.
     void actionTIC_Serial_Ports_triggered();
+    // "Set PC Clock": the clock synchronisation dialog; OK reloads the synchronisation.
+    void actionSet_PC_Clock_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -215,6 +220,9 @@ private:
     std::unique_ptr<HelpWindow> m_help;    // made on first use
     SatAzElChartDialog *m_chartDialog = nullptr;      // keeps the sky outlines
     ManualCommandDialog *m_manualCommands = nullptr;
+    std::unique_ptr<StationPcClock> m_pcClock;       // installed in the station
+    SetPcClockDialog *m_pcClockDialog = nullptr;     // "Set PC Clock"
+    QLabel *m_latencyBiasLabel = nullptr;
 
     QLabel *m_clockLabel = nullptr;
     QLabel *m_timeInfoLabel = nullptr;

@@ -645,6 +645,8 @@ void NmeaDecoder::decodeRmc(const Fields &f)
 {
     // $--RMC,time,status,lat,N,lon,E,speed,course,ddmmyy,variation,E
     // An empty speed or course field reads as 0.0, like every empty numeric field.
+    if (m_ctx.state)
+        m_ctx.state->timeValidity = field(f, 2) == "A" ? 1 : 0;   // "V": not to be believed yet
     if (m_ctx.averaging) {
         bool ok = false;
         const double speed = numberField(f, 7, &ok);

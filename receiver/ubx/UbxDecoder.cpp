@@ -387,6 +387,7 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
     const int second = p.u8(18);
     const uint8_t valid = p.u8(19);
 
+    m_context.state->timeValidity = (valid & 0x04) ? 1 : 0;   // validUTC: leap seconds known
     storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
     return Result::of("TIMEUTC",
                       formatText("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",

@@ -83,6 +83,7 @@ int runTests(int argc, char **argv)
 #define CHRONODE_TEST_MAIN(...)                                                \
     int main(int argc, char **argv)                                            \
     {                                                                          \
+        qputenv("CHRONODE_TESTING", "1");                                      \
         QCoreApplication app(argc, argv);                                      \
         return TestSupport::runTests<__VA_ARGS__>(argc, argv);                 \
     }
@@ -90,6 +91,7 @@ int runTests(int argc, char **argv)
 #define CHRONODE_TEST_GUI_MAIN(...)                                            \
     int main(int argc, char **argv)                                            \
     {                                                                          \
+        qputenv("CHRONODE_TESTING", "1");                                      \
         QApplication app(argc, argv);                                          \
         return TestSupport::runTests<__VA_ARGS__>(argc, argv);                 \
     }
