@@ -307,7 +307,7 @@ IndicatorLook StationIndicators::navigation(int value)
 
 IndicatorLook StationIndicators::antennaAtStart()
 {
-    return { QStringLiteral("Ant Unkown"), kWhiteStyle };
+    return { QStringLiteral("Ant Unknown"), kWhiteStyle };
 }
 
 IndicatorLook StationIndicators::navigationAtStart()

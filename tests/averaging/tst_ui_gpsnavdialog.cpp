@@ -71,7 +71,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("title");   // empty: the field passes
         QTest::addColumn<QString>("message");
-        const QString extra = QStringLiteral("Extraineous characters in the field.");
+        const QString extra = QStringLiteral("Extraneous characters in the field.");
         const QString limitRange = QStringLiteral("Field is out of range.\nMust be between 0 and 99999");
         const QString weightRange = QStringLiteral("Field is out of range.\nMust be between 0 and 99.0");
         QTest::newRow("limit ok") << "IDC_POS_FILTER_LIMIT" << "3600" << "" << "";
