@@ -322,7 +322,7 @@ private Q_SLOTS:
         QTest::newRow("UT+ at 20") << 2 << 9 << 20 << QByteArray("@@Bj");
         QTest::newRow("CNXT at 20") << 2 << 18 << 20 << QByteArray("@@Bj");
         QTest::newRow("unknown model at 20") << 2 << 0 << 20 << QByteArray("@@Bj");
-        QTest::newRow("binary at 21") << 2 << 5 << 21 << QByteArray("@@Bo");
+        QTest::newRow("binary at 21") << 2 << 5 << 21 << QByteArray("@@Bo\x00", 5);
         QTest::newRow("binary at 22") << 2 << 5 << 22 << QByteArray();
         QTest::newRow("binary at 11") << 2 << 5 << 11 << QByteArray();
         QTest::newRow("listen-only at 20") << 3 << 5 << 20 << QByteArray();
