@@ -385,11 +385,22 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
     const int second = p.u8(18);
     const uint8_t valid = p.u8(19);
 
-    storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
+    // Bit 2 (validUTC): a cold module sends a date and time before it knows the UTC offset,
+    // and such a time must reach neither the clock, the logs nor the PC clock.
+    if (valid & 0x04)
+        storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
+    else
+        warnIllegalTime("NAV-TIMEUTC");
     return Result::of("TIMEUTC",
                       QString::asprintf("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",
                                         iTow, tAcc, nano, year, month, day, hour, minute, second, uint(valid)),
                       20);
+}
+
+void UbxDecoder::warnIllegalTime(const char *message)
+{
+    m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding %1.").arg(QLatin1String(message));
+    qWarning("%s", qPrintable(m_lastWarning));
 }
 
 // Stores a UBX date and time (nano: the signed fraction of the second) as the receiver time;
@@ -399,8 +410,7 @@ bool UbxDecoder::storeTime(int year, int month, int day, int hour, int minute, i
 {
     if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)
         || nano < -1000000000 || nano > 1000000000) {
-        m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding %1.").arg(QLatin1String(message));
-        qWarning("%s", qPrintable(m_lastWarning));
+        warnIllegalTime(message);
         return false;
     }
     // nano is the signed fraction of the second, rounded here to the millisecond.

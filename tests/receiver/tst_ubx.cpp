@@ -240,13 +240,23 @@ private Q_SLOTS:
 
     // The stored times and the warning on a bad date are in the regression captures; here what a
     // time message does to the station besides.
+    void timeUtcRefreshesTheClock_data()
+    {
+        QTest::addColumn<QByteArray>("refused");
+        QTest::newRow("no such date") << timeUtcPayload(2009, 2, 29, 0, 0, 0);
+        // A cold module: a plausible date and time, but UTC not yet known (validUTC clear).
+        QTest::newRow("UTC not valid") << timeUtcPayload(2009, 1, 28, 20, 35, 43, 0, 0x03);
+    }
     void timeUtcRefreshesTheClock()
     {
+        QFETCH(QByteArray, refused);
         Bench b;
         b.state.timeMessageMissing = true;
+        const QDateTime before = b.state.receiverUtcDateTime.dateTime();
         QTest::ignoreMessage(QtWarningMsg, "WARNING: Illegal date or time decoding NAV-TIMEUTC.");
-        b.decode(0x01, 0x21, timeUtcPayload(2009, 2, 29, 0, 0, 0));
+        b.decode(0x01, 0x21, refused);
         QVERIFY(b.state.timeMessageMissing);
+        QCOMPARE(b.state.receiverUtcDateTime.dateTime(), before);
         QCOMPARE(b.display.clockRefreshes, 0);
         b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 43, 1191632));
         QVERIFY(b.decoder.lastWarning().isEmpty());
