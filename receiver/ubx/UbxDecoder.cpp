@@ -343,7 +343,7 @@ void UbxDecoder::applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtT
             setNavigation(0);
     }
     if (m_context.display)
-        m_context.display->setFixStatusText(status);
+        m_context.display->setFixStatusText(fixStatusLabelText(status, false));
 }
 
 UbxDecoder::Result UbxDecoder::navDop(const Payload &p)
@@ -460,6 +460,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
         r.inTrack = chn < 255 ? 1 : 0;
         r.trackMode = trackModeForQuality(quality);
         r.svFlags = flags & (SvFlag::UbxUsed | SvFlag::UbxUnhealthy);
+        r.used = (flags & SvFlag::UbxUsed) ? 1 : 0;
 
         r.riseSet = elevationTrend(svid, elev);
 
@@ -952,6 +953,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
         r.inTrack = quality >= 1 ? 1 : 0;
         r.trackMode = trackModeForQuality(quality);
         r.svFlags = (svUsed ? SvFlag::UbxUsed : 0) | (((flags >> 4) & 0x03) == 2 ? SvFlag::UbxUnhealthy : 0);
+        r.used = svUsed ? 1 : 0;
         r.riseSet = elevationTrend(index, known ? elev : -1);
     }
 
