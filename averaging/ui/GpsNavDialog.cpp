@@ -238,8 +238,9 @@ void GpsNavDialog::setVisible(bool visible)
 
 void GpsNavDialog::prepareForOpening()
 {
+    // The engine holds the live averages and the accepted settings: reloading the stored ones
+    // here would throw away everything averaged since they were saved.
     QSettings settings;
-    m_engine.loadSettings(settings);
     const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);

@@ -224,6 +224,15 @@ QString ReceiverDetection::describe(const ReceiverState &s, int mode, bool pvt6M
     return text;
 }
 
+void ReceiverDetection::describeListenedReceiver()
+{
+    if (m_state.receiverMode != ReceiverMode::MotorolaBinaryRxOnly || m_description.isEmpty())
+        return;
+    const QString text = describe(m_state, m_state.receiverMode, option(m_hooks.pvt6Mode), option(m_hooks.localTimeMode));
+    if (text != m_description)
+        setDescription(text);
+}
+
 QString ReceiverDetection::retryText(int attempt)
 {
     return QStringLiteral("GPS receiver not found - retrying (attempt %1 of 3)...").arg(attempt);

@@ -302,17 +302,19 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>(&d, "IDC_VDOP_WEIGHTING_VALUE")->isEnabled());
     }
 
-    void openingReloadsSettings()
+    // Opening and cancelling the dialog keeps what was averaged since the averages were saved.
+    void openingKeepsTheLiveAverages()
     {
+        QSettings().setValue("GpsNavDialog/Averaging Data/Restart Averages On Startup", true);
+        QSettings().setValue("GpsNavDialog/Averaging Data/Averages - Weights", "500 400 300 200");
         AveragingEngine dEngine;
         GpsNavDialog d(startedEngine(dEngine));
-        QSettings().setValue("GpsNavDialog/Averaging Data/Timing Weight Limit", "000600.0");
-        QSettings().setValue("GpsNavDialog/Averaging Data/TDOP Weight", "150.0");   // out of range
+        QCOMPARE(d.engine().positionCount(), 500.0);
+        d.engine().resetPositionFilter();
         d.show();
-        QCOMPARE(child<QLineEdit>(&d, "IDC_TIMING_FILTER_LIMIT")->text(), QStringLiteral("600"));
-        QCOMPARE(d.engine().timingWeightLimit(), 600.0);
-        QCOMPARE(child<QLineEdit>(&d, "IDC_TDOP_WEIGHTING_VALUE")->text(), QStringLiteral("1.5"));
-        QCOMPARE(QSettings().value("GpsNavDialog/Averaging Data/TDOP Weight").toString(), QStringLiteral("01.5"));
+        QTest::mouseClick(d.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        QCOMPARE(d.engine().positionCount(), 1.0);
+        QCOMPARE(child<QLineEdit>(&d, "IDC_POS_FILTER_COUNTER")->text().toDouble(), 1.0);
     }
 
 private:
