@@ -42,7 +42,8 @@ bool sameColumn2(const SatelliteRecord &a, const SatelliteRecord &b)
 
 bool sameSignal(const SatelliteRecord &a, const SatelliteRecord &b)
 {
-    return a.svId == b.svId && a.cNo == b.cNo && a.svFlags == b.svFlags && a.trackMode == b.trackMode;
+    return a.svId == b.svId && a.cNo == b.cNo && a.svFlags == b.svFlags && a.trackMode == b.trackMode
+        && a.used == b.used;
 }
 
 } // namespace
@@ -128,11 +129,10 @@ QString SatelliteTableModel::trackModeName(int trackMode)
     }
 }
 
-// The tracking-mode names apply only where the decoders fill trackMode (Motorola binary), and
-// not to a satellite whose C/No cell the receiver does not refresh.
-static bool showsTrackMode(const SatelliteRecord &r, int receiverMode)
+// The tracking-mode names apply only where the decoders fill trackMode (Motorola binary).
+static bool showsTrackMode(const SatelliteRecord &, int receiverMode)
 {
-    return isMotorolaBinaryMode(receiverMode) && !(r.svFlags & SvFlag::CNoNotRefreshed);
+    return isMotorolaBinaryMode(receiverMode);
 }
 
 QString SatelliteTableModel::cNoText(const SatelliteRecord &r, int receiverMode)
@@ -145,7 +145,19 @@ QString SatelliteTableModel::cNoText(const SatelliteRecord &r, int receiverMode)
 
 QString SatelliteTableModel::barText(const SatelliteRecord &r, int receiverMode)
 {
-    return showsTrackMode(r, receiverMode) ? trackModeName(r.trackMode) : statusText(r, receiverMode);
+    if (!showsTrackMode(r, receiverMode))
+        return statusText(r, receiverMode);
+    // A satellite the channel has locked on says whether the fix uses it and what is wrong with it.
+    QString text = trackModeName(r.trackMode);
+    if (r.trackMode == 8) {
+        if (r.used == 0)
+            text += QStringLiteral(", Not Used");
+        if (r.svFlags & SvFlag::Unhealthy)
+            text += QStringLiteral(", Unhealthy");
+        if (r.svFlags & SvFlag::MomentumAlert)
+            text += QStringLiteral(", Momentum Alert");
+    }
+    return text;
 }
 
 QString SatelliteTableModel::sbasNamePart(int svId)
@@ -202,12 +214,15 @@ QString SatelliteTableModel::statusText(const SatelliteRecord &r, int receiverMo
         text = sbasNamePart(r.svId);
         if (text.isEmpty())
             text = systemPart(r.svId);
-        if (!(r.svFlags & SvFlag::UbxUsed))
+        // UBX fills the used bit itself; in NMEA output the GSA list decides.
+        if (receiverMode == ReceiverMode::UbloxUbx ? !(r.svFlags & SvFlag::UbxUsed) : r.used == 0)
             text += QStringLiteral("Not Used, ");
         if (r.svFlags & SvFlag::UbxUnhealthy)
             text += QStringLiteral("Unhealthy, ");
     } else if (r.svId < 33) {
         text = QStringLiteral("GPS, ");
+        if (r.used == 0)
+            text += QStringLiteral("Not Used, ");
         if (r.svFlags & SvFlag::MomentumAlert)
             text += QStringLiteral("Momentum Alert, ");
         if (r.svFlags & SvFlag::Unhealthy)
@@ -307,7 +322,7 @@ IndicatorLook StationIndicators::navigation(int value)
 
 IndicatorLook StationIndicators::antennaAtStart()
 {
-    return { QStringLiteral("Ant Unkown"), kWhiteStyle };
+    return { QStringLiteral("Ant Unknown"), kWhiteStyle };
 }
 
 IndicatorLook StationIndicators::navigationAtStart()

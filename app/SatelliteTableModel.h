@@ -90,7 +90,7 @@ struct IndicatorLook
 namespace StationIndicators {
 IndicatorLook antenna(int value);
 IndicatorLook navigation(int value);
-// What the indicators show before any receiver message ("Unkown" as the window always had it).
+// What the indicators show before any receiver message ("Ant Unknown").
 IndicatorLook antennaAtStart();
 IndicatorLook navigationAtStart();
 } // namespace StationIndicators

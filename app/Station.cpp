@@ -42,6 +42,7 @@ Station::Station(QObject *parent)
         // receiver reports local time, from the start.
         QSettings settings;
         m_engine.startUp(settings);
+        m_savedResets = m_engine.resetCount();
         const ReceiverSettings stored = ReceiverSettings::load(settings);
         m_engine.setGpsMode(stored.effectiveGpsMode());
         m_options.receiverInLocalTime = stored.localTime;
@@ -147,6 +148,7 @@ void Station::readCounterSettings(QSettings &settings)
 
 Station::~Station()
 {
+    saveAverages();
     m_state.closing = true;
     m_logs->recorder.shutdown();
     m_link->stopGpsSerialPort();
@@ -295,6 +297,7 @@ void Station::readPortSettings(QSettings &settings)
         m_state.receiverMode = forced;
     m_state.ppsInterface = port.ppsInterface;
     m_link->setPpsInterface(port.ppsInterface);
+    m_clockDisplay.setPpsConfigured(port.ppsInterface != 0);
     emit portSettingsRead();
 }
 
@@ -431,6 +434,7 @@ void Station::OnNewGpsText(const QByteArray &message)
     }
     if (m_state.closing || m_state.receiverBusy)
         return;
+    noticeModeChange();
 
     ProtocolDriver *d = currentDriver();
     if (!d)
@@ -447,6 +451,18 @@ void Station::OnNewGpsText(const QByteArray &message)
     if (motorola)
         m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     const DecodeResult result = d->decode(message);
+    if (m_state.receiverMode == ReceiverMode::MotorolaBinaryRxOnly && m_state.channelCount != m_describedChannels) {
+        m_describedChannels = m_state.channelCount;
+        m_detection->describeListenedReceiver();
+    }
+    if (result.changes & DecodeChange::Time) {
+        m_timeSinceEdge = true;
+        QString note;
+        if (m_clockDisplay.timeMessage(now(), m_state.receiverUtcDateTime.dateTime(), &note))
+            updateClockPanel();
+        if (!note.isEmpty())
+            appendPlainText_to_RawDataDialog(note);
+    }
     // The Raw log records the receiver's traffic in every receiver mode.
     for (const QString &line : result.lines)
         appendPlainText_to_RawDataDialog_and_Log(line);
@@ -470,6 +486,21 @@ void Station::OnNewGpsText(const QByteArray &message)
                                        m_state.ppsQuantizationError);
 }
 
+// A count one protocol reported means nothing in the next: the "Used" label of the NMEA
+// output is cleared when the receiver mode changes.
+void Station::noticeModeChange()
+{
+    if (m_state.receiverMode == m_lastDispatchMode)
+        return;
+    const bool first = m_lastDispatchMode < 0;
+    m_lastDispatchMode = m_state.receiverMode;
+    if (first)
+        return;
+    m_state.usedCount.set(0);
+    if (m_display)
+        m_display->setUsedText(QString());
+}
+
 // --- the one-second cycle --------------------------------------------------------------------
 
 void Station::updateClockPanel()
@@ -483,8 +514,15 @@ void Station::updateClockPanel()
 void Station::OnClockTick()
 {
     ReceiverState &s = m_state;
-    if (s.receiverBusy || s.closing)
+    if (s.closing)
         return;
+    // The clock counts on while the receiver is set up and sends no time.
+    m_clockDisplay.edge(now(), s.receiverUtcDateTime.dateTime(), m_timeSinceEdge);
+    m_timeSinceEdge = false;
+    if (s.receiverBusy) {
+        updateClockPanel();
+        return;
+    }
 
     // Counter readings still waiting for the sawtooth of their pulse are let go in time.
     m_processing->tick(QDateTime::fromMSecsSinceEpoch(now(), Qt::UTC).toSecsSinceEpoch());
@@ -559,6 +597,17 @@ void Station::OnClockTick()
 
     if (m_changes.day)
         dayChange();
+
+    // A crash loses at most the last hour of averaging, and never a reset.
+    if (m_changes.hour || m_engine.resetCount() != m_savedResets)
+        saveAverages();
+}
+
+void Station::saveAverages()
+{
+    QSettings settings;
+    m_engine.saveAverages(settings);
+    m_savedResets = m_engine.resetCount();
 }
 
 void Station::minuteHousekeeping()

@@ -6,6 +6,7 @@
 #include "receiver/DecoderContext.h"
 #include "receiver/ProtocolTable.h"
 #include "receiver/setup/ReceiverSettings.h"
+#include "timescale/ClockDisplayRule.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -114,6 +115,8 @@ public:
     CounterLogHooks &counterLogs() { return *m_counterLogs; }
     void setClockPanel(ClockPanelHooks *panel);
     ClockPanelHooks &clockPanel() { return *m_clockPanel; }
+    // When the clock panel changes and what it shows (receiver time, counted time, nothing yet).
+    const ClockDisplayRule &clockDisplay() const { return m_clockDisplay; }
 
     // Receiver port settings: receiverMode from the stored mode text (or the --mode option),
     // ppsInterface, and the link's PPS input. Run at start-up and after the port dialog.
@@ -217,6 +220,8 @@ private:
     ReceiverReferencePosition referencePosition() const;
     void makeDrivers();
     void minuteHousekeeping();
+    void noticeModeChange();
+    void saveAverages();
     void dayChange();
 
     // The drivers' send path: whatever sink the station uses at the moment.
@@ -296,4 +301,9 @@ private:
     ReceiverTime m_previousTickTime;
     bool m_previousTickValid = false;
     TimeChanges m_changes;
+    int m_lastDispatchMode = -1;   // receiver mode of the last message handed to a driver
+    ClockDisplayRule m_clockDisplay;
+    bool m_timeSinceEdge = false;  // a driver decoded a receiver time since the last edge
+    quint64 m_savedResets = 0;
+    int m_describedChannels = -1;  // channel count of the listen-only receiver's description     // the averaging's reset count when the averages were saved
 };

@@ -434,6 +434,7 @@ bool AveragingEngine::updateLockStatus(int gpsMode, const QDateTime &utcNow)
 
 void AveragingEngine::resetAllAverages()
 {
+    ++m_resets;
     // The unlock counter survives: a restart on unlock must not wipe the count of the unlock
     // that caused it. Only its own reset button clears it.
     m_avg = m_cur;
@@ -467,6 +468,7 @@ void AveragingEngine::applyDopSwitchOff()
 
 void AveragingEngine::resetPositionFilter()
 {
+    ++m_resets;
     m_positionCount = m_altitudeCount = 1.0;
     m_avg = m_cur;
     Q_EMIT countersChanged();
@@ -475,12 +477,14 @@ void AveragingEngine::resetPositionFilter()
 
 void AveragingEngine::resetRmsFilter()
 {
+    ++m_resets;
     m_rmsCount = 1.0;
     Q_EMIT countersChanged();
 }
 
 void AveragingEngine::resetTimingFilter()
 {
+    ++m_resets;
     m_timingCount = 1.0;
     m_tsigmaAvg = m_tsigmaMax = m_tsigmaMin = m_tsigma;
     Q_EMIT countersChanged();
@@ -647,6 +651,11 @@ void AveragingEngine::saveSettings(QSettings &s) const
     s.setValue(kVdopKey, fmtWeight(m_vdopWeight));
     s.setValue(kTdopKey, fmtWeight(m_tdopWeight));
     saveReferenceLocation(s);
+    saveAverages(s);
+}
+
+void AveragingEngine::saveAverages(QSettings &s) const
+{
     s.setValue(kAvgPositionKey, QStringLiteral("%1 %2 %3 %4").arg(fmtPrecise(m_avg.lat), fmtPrecise(m_avg.lon),
                                                                 fmtPrecise(m_avg.altGps), fmtPrecise(m_avg.altMsl)));
     s.setValue(kAvgWeightsKey, QStringLiteral("%1 %2 %3 %4").arg(fmtPrecise(m_positionCount),

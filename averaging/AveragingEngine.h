@@ -93,6 +93,10 @@ public:
     void loadSettings(QSettings &settings);
     // Writes every key, including the saved averages.
     void saveSettings(QSettings &settings) const;
+    // Writes the saved averages only (at shutdown, every hour and after a reset).
+    void saveAverages(QSettings &settings) const;
+    // Counts the resets of averages and filters, so an owner can save after each.
+    quint64 resetCount() const { return m_resets; }
     void saveReferenceLocation(QSettings &settings) const;
 
     // --- reference location ----------------------------------------------------------------
@@ -230,6 +234,7 @@ private:
     void setAltitudeTerms(double avgAltGps, double avgAltMsl);
     void applyDopSwitchOff();
     void loadSavedAverages(QSettings &settings);
+    quint64 m_resets = 0;
     enum class TimingText { Empty, NoSolution, Tsigma };
     void setTimingText(TimingText kind);
     void runPass(double lat, double lon, double altGps, double altMsl, int gpsMode);

@@ -23,6 +23,7 @@ struct SatelliteRecord
     uint8_t trackMode = 0;   // channel tracking mode (Motorola 0-8, 8 = code lock)
     uint8_t svFlags = 0;     // status bits, see SvFlag
     int32_t riseSet = 0;     // +1 rising, -1 setting, 0 unknown
+    int8_t used = -1;        // in the position fix: 1 yes, 0 no, -1 not reported
 
     bool operator==(const SatelliteRecord &) const = default;
 };
@@ -36,7 +37,7 @@ constexpr uint8_t ParityError = 0x01;
 constexpr uint8_t SelectiveAvailability = 0x08;
 constexpr uint8_t Unhealthy = 0x10;
 constexpr uint8_t MomentumAlert = 0x40;
-constexpr uint8_t CNoNotRefreshed = 0x80;
+constexpr uint8_t MotorolaUsedInFix = 0x80;   // Motorola channel status; copied into `used`
 } // namespace SvFlag
 
 // The families whose answers receiver detection waits for. A decoder sets the flag of the

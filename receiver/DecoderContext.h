@@ -49,6 +49,18 @@ public:
     virtual void setDopStatusText(const QString & /*text*/) {}
 };
 
+// A fix-state text as the status bar shows it: without the ", " the decoders' texts end in
+// (kept in their log lines); with ":" when the DOP label beside it has a text, so the two read
+// "3-D Fix: PDOP =  1.6".
+inline QString fixStatusLabelText(QString status, bool dopFollows)
+{
+    if (status.endsWith(QLatin1String(", ")))
+        status.chop(2);
+    if (dopFollows && !status.isEmpty())
+        status += QLatin1Char(':');
+    return status;
+}
+
 // The send path toward the receiver (checksum completion, echo, pause). Implemented by the
 // receiver command channel; tests record what a decoder sends.
 class ReceiverCommandSink

@@ -184,6 +184,7 @@ QByteArray SimulatedReceiver::positionFrame(const SimulatedEpoch &e, char family
             c.svId = uint8_t(s->svId);
             c.mode = uint8_t(s->trackMode);
             c.signal = uint8_t(s->signal);
+            c.status = s->trackMode == 8 ? 0x80 : 0;   // a code-locked satellite is in the fix
             c.iode = uint8_t(SimulatedSky::hash(config().seed, 900, uint64_t(s->svId), uint64_t(e.utcSecond / 7200)));
         }
         m.channels.push_back(c);

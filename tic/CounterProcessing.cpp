@@ -168,11 +168,9 @@ QString CounterProcessing::timeTag(qint64 utcSecond) const
         return m_tag;
     const QDateTime utc = QDateTime::fromSecsSinceEpoch(utcSecond, Qt::UTC);
     switch (m_timeTagFormat) {
-    case 1: {
-        const double mjd = TimeScales::mjdOf(utc.date()) + double(utcSecond % 86400) / 86400.0;
-        m_tag = QString::asprintf("%08.5f", mjd + 0.0000005);
+    case 1:
+        m_tag = TimeScales::mjdTagText(utc);
         break;
-    }
     case 2:
         m_tag = TimeScales::excelDayNumberText(utc);
         break;

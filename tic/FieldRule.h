@@ -13,7 +13,7 @@ struct FieldRule
     enum class Result { Ok, Extraneous, OutOfRange };
     Result check(const QString &text) const;
     static QString extraneousTitle() { return QStringLiteral("Error"); }
-    static QString extraneousText() { return QStringLiteral("Extraineous characters in the field."); }
+    static QString extraneousText() { return QStringLiteral("Extraneous characters in the field."); }
     static QString rangeTitle() { return QStringLiteral("Numeric Error"); }
     // "Field is out of range.\nMust be between %i and %i" (or "%.3f and %.3f" for decimals).
     QString rangeText() const;

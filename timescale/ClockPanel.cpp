@@ -69,6 +69,12 @@ ClockPanelTexts ClockPanel::updateClockPanel(ReceiverState &state, const ClockPa
     out.updated = true;
 
     state.displayedUtcDateTime = state.receiverUtcDateTime;
+    const ClockDisplayRule::Shown *rule = inputs.shown;
+    if (rule && rule->known && rule->utc != state.displayedUtcDateTime.dateTime())
+        state.displayedUtcDateTime.setDateTime(rule->utc);
+    // Before the first receiver time the receiver clocks show dashes, never the PC's time.
+    const bool unknown = rule && !rule->known;
+    out.flywheel = rule && rule->known && rule->flywheel;
     const ReceiverTime &displayed = state.displayedUtcDateTime;
     const ReceiverTime shown = shownTime(displayed);
     const QDateTime pcNow = inputs.pcNow.isValid() ? inputs.pcNow : QDateTime::currentDateTime();
@@ -96,15 +102,18 @@ ClockPanelTexts ClockPanel::updateClockPanel(ReceiverState &state, const ClockPa
         // Counter modes: the counter processing writes the label.
         break;
     }
+    if (unknown && inputs.clockDisplayMode != ClockMode::Pc && inputs.clockDisplayMode != ClockMode::PcOffset
+        && out.clockText)
+        out.clockText = ClockDisplayRule::unknownClockText();
 
-    out.timeInfoText = timeInfoText(shown, state.leapSeconds, state.leapSecondPending);
+    out.timeInfoText = unknown ? QString() : timeInfoText(shown, state.leapSeconds, state.leapSecondPending);
     out.timeInfoChanged = out.timeInfoText != m_lastTimeInfo;
     m_lastTimeInfo = out.timeInfoText;
     if (inputs.pcClockWasSet)
         out.handTimeInfoToPcClock = true;
 
     out.localTimeText = localTimeText(pcNow, QTimeZone::systemTimeZone());
-    out.siderealText = siderealLabelText(displayed);
+    out.siderealText = unknown ? QString() : siderealLabelText(displayed);
 
     if (sources) {
         for (int row = 0; row < kPositionRows; ++row) {

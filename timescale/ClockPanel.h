@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ReceiverTime.h"
+#include "timescale/ClockDisplayRule.h"
 
 #include <QDateTime>
 #include <QString>
@@ -55,6 +56,8 @@ struct ClockPanelInputs
     QDateTime pcNow;
     // The PC clock step has just set the clock and asks for the time text.
     bool pcClockWasSet = false;
+    // What the display rule says is shown (null: the receiver time as it is).
+    const ClockDisplayRule::Shown *shown = nullptr;
 };
 
 // Every text of the clock panel for one update. The main window only shows them.
@@ -81,6 +84,9 @@ struct ClockPanelTexts
 
     // Copied into the receiver state as well.
     bool outOfLock = true;
+
+    // The time is counted from the last receiver time, not received: drawn grey.
+    bool flywheel = false;
 
     // Set when the PC clock dialog is to receive timeInfoText as its last sync text; the
     // caller then clears the PC clock's "clock was set" flag.

@@ -18,9 +18,13 @@ int32_t mjdOf(const QDate &date);
 // mjd + hour / 24 + minute / 1440 + second / 86400 (milliseconds not included).
 double fractionalMjd(const ReceiverTime &time);
 
-// "%08.5f" of fractionalMjd + 0.0000005, e.g. "51544.50000". Used by the clock panel's MJD
+// Calendar time tags cut their day fraction to the digits they print and never round up:
+// 23:59:59.999 stays on its day and 00:00:00 prints all zeros.
+
+// Five-decimal MJD of the whole second, e.g. "51544.50000". Used by the clock panel's MJD
 // mode and the counter logs' MJD time tag.
 QString mjdText(const ReceiverTime &time);
+QString mjdTagText(const QDateTime &utc);
 
 // "%08.5f" of fractionalMjd with no rounding half added (the sidereal label's MJD).
 QString fractionalMjdText(const ReceiverTime &time);
@@ -29,7 +33,7 @@ QString fractionalMjdText(const ReceiverTime &time);
 int32_t gpsWeek(const ReceiverTime &time);
 
 // Days since 1900-01-01 00:00 UTC of the given instant as a 12-character text with six
-// decimals, zero padded ("%012.6f").
+// decimals, zero padded ("00000.000000").
 QString dayNumberSince1900(const QDateTime &utc);
 // The same for the PC clock's current time.
 QString dayNumberSince1900();
@@ -37,12 +41,11 @@ QString dayNumberSince1900();
 // Spreadsheet serial day number of a UTC instant with its day fraction: days since
 // 1899-12-30 00:00, so that 1900-03-01 is day 61 as the spreadsheets count it.
 double excelDayNumber(const QDateTime &utc);
-// "%.6f" of excelDayNumber, e.g. "45296.500000" for 2024-01-05 12:00 UTC.
+// excelDayNumber with six decimals, e.g. "45296.500000" for 2024-01-05 12:00 UTC.
 QString excelDayNumberText(const QDateTime &utc);
 
 // Two-digit year followed by the three-digit day of year with its day fraction and six
-// decimals: "24005.500000" for 2024-01-05 12:00:00. The fraction is
-// hour / 24 + minute / 1440 + second / 86400 + 0.0000005.
+// decimals: "24005.500000" for 2024-01-05 12:00:00 (milliseconds not counted).
 QString yearAndDayText(const ReceiverTime &time);
 QString yearAndDayText(const QDateTime &utc);
 

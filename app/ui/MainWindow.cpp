@@ -93,6 +93,7 @@ public:
         inputs.clockDisplayMode = m_window.m_clockDisplayMode;
         inputs.navDataFormat = m_window.m_navDataFormat;
         inputs.pcClockWasSet = m_window.m_pcClock && m_window.m_pcClock->sync().clockWasSet();
+        inputs.shown = &m_window.m_station.clockDisplay().shown();
         const ClockPanelTexts texts = m_panel.updateClockPanel(state, inputs, this);
         if (!texts.updated)
             return;
@@ -100,6 +101,10 @@ public:
             m_window.m_pcClock->sync().noteClockSetShown(texts.timeInfoText);
         if (texts.clockText)
             m_window.m_clockLabel->setText(*texts.clockText);
+        // A counted second is drawn grey until the receiver confirms it.
+        const QString clockStyle = texts.flywheel ? QStringLiteral("color:grey") : QString();
+        if (m_window.m_clockLabel->styleSheet() != clockStyle)
+            m_window.m_clockLabel->setStyleSheet(clockStyle);
         if (texts.timeInfoChanged)
             m_window.m_timeInfoLabel->setText(texts.timeInfoText);
         m_window.m_localTimeLabel->setText(texts.localTimeText);
@@ -1093,7 +1098,7 @@ void MainWindow::setDopStatusText(const QString &text)
 
 void MainWindow::refreshClockPanel()
 {
-    m_station.updateClockPanel();
+    // The station decides when a time message redraws the clock (only without a working 1PPS).
 }
 
 // --- shutdown --------------------------------------------------------------------------------

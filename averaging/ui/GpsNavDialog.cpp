@@ -238,8 +238,9 @@ void GpsNavDialog::setVisible(bool visible)
 
 void GpsNavDialog::prepareForOpening()
 {
+    // The engine holds the live averages and the accepted settings: reloading the stored ones
+    // here would throw away everything averaged since they were saved.
     QSettings settings;
-    m_engine.loadSettings(settings);
     const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
@@ -317,7 +318,7 @@ bool GpsNavDialog::checkField(const Field &field, bool tell)
     bool ok = m.hasMatch() && m.capturedLength(0) == text.size();
     if (!ok) {
         if (tell)
-            MessageBoxes::warning(this, QStringLiteral("Error"), QStringLiteral("Extraineous characters in the field."));
+            MessageBoxes::warning(this, QStringLiteral("Error"), QStringLiteral("Extraneous characters in the field."));
     } else {
         const double v = m.captured(0).toDouble();
         ok = isLimit ? (v >= 0.0 && v <= 99999.0) : (v >= 0.0 && v <= 99.0);

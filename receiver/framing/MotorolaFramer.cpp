@@ -23,6 +23,9 @@ constexpr LengthEntry kLengths[] = {
     { "Ay", 11 }, { "Az", 11 },
     { "Ba", 68 }, { "Bb", 92 }, { "Bc", 82 }, { "Bd", 23 }, { "Bf", 80 }, { "Bg", 122 }, { "Bj", 8 },
     { "Bk", 69 }, { "Bl", 41 }, { "Bn", 59 }, { "Bo", 8 },
+    // The DGPS correction output has no fixed length: it ends at the first CR LF that
+    // follows a matching checksum.
+    { "Bh", MotorolaFramer::SelfDelimited },
     { "Ca", 9 }, { "Cb", 33 }, { "Cc", 80 }, { "Cd", 171 }, { "Ce", 52 }, { "Cf", 7 }, { "Cg", 8 },
     { "Ch", 9 }, { "Cj", 294 }, { "Ck", 7 }, { "Co", 29 },
     { "Ea", 76 }, { "Ec", 100 }, { "Eg", 158 }, { "Ek", 71 }, { "En", 69 }, { "Eq", 96 },
@@ -44,7 +47,7 @@ const LengthTable &lengthTable()
 {
     static const LengthTable table = [] {
         LengthTable t;
-        t.fill(-1);
+        t.fill(MotorolaFramer::Unknown);
         for (int second = 0; second < 256; ++second)
             t['W' * 256 + second] = 0;
         for (const LengthEntry &e : kLengths)
@@ -92,6 +95,16 @@ qsizetype MotorolaFramer::frameInPlace(const char *p, qsizetype n, const FrameSi
     if (p[1] != '@')
         return 1;   // a single '@'
     int length = messageLength(p[2], p[3]);
+    if (length == SelfDelimited) {
+        const qsizetype last = std::min<qsizetype>(n, MaxFrameLength);
+        for (qsizetype k = MinFrameLength; k <= last; ++k) {
+            if (endsFrame(QByteArrayView(p, k))) {
+                sink(QByteArray(p, k - 3));
+                return k;
+            }
+        }
+        return n < MaxFrameLength ? 0 : 4;
+    }
     if (length <= 4)
         return 4;   // unknown identifier, or an unlisted "W" one that can never verify
     if (p[2] == 'B' && p[3] == 'b') {
@@ -158,6 +171,11 @@ void MotorolaFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSin
         case 3: {
             m_accumulator.append(p[i++]);
             const int length = messageLength(m_accumulator[2], m_accumulator[3]);
+            if (length == SelfDelimited) {
+                m_expectedLength = MaxFrameLength;
+                m_state = 5;
+                break;
+            }
             if (length < 0) {
                 reset();
                 break;
@@ -199,9 +217,22 @@ void MotorolaFramer::feed(QByteArrayView bytes, bool &ppsPending, const FrameSin
                 finish(sink);
             break;
         }
+        case 5:
+            // A self-delimited message, byte by byte up to the longest one.
+            m_accumulator.append(p[i++]);
+            if (endsFrame(m_accumulator))
+                finish(sink);
+            else if (m_accumulator.size() >= MaxFrameLength)
+                reset();
+            break;
         default:
             reset();
             break;
         }
     }
+}
+
+bool MotorolaFramer::endsFrame(QByteArrayView frame)
+{
+    return frame.size() >= MinFrameLength && frame.endsWith("\r\n") && Checksums::motorolaFrameValid(frame);
 }

@@ -20,6 +20,11 @@ public:
     // count above the records actually present, and such a message is emitted at this length
     // when it verifies there.
     static constexpr int BbTableLength = 92;
+    // The shortest message: "@@", identifier, checksum, CR, LF and no body.
+    static constexpr int MinFrameLength = 7;
+    // messageLength results besides a length.
+    static constexpr int Unknown = -1;
+    static constexpr int SelfDelimited = -2;   // ends at the first CR LF after a valid checksum
 
     MotorolaFramer();
 
@@ -33,12 +38,13 @@ public:
     qsizetype pendingBytes() const { return m_accumulator.size(); }
 
     // Total length of a message with this identifier (from the first '@' through LF):
-    // -1 unknown, 0 for the unlisted "W" identifiers (never verifies).
+    // Unknown, SelfDelimited, or 0 for the unlisted "W" identifiers (never verifies).
     static int messageLength(char family, char letter);
 
 private:
     void finish(const FrameSink &sink);
     qsizetype frameInPlace(const char *p, qsizetype n, const FrameSink &sink);
+    static bool endsFrame(QByteArrayView frame);
 
     QByteArray m_accumulator;
     int m_state = 0;

@@ -243,6 +243,7 @@ void MotorolaDecoder::clearChannels()
         r.inTrack = 0;
         r.trackMode = 9;
         r.svFlags = 0;
+        r.used = -1;
     }
     m_changes |= ChangedSatellites;
 }
@@ -275,7 +276,8 @@ void MotorolaDecoder::showStatus(const QString &status, const QString &dop)
 {
     m_statusText = joinStatus(status, dop);
     if (m_ctx.display) {
-        m_ctx.display->setFixStatusText(status);
+        // The two labels stand side by side and read as the joined text.
+        m_ctx.display->setFixStatusText(fixStatusLabelText(status, !dop.isEmpty()));
         m_ctx.display->setDopStatusText(dop);
     }
 }
@@ -310,8 +312,14 @@ QString MotorolaDecoder::decodeEaBa(QByteArrayView f, bool eight)
     const double lat = latMas / MasPerDegree;
     const double lon = lonMas / MasPerDegree;
     const double alt = altCm / 100.0;
-    const bool geoidModel = eight ? MotorolaModels::fillsGeoidEa(model)
-                                  : MotorolaModels::fillsGeoidBa(model);
+    // A receiver that was not identified (listen-only, a capture) is described by what it
+    // sends: the channels of its position message, an MSL height it leaves empty filled from
+    // the geoid model, and the antenna sense those receivers put beside it.
+    const bool unidentified = model == ReceiverModelCode::Unknown;
+    if (unidentified)
+        s.channelCount = channels;
+    const bool geoidModel = (eight ? MotorolaModels::fillsGeoidEa(model) : MotorolaModels::fillsGeoidBa(model))
+        || (unidentified && mslCm == 0);
     const double msl = mslHeight(lat, lon, alt, mslCm, geoidModel);
     if (geoidModel) {
         s.antennaState = (dopType >> 6) & 0x03;
@@ -330,6 +338,7 @@ QString MotorolaDecoder::decodeEaBa(QByteArrayView f, bool eight)
         r.svId = id;
         r.trackMode = u8(f, o + 1);
         r.svFlags = u8(f, o + 3);
+        r.used = (r.svFlags & SvFlag::MotorolaUsedInFix) ? 1 : 0;
         r.cNo = channelCNo(model, u8(f, o + 2));
         r.inTrack = 1;
     }
@@ -437,6 +446,8 @@ QString MotorolaDecoder::decodeHa(QByteArrayView f)
     const uint8_t tracked = u8(f, 56);
     const uint8_t statusHigh = u8(f, 129);
     const uint8_t statusLow = u8(f, 130);
+    if (model == ReceiverModelCode::Unknown)
+        s.channelCount = 12;
 
     const double lat = latMas / MasPerDegree;
     const double lon = lonMas / MasPerDegree;
@@ -458,6 +469,7 @@ QString MotorolaDecoder::decodeHa(QByteArrayView f)
         r.svId = id;
         r.trackMode = u8(f, o + 1);
         r.svFlags = uint8_t((low & 0xF0) | ((word >> 8) & 0x01) | ((low & 0x0F) >= 7 ? 0x08 : 0));
+        r.used = (r.svFlags & SvFlag::MotorolaUsedInFix) ? 1 : 0;
         r.cNo = channelCNo(model, u8(f, o + 2));
         r.inTrack = 1;
     }
@@ -648,6 +660,8 @@ QString MotorolaDecoder::decodeBo(QByteArrayView f)
         return {};
     const int offset = u8(f, 4);
     m_ctx.state->utcOffsetSeconds = offset;
+    // GPS - UTC: the clock panel's "UTC = GPS - n seconds", as the u-blox receivers give it.
+    m_ctx.state->leapSeconds = offset;
     return textsWanted() ? motorolaFormat("@@Bo - UTC offset = %i seconds", offset) : QString();
 }
 

@@ -53,7 +53,7 @@ void MotorolaDriver::tick(int second, qint64 nowMs)
     if (second == 20)
         ctx.commands->sendGpsRxCommand(usesGjPoll(s.receiverModel) ? QByteArrayLiteral("@@Gj") : QByteArrayLiteral("@@Bj"));
     else if (second == 21)
-        ctx.commands->sendGpsRxCommand(QByteArrayLiteral("@@Bo"));
+        ctx.commands->sendGpsRxCommand(QByteArrayLiteral("@@Bo\x00"));   // one answer, no continuous output
 }
 
 std::unique_ptr<ProtocolDriver> makeMotorolaDriver(const DecoderContext &context)

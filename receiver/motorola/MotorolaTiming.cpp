@@ -303,6 +303,7 @@ QString MotorolaTiming::decodeEcho(QByteArrayView f)
             const int present = i8(f, 4);
             const int future = i8(f, 5);
             s.leapSecondPending = future > present ? 1 : future < present ? 2 : 0;
+            s.leapSeconds = present;
             t = motorolaFormat("@@Gj,%i,%i,%d,%u,%u,%d.%.9d,%u,%u,%u", present, future, int(u16(f, 6)),
                                u8(f, 8), u8(f, 9), int(i8(f, 10)), int(u32(f, 11) % 1000000000u),
                                u8(f, 15), u8(f, 16), u8(f, 17));

@@ -293,7 +293,7 @@ bool NmeaDecoder::decodeNmeaSentence(const QByteArray &sentence)
                 return true;
             }
             if (type == "GSA") {
-                decodeGsa(f);
+                decodeGsa(talker, f);
                 return true;
             }
             if (type == "GSV") {
@@ -531,14 +531,48 @@ void NmeaDecoder::decodeGga(const Fields &f)
     m_fix = fix;
 }
 
-void NmeaDecoder::decodeGsa(const Fields &f)
+int8_t NmeaDecoder::usedFlag(int id) const
 {
+    if (m_usedLists.isEmpty())
+        return -1;
+    for (const std::bitset<256> &list : m_usedLists) {
+        if (list.test(size_t(id)))
+            return 1;
+    }
+    return 0;
+}
+
+void NmeaDecoder::decodeGsa(const QByteArray &talker, const Fields &f)
+{
+    // Fields 3 ... 14: the satellites used in the fix.
+    std::bitset<256> used;
+    for (int i = 3; i <= 14; ++i) {
+        const int id = tableIdForTalker(talker, intField(f, i));
+        if (id > 0 && id < ReceiverState::SatelliteSlots)
+            used.set(size_t(id));
+    }
+    m_usedLists[talker + ',' + f.value(18)] = used;
+    if (m_ctx.state) {
+        for (SatelliteRecord &r : m_ctx.state->satellites) {
+            if (r.svId > 0 && r.svId < ReceiverState::SatelliteSlots)
+                r.used = usedFlag(r.svId);
+        }
+        m_changes |= DecodeChange::Satellites;
+    }
+
     // $--GSA,mode,fix type,12 satellite IDs,PDOP,HDOP,VDOP
     const char mode = firstChar(f, 1, ' ');
     const int fixType = intField(f, 2);
-    const double pdop = numberField(f, 15);
-    const double hdop = numberField(f, 16);
-    const double vdop = numberField(f, 17);
+    // An empty DOP field is unknown (-1 to the engine, left out of the text), never zero.
+    bool known[3] = {};
+    const auto dopField = [&](int i, bool &isKnown) {
+        const double v = numberField(f, i, &isKnown);
+        isKnown = isKnown && !f.value(i).isEmpty();
+        return isKnown ? v : -1.0;
+    };
+    const double pdop = dopField(15, known[0]);
+    const double hdop = dopField(16, known[1]);
+    const double vdop = dopField(17, known[2]);
     const int receiverMode = m_ctx.state ? m_ctx.state->receiverMode : 0;
 
     if (receiverMode != NmeaMode5) {
@@ -560,8 +594,14 @@ void NmeaDecoder::decodeGsa(const Fields &f)
     } else {
         if (m_ctx.averaging)
             m_ctx.averaging->setDops(-1.0, pdop, hdop, vdop, -1.0);
-        m_dopText = formatText("PDOP = %3.1f, HDOP = %3.1f, VDOP = %3.1f", pdop, hdop,
-                                      vdop);
+        QStringList parts;
+        const char *const names[] = { "PDOP = %3.1f", "HDOP = %3.1f", "VDOP = %3.1f" };
+        const double values[] = { pdop, hdop, vdop };
+        for (int i = 0; i < 3; ++i) {
+            if (known[i])
+                parts << formatText(names[i], values[i]);
+        }
+        m_dopText = parts.join(QLatin1String(", "));
     }
     if (m_ctx.display) {
         if (receiverMode != NmeaMode5)
@@ -621,6 +661,7 @@ void NmeaDecoder::decodeGsv(const QByteArray &talker, const Fields &f)
             r.cNo = qBound(0, snr, 99);
             r.inTrack = snr > 0 ? 1 : 0;
             r.trackMode = snr > 0 ? 8 : 0;   // shown as "Available" while tracked
+            r.used = usedFlag(id);
             m_setWritten[t].set(size_t(id));
         }
     }

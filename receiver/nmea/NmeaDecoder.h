@@ -4,6 +4,7 @@
 #include "receiver/MessageDecoders.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <array>
 #include <bitset>
@@ -111,7 +112,9 @@ private:
     void decodeText(const Fields &f);
     void decodeZda(const Fields &f);
     void decodeGga(const Fields &f);
-    void decodeGsa(const Fields &f);
+    void decodeGsa(const QByteArray &talker, const Fields &f);
+    // The used flag of a table record from the GSA lists (-1 before the first GSA).
+    int8_t usedFlag(int id) const;
     void decodeGsv(const QByteArray &talker, const Fields &f);
     void decodeRmc(const Fields &f);
     void decodeVtg(const Fields &f);
@@ -147,4 +150,7 @@ private:
     std::array<int, TalkerCount> m_inView {};
     std::array<std::bitset<256>, TalkerCount> m_setWritten {};
     std::array<std::bitset<256>, TalkerCount> m_lastSet {};
+    // Satellites in the fix, by GSA talker and system ID (a GN receiver sends one list per
+    // system); none before the first GSA.
+    QMap<QByteArray, std::bitset<256>> m_usedLists;
 };

@@ -64,6 +64,12 @@ public:
         return ok;
     }
     void pause(int ms) override { m_d.pause(ms); }
+    // CFG-PRT went out at the rate the receiver was found at; it now listens at the new one.
+    void portCommandSent(int baudRate) override
+    {
+        if (m_d.m_port.dataRate() != baudRate)
+            m_d.setRate(baudRate);
+    }
     double protocolVersion() const override { return m_d.m_state.ubxProtocolVersion; }
     Ubx::AckResult sendAndAwaitAck(const QByteArray &command, int timeoutMs) override
     {
@@ -216,6 +222,15 @@ QString ReceiverDetection::describe(const ReceiverState &s, int mode, bool pvt6M
     if (localTimeMode)
         text += QStringLiteral(", Local Time Mode");
     return text;
+}
+
+void ReceiverDetection::describeListenedReceiver()
+{
+    if (m_state.receiverMode != ReceiverMode::MotorolaBinaryRxOnly || m_description.isEmpty())
+        return;
+    const QString text = describe(m_state, m_state.receiverMode, option(m_hooks.pvt6Mode), option(m_hooks.localTimeMode));
+    if (text != m_description)
+        setDescription(text);
 }
 
 QString ReceiverDetection::retryText(int attempt)
@@ -581,13 +596,15 @@ bool ReceiverDetection::ubloxSetUp(int mode, int configuredRate)
     m_state.receiverModel = ReceiverModelCode::Ublox;
     setChannelCount(16);
     setTimingTerms(10.0, 100.0);
-    setRate(configuredRate);
     UbxHost host(*this);
     if (!m_port.minimizeInitialization()) {
-        // Sends the outputs, the navigation indicator, the receiver and timing settings.
+        // CFG-PRT goes out at the rate the receiver was found at, which moves it (and then the
+        // port) to the configured rate; then the outputs, the navigation indicator, the
+        // receiver and timing settings.
         if (!sendUbxConfiguration(host, mode, configuredRate))
             return false;
     } else {
+        setRate(configuredRate);
         if (mode == ReceiverMode::UbloxNmea)
             setStatus(QString::fromLatin1(Ubx::nmeaModeText()));
         host.setNavigationIndicator(0);

@@ -108,6 +108,9 @@ public:
     static QString describe(const ReceiverState &state, int mode, bool pvt6Mode, bool localTimeMode);
 
     QString description() const { return m_description; }
+    // Describes a receiver that was only listened to anew from what its messages filled in
+    // (channels, firmware); does nothing in the other modes or when nothing changed.
+    void describeListenedReceiver();
     int pendingNewRate() const { return m_pendingNewRate; }
     int pendingOldRate() const { return m_pendingOldRate; }
     void setPendingRates(int oldRate, int newRate);

@@ -345,7 +345,7 @@ void UbxDecoder::applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtT
             setNavigation(0);
     }
     if (m_context.display)
-        m_context.display->setFixStatusText(status);
+        m_context.display->setFixStatusText(fixStatusLabelText(status, false));
 }
 
 UbxDecoder::Result UbxDecoder::navDop(const Payload &p)
@@ -388,11 +388,22 @@ UbxDecoder::Result UbxDecoder::navTimeUtc(const Payload &p)
     const uint8_t valid = p.u8(19);
 
     m_context.state->timeValidity = (valid & 0x04) ? 1 : 0;   // validUTC: leap seconds known
-    storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
+    // Bit 2 (validUTC): a cold module sends a date and time before it knows the UTC offset,
+    // and such a time must reach neither the clock, the logs nor the PC clock.
+    if (valid & 0x04)
+        storeTime(year, month, day, hour, minute, second, nano, "NAV-TIMEUTC");
+    else
+        warnIllegalTime("NAV-TIMEUTC");
     return Result::of("TIMEUTC",
                       formatText("iTOW = %u, tAcc = %u, nano = %i, date (YMD) %d, %d, %d, Time = %2.2d:%2.2d:%2.2d, valid = %2.2x",
                                         iTow, tAcc, nano, year, month, day, hour, minute, second, uint(valid)),
                       20);
+}
+
+void UbxDecoder::warnIllegalTime(const char *message)
+{
+    m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding %1.").arg(QLatin1String(message));
+    qWarning("%s", qPrintable(m_lastWarning));
 }
 
 // Stores a UBX date and time (nano: the signed fraction of the second) as the receiver time;
@@ -402,8 +413,7 @@ bool UbxDecoder::storeTime(int year, int month, int day, int hour, int minute, i
 {
     if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)
         || nano < -1000000000 || nano > 1000000000) {
-        m_lastWarning = QStringLiteral("WARNING: Illegal date or time decoding %1.").arg(QLatin1String(message));
-        qWarning("%s", qPrintable(m_lastWarning));
+        warnIllegalTime(message);
         return false;
     }
     // nano is the signed fraction of the second, rounded here to the millisecond.
@@ -453,6 +463,7 @@ UbxDecoder::Result UbxDecoder::navSvInfo(const Payload &p)
         r.inTrack = chn < 255 ? 1 : 0;
         r.trackMode = trackModeForQuality(quality);
         r.svFlags = flags & (SvFlag::UbxUsed | SvFlag::UbxUnhealthy);
+        r.used = (flags & SvFlag::UbxUsed) ? 1 : 0;
 
         r.riseSet = elevationTrend(svid, elev);
 
@@ -964,6 +975,7 @@ UbxDecoder::Result UbxDecoder::navSat(const Payload &p)
         r.inTrack = quality >= 1 ? 1 : 0;
         r.trackMode = trackModeForQuality(quality);
         r.svFlags = (svUsed ? SvFlag::UbxUsed : 0) | (((flags >> 4) & 0x03) == 2 ? SvFlag::UbxUnhealthy : 0);
+        r.used = svUsed ? 1 : 0;
         r.riseSet = elevationTrend(index, known ? elev : -1);
     }
 

@@ -116,6 +116,7 @@ private:
 
     void applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtTimeFix);
     bool storeTime(int year, int month, int day, int hour, int minute, int second, int32_t nano, const char *message);
+    void warnIllegalTime(const char *message);
     int32_t elevationTrend(int index, int elev);
     bool wantTexts() const;
 

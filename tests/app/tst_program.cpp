@@ -336,15 +336,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("locator");
         QTest::addColumn<QList<int>>("reported");
         QTest::addColumn<QList<int>>("used");
+        QTest::addColumn<double>("msl");          // gpsd's altMSL of the same bytes; NaN: not checked
+        QTest::addColumn<QString>("antenna");
 
         // Motorola binary, receive only. The receiver reported 2000-08-25 (one GPS week roll-over
         // back) from 04:50:00 on, twelve seconds; recorded at Goeteborg, 57.7 N 12.0 E.
-        QTest::newRow("oncore-binary") << QStringLiteral("oncore-binary.log") << QStringLiteral("Rx Only")
+        // Not identified: described by its @@Ea messages (eight channels, MSL from the geoid, the
+        // antenna sense beside it).
+        QTest::newRow("oncore-binary") << QStringLiteral("oncore-binary.log") << QStringLiteral("Rx Only, Bin, 8 ch")
                                        << QDateTime(QDate(2000, 8, 25), QTime(4, 50, 0), Qt::UTC)
                                        << QDateTime(QDate(2000, 8, 25), QTime(4, 50, 11), Qt::UTC) << 57.7 << 12.0
                                        << 0.05 << QStringLiteral("JO67ar.21")
                                        << QList<int> { 2, 5, 7, 8, 9, 13, 15, 16, 18, 21, 27, 28, 30 }
-                                       << QList<int> { 7, 9, 21, 27 };
+                                       << QList<int> { 7, 9, 21, 27 } << 49.4 << QStringLiteral("Ant OK");
         // Generic NMEA: RMC from 11:32:58 to 11:33:04 on 2022-10-18, moving at some 5 knots
         // around 3238.91 N 10822.45 W; GSA lists eight satellites.
         QTest::newRow("garmin15x") << QStringLiteral("garmin15x.log") << QStringLiteral("Generic NMEA GPS Receiver")
@@ -352,7 +356,7 @@ private Q_SLOTS:
                                    << QDateTime(QDate(2022, 10, 18), QTime(11, 33, 4), Qt::UTC) << 32.64855
                                    << -108.37418 << 0.0005 << QString()
                                    << QList<int> { 2, 5, 6, 11, 12, 13, 15, 18, 20, 25, 29 }
-                                   << QList<int> { 2, 5, 11, 12, 18, 20, 25, 29 };
+                                   << QList<int> { 2, 5, 11, 12, 18, 20, 25, 29 } << qQNaN() << QString();
     }
     void replayedCapture()
     {
@@ -366,6 +370,8 @@ private Q_SLOTS:
         QFETCH(QString, locator);
         QFETCH(QList<int>, reported);
         QFETCH(QList<int>, used);
+        QFETCH(double, msl);
+        QFETCH(QString, antenna);
         if (!m_replays.count(file))
             QSKIP("capture not present");
         const Run &run = m_replays.at(file);
@@ -396,6 +402,13 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 %2").arg(shownLat, 0, 'f', 8).arg(shownLon, 0, 'f', 8)));
         if (!locator.isEmpty())
             QCOMPARE(table(end, "PositionTable").value(0).value(0), locator);
+        if (!qIsNaN(msl)) {
+            // The coarse geoid table agrees with gpsd's within a few metres.
+            const QString cell = table(end, "PositionTable").value(1).value(4);
+            QVERIFY2(qAbs(QString(cell).remove(QLatin1Char('m')).toDouble() - msl) < 5.0, qPrintable(cell));
+        }
+        if (!antenna.isEmpty())
+            QCOMPARE(label(end, "AntennaLabel"), antenna);
 
         // The satellites it reports; those used in its fixes are all shown.
         QSet<int> shownPrns;

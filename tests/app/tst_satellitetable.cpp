@@ -132,8 +132,9 @@ private Q_SLOTS:
         QCOMPARE(master[1].cNo, 0);    // zeroed in the master table
         QCOMPARE(master[0].cNo, 40);
 
-        // In u-blox NMEA the same satellite stays, marked "Not Used".
+        // In u-blox NMEA the same satellite stays, marked "Not Used" when the GSA list leaves it out.
         Records nmea = masterOf({ sat(5, 30, 120, 40, 0, SvFlag::UbxUsed), sat(9, 50, 200, 44, 0, 0) });
+        nmea[1].used = 0;
         SatelliteTableModel other;
         const SatelliteTableUpdate u = other.fill(nmea, ReceiverMode::UbloxNmea, SatelliteTableModel::Unsorted);
         QCOMPARE(other.shownRows(), 2);
@@ -176,9 +177,6 @@ private Q_SLOTS:
             << 2 << sat(14, 91, 360, 30, 8) << "14" << "" << "" << "30" << 30 << "Available";
         QTest::newRow("ID 256 has no PRN text") << 2 << sat(256, 10, 20, 30, 8) << "" << "10  " << "20" << "30" << 30
                                                 << "Available";
-        QTest::newRow("C/No not refreshed: status list")
-            << 2 << sat(7, 20, 30, 40, 8, SvFlag::CNoNotRefreshed | SvFlag::Unhealthy) << "7" << "20  " << "30"
-            << "40" << 40 << "GPS, Unhealthy";
         QTest::newRow("track mode ignored in generic NMEA")
             << 6 << sat(7, 20, 30, 40, 8) << "7" << "20  " << "30" << "40" << 40 << "GPS";
         QTest::newRow("track mode ignored in Motorola NMEA")
@@ -210,6 +208,46 @@ private Q_SLOTS:
         QCOMPARE(cellAt(u, 1, SatelliteTableModel::BarColumn)->text, barText);
     }
 
+    // Bar texts by receiver mode, tracking mode, the used flag (1, 0, -1 not reported) and the
+    // status bits; the Oncore rows carry the channel status bytes of gpsd's UT+ capture.
+    void barTexts_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("svId");
+        QTest::addColumn<int>("trackMode");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("used");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Oncore 0xA2 in the fix") << 2 << 9 << 8 << 0xA2 << 1 << "Available";
+        QTest::newRow("Oncore 0x20 searching") << 2 << 5 << 0 << 0x20 << 0 << "Code Search";
+        QTest::newRow("Oncore rx only 0xA2") << 3 << 27 << 8 << 0xA2 << 1 << "Available";
+        QTest::newRow("Motorola locked, not in the fix") << 2 << 14 << 8 << 0x00 << 0 << "Available, Not Used";
+        QTest::newRow("Motorola unhealthy") << 2 << 14 << 8 << 0x10 << 0 << "Available, Not Used, Unhealthy";
+        QTest::newRow("Motorola momentum alert, used") << 2 << 14 << 8 << 0xC0 << 1 << "Available, Momentum Alert";
+        QTest::newRow("Motorola acquiring") << 2 << 14 << 4 << 0x00 << 0 << "Bit Sync Detect";
+        QTest::newRow("NMEA in the GSA list") << 6 << 7 << 8 << 0 << 1 << "GPS";
+        QTest::newRow("NMEA not in the GSA list") << 6 << 7 << 8 << 0 << 0 << "GPS, Not Used";
+        QTest::newRow("NMEA before any GSA") << 6 << 7 << 8 << 0 << -1 << "GPS";
+        QTest::newRow("Motorola NMEA not used, SA") << 1 << 7 << 8 << int(SvFlag::SelectiveAvailability) << 0
+                                                    << "GPS, Not Used, SA";
+        QTest::newRow("u-blox NMEA in the GSA list") << 10 << 7 << 8 << 0 << 1 << "GPS";
+        QTest::newRow("u-blox NMEA not in the list") << 10 << 7 << 8 << 0 << 0 << "GPS, Not Used";
+        QTest::newRow("UBX used bit") << 9 << 7 << 0 << int(SvFlag::UbxUsed) << 1 << "GPS";
+        QTest::newRow("UBX used bit clear") << 9 << 7 << 0 << 0 << 0 << "GPS, Not Used";
+    }
+    void barTexts()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, svId);
+        QFETCH(int, trackMode);
+        QFETCH(int, flags);
+        QFETCH(int, used);
+        QFETCH(QString, text);
+        SatelliteRecord r = sat(svId, 30, 100, 40, trackMode, flags);
+        r.used = int8_t(used);
+        QCOMPARE(SatelliteTableModel::barText(r, mode), text);
+    }
+
     void statusTexts_data()
     {
         QTest::addColumn<int>("mode");
@@ -228,6 +266,8 @@ private Q_SLOTS:
         QTest::newRow("SBAS name unhealthy, u-blox NMEA")
             << 10 << 138 << int(SvFlag::UbxUsed | SvFlag::UbxUnhealthy) << "WAAS 107°W, Unhealthy";
         QTest::newRow("SBAS name not used") << 9 << 133 << 0 << "WAAS AMER 98°W, Not Used";
+        // Without a GSA list the u-blox NMEA mode knows nothing about use.
+        QTest::newRow("SBAS name, u-blox NMEA, no list") << 10 << 133 << 0 << "WAAS AMER 98°W";
         QTest::newRow("SBAS names only in u-blox modes") << 6 << 133 << 0 << "SBAS";
         QTest::newRow("SBAS without name") << 10 << 125 << int(SvFlag::UbxUsed) << "SBAS";
         QTest::newRow("no system but not used") << 9 << 100 << 0 << "Not Used";

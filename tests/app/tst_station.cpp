@@ -322,7 +322,7 @@ private Q_SLOTS:
         QTest::newRow("UT+ at 20") << 2 << 9 << 20 << QByteArray("@@Bj");
         QTest::newRow("CNXT at 20") << 2 << 18 << 20 << QByteArray("@@Bj");
         QTest::newRow("unknown model at 20") << 2 << 0 << 20 << QByteArray("@@Bj");
-        QTest::newRow("binary at 21") << 2 << 5 << 21 << QByteArray("@@Bo");
+        QTest::newRow("binary at 21") << 2 << 5 << 21 << QByteArray("@@Bo\x00", 5);
         QTest::newRow("binary at 22") << 2 << 5 << 22 << QByteArray();
         QTest::newRow("binary at 11") << 2 << 5 << 11 << QByteArray();
         QTest::newRow("listen-only at 20") << 3 << 5 << 20 << QByteArray();
@@ -454,7 +454,8 @@ private Q_SLOTS:
         QVERIFY(rig.sink.sent.isEmpty());
         QVERIFY(rig.sounds.isEmpty());
         QCOMPARE(rig.heartbeats, 0);
-        QCOMPARE(rig.panel.updates, 0);
+        // Only the clock goes on counting while the receiver is set up.
+        QCOMPARE(rig.panel.updates, busy ? 1 : 0);
         QCOMPARE(rig.state().haCountdown, 5);
         QCOMPARE(rig.station.counterSettleTicks(0), 0);
         QVERIFY(rig.state().nmeaTimeSeen);
@@ -932,6 +933,44 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TestSupport::TemporarySettings> m_settings;
+
+    // Averages are written every hour and after a reset, so a killed program loses at most the
+    // last hour (the pulses here are an accelerated run).
+    void averagesSavedHourlyAndAfterAReset()
+    {
+        Rig rig;
+        const QString key = QStringLiteral("GpsNavDialog/Averaging Data/Averages - Position");
+        QSettings s;
+        s.setValue(key, "unsaved");
+        for (int second = 0; second < 3600; ++second)
+            rig.pulse(utcAt(12, 0, 0).addSecs(second));
+        QCOMPARE(s.value(key).toString(), QStringLiteral("unsaved"));
+        rig.pulse(utcAt(13, 0, 0));
+        QCOMPARE(s.value(key).toString().split(' ').size(), 4);
+        s.setValue(key, "unsaved");
+        rig.pulse(utcAt(13, 0, 1));
+        QCOMPARE(s.value(key).toString(), QStringLiteral("unsaved"));
+        rig.station.averaging().resetPositionFilter();
+        rig.pulse(utcAt(13, 0, 2));
+        QCOMPARE(s.value(key).toString().split(' ').size(), 4);
+    }
+
+    void usedCountClearedWhenTheModeChanges()
+    {
+        Rig rig;
+        RecordingDisplay display;
+        rig.station.setDisplay(&display);
+        rig.fakeDrivers();
+        rig.state().receiverMode = ReceiverMode::UbloxNmea;
+        rig.station.OnNewGpsText("$GPGGA,1");
+        rig.state().usedCount.set(8);
+        rig.station.OnNewGpsText("$GPGGA,2");
+        QCOMPARE(display.usedTexts, QStringList());
+        rig.state().receiverMode = ReceiverMode::UbloxUbx;
+        rig.station.OnNewGpsText(QByteArray::fromHex("b5620121"));
+        QCOMPARE(display.usedTexts, QStringList { QString() });
+        QCOMPARE(rig.state().usedCount.value, 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStation)

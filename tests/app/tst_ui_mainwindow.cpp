@@ -76,7 +76,7 @@ private Q_SLOTS:
         auto *heartbeat = w.findChild<QLabel *>(QStringLiteral("HeartbeatLabel"));
         auto *ntp = w.findChild<QLabel *>(QStringLiteral("NtpLabel"));
         QVERIFY(antenna && nav && receiver && heartbeat && ntp);
-        QCOMPARE(antenna->text(), QStringLiteral("Ant Unkown"));
+        QCOMPARE(antenna->text(), QStringLiteral("Ant Unknown"));
         QCOMPARE(antenna->styleSheet(), QStringLiteral("padding: 2px 5px; color:black; background-color:white"));
         QCOMPARE(nav->text(), QStringLiteral("Nav Unknown"));
         QCOMPARE(nav->styleSheet(), QStringLiteral("padding: 2px 5px; color:black; background-color:white"));

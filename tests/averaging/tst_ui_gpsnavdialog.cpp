@@ -71,7 +71,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("title");   // empty: the field passes
         QTest::addColumn<QString>("message");
-        const QString extra = QStringLiteral("Extraineous characters in the field.");
+        const QString extra = QStringLiteral("Extraneous characters in the field.");
         const QString limitRange = QStringLiteral("Field is out of range.\nMust be between 0 and 99999");
         const QString weightRange = QStringLiteral("Field is out of range.\nMust be between 0 and 99.0");
         QTest::newRow("limit ok") << "IDC_POS_FILTER_LIMIT" << "3600" << "" << "";
@@ -140,7 +140,7 @@ private Q_SLOTS:
         d.engine().updatePosition(41.7658, -72.6734, 20.0, 52.0, 0);
         d.engine().updatePosition(41.7659, -72.6735, 21.0, 53.0, 0);
         d.show();
-        // opening reloads the saved averages, of which there are none yet
+        // opening keeps the two positions averaged so far
         d.engine().updatePosition(41.7658, -72.6734, 20.0, 52.0, 0);
         d.engine().updatePosition(41.7660, -72.6736, 22.0, 54.0, 0);
 
@@ -168,7 +168,7 @@ private Q_SLOTS:
         AveragingEngine nextEngine;
         GpsNavDialog next(startedEngine(nextEngine));
         QVERIFY(!next.engine().seedPending());
-        QCOMPARE(next.engine().positionCount(), 3.0);
+        QCOMPARE(next.engine().positionCount(), 5.0);
         QCOMPARE(next.engine().avgLat(), d.engine().avgLat());
     }
 
@@ -302,17 +302,19 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>(&d, "IDC_VDOP_WEIGHTING_VALUE")->isEnabled());
     }
 
-    void openingReloadsSettings()
+    // Opening and cancelling the dialog keeps what was averaged since the averages were saved.
+    void openingKeepsTheLiveAverages()
     {
+        QSettings().setValue("GpsNavDialog/Averaging Data/Restart Averages On Startup", true);
+        QSettings().setValue("GpsNavDialog/Averaging Data/Averages - Weights", "500 400 300 200");
         AveragingEngine dEngine;
         GpsNavDialog d(startedEngine(dEngine));
-        QSettings().setValue("GpsNavDialog/Averaging Data/Timing Weight Limit", "000600.0");
-        QSettings().setValue("GpsNavDialog/Averaging Data/TDOP Weight", "150.0");   // out of range
+        QCOMPARE(d.engine().positionCount(), 500.0);
+        d.engine().resetPositionFilter();
         d.show();
-        QCOMPARE(child<QLineEdit>(&d, "IDC_TIMING_FILTER_LIMIT")->text(), QStringLiteral("600"));
-        QCOMPARE(d.engine().timingWeightLimit(), 600.0);
-        QCOMPARE(child<QLineEdit>(&d, "IDC_TDOP_WEIGHTING_VALUE")->text(), QStringLiteral("1.5"));
-        QCOMPARE(QSettings().value("GpsNavDialog/Averaging Data/TDOP Weight").toString(), QStringLiteral("01.5"));
+        QTest::mouseClick(d.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        QCOMPARE(d.engine().positionCount(), 1.0);
+        QCOMPARE(child<QLineEdit>(&d, "IDC_POS_FILTER_COUNTER")->text().toDouble(), 1.0);
     }
 
 private:

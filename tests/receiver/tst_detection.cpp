@@ -569,7 +569,7 @@ private Q_SLOTS:
     void searchFallsBackToUblox()
     {
         // Nothing Motorola answers at the configured 4800; a u-blox unit answers MON-VER at 9600
-        // and is then set up at the configured rate.
+        // and hears CFG-PRT there, which moves it to the configured rate.
         const QByteArray monVer = Ubx::withChecksum(Ubx::frame(Ubx::Mon, 0x04, QByteArray(40, '1')));
         Rig rig(SimulatedReceiverConfig(), 4800, QStringLiteral("Search"), [&](const QByteArray &w) {
             return w.startsWith(Ubx::monVerPoll()) ? monVer : QByteArray();
@@ -590,7 +590,7 @@ private Q_SLOTS:
             else if (w.bytes.startsWith(Ubx::cfgPrt(4800)))
                 probes << QStringLiteral("CFG-PRT@%1").arg(w.rate);
         }
-        QCOMPARE(probes, QStringList({ "ZDA@4800", "Cj@4800", "T0@1200", "MON-VER@9600", "CFG-PRT@4800", "MON-VER@4800" }));
+        QCOMPARE(probes, QStringList({ "ZDA@4800", "Cj@4800", "T0@1200", "MON-VER@9600", "CFG-PRT@9600", "MON-VER@4800" }));
         QCOMPARE(rig.sent("$PMOTG"), QStringList({ "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800",
                                                    "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800" }));
         QCOMPARE(rig.state().receiverMode, 9);
@@ -868,8 +868,17 @@ private Q_SLOTS:
     void searchEndsInUbxMode_data()
     {
         QTest::addColumn<int>("mismatch");
-        QTest::newRow("silent at other rates") << int(RateMismatch::Silent);
-        QTest::newRow("noise at other rates") << int(RateMismatch::Garbage);
+        QTest::addColumn<int>("portRate");
+        QTest::addColumn<QStringList>("probes");
+        const QStringList at9600 { "ZDA@9600", "ZDA@4800", "Cj@9600", "Cj@4800", "T0@1200", "MON-VER@9600",
+                                   "CFG-PRT@9600", "MON-VER@9600" };
+        QTest::newRow("silent at other rates") << int(RateMismatch::Silent) << 9600 << at9600;
+        QTest::newRow("noise at other rates") << int(RateMismatch::Garbage) << 9600 << at9600;
+        // Found at 9600 with 38400 configured: CFG-PRT is heard at 9600 and moves the unit.
+        QTest::newRow("moved to the configured rate")
+            << int(RateMismatch::Silent) << 38400
+            << QStringList { "ZDA@38400", "ZDA@4800", "Cj@38400", "Cj@4800", "T0@1200", "MON-VER@9600",
+                             "CFG-PRT@9600", "MON-VER@38400" };
     }
     void searchEndsInUbxMode()
     {
@@ -877,18 +886,20 @@ private Q_SLOTS:
         // probe, nor does what the link hears of it at 4800 and 1200, so the search ends with the
         // UBX probe at 9600.
         QFETCH(int, mismatch);
+        QFETCH(int, portRate);
+        QFETCH(QStringList, probes);
         SimulatedReceiverConfig config = ubloxModel();
         config.rateMismatch = RateMismatch(mismatch);
-        Rig rig(config, 9600, QStringLiteral("Search"));
+        Rig rig(config, portRate, QStringLiteral("Search"));
         QCOMPARE(rig.state().receiverMode, 11);
 
         QVERIFY(rig.detection().initialiseReceiver());
 
-        QCOMPARE(rig.probes(), QStringList({ "ZDA@9600", "ZDA@4800", "Cj@9600", "Cj@4800", "T0@1200", "MON-VER@9600",
-                                             "CFG-PRT@9600", "MON-VER@9600" }));
+        QCOMPARE(rig.probes(), probes);
         QCOMPARE(rig.state().receiverMode, 9);
         QCOMPARE(rig.stored(GpsPortSettings::keyMode()).toString(), QStringLiteral("u-blox UBX"));
-        QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), 9600);
+        QCOMPARE(rig.stored(GpsPortSettings::keyDataRate()).toInt(), portRate);
+        QCOMPARE(rig.rx.receiver().dataRate(), portRate);
         QCOMPARE(rig.detection().description(), QStringLiteral("u-blox UBX Mode"));
         QCOMPARE(rig.state().receiverModel, 20);
         QCOMPARE(rig.state().channelCount, 16);

@@ -126,6 +126,16 @@ private Q_SLOTS:
             const QByteArray bb5 = bb(5, 12);
             QTest::newRow("Bb small count keeps table length") << motorolaBinary << L { bb5 } << L { emitted(bb5) };
         }
+        {
+            // The DGPS probe's answer and the correction output: no length in the table, cut
+            // where CR LF follows a matching checksum (a CR LF inside the body is not an end).
+            const QByteArray answer = motorola("Bh", QByteArray("\x00", 1));
+            const QByteArray output = motorola("Bh", QByteArray("\x01\x10\r\n\x22corrections\r\n\x33", 20));
+            QTest::newRow("Bh answer then Ha") << motorolaBinary << QList<QByteArray> { answer + ha }
+                                               << QList<QByteArray> { emitted(answer), emitted(ha) };
+            QTest::newRow("Bh output split") << motorolaBinary << QList<QByteArray> { output.left(6), output.mid(6) + ea }
+                                             << QList<QByteArray> { emitted(output), emitted(ea) };
+        }
         QTest::newRow("motorola in nmea mode ignored") << int(ReceiverMode::MotorolaNmea) << L { ha } << L {};
         QTest::newRow("loran mode frames text lines")
             << int(ReceiverMode::MotorolaLoran) << L { nmea("GPZDA,1") + "T012\r\n" }

@@ -1,3 +1,4 @@
+#include "app/SatelliteTableModel.h"
 #include "core/GpsWeekRollover.h"
 #include "averaging/Geoid.h"
 #include "core/MotorolaModels.h"
@@ -123,7 +124,7 @@ private Q_SLOTS:
         QCOMPARE(fx.averaging.fixQualities, QList<int>{ 3 });
         QCOMPARE(fx.display.trackedTexts, QStringList{ "4 Tracked" });
         QCOMPARE(fx.display.navigation, QList<int>{ 0 });
-        QCOMPARE(fx.display.fixStatusTexts, QStringList{ "3-D Fix, DGPS, " });
+        QCOMPARE(fx.display.fixStatusTexts, QStringList{ "3-D Fix, DGPS:" });
         QCOMPARE(fx.display.dopStatusTexts, QStringList{ "PDOP =  3.5" });
         QCOMPARE(fx.decoder.statusText(), QStringLiteral("3-D Fix, DGPS: PDOP =  3.5"));
         QCOMPARE(fx.display.satelliteTableUpdates, 1);
@@ -435,6 +436,7 @@ private Q_SLOTS:
         bo.u8(13).wireLength(8);
         fx.decode(bo.body());
         QCOMPARE(fx.state.utcOffsetSeconds, 13);
+        QCOMPARE(fx.state.leapSeconds, 13);
     }
 
     void textsOnlyWhenWanted()
@@ -554,6 +556,7 @@ private Q_SLOTS:
         b.i8(17).i8(18).u16(2016).u8(12).u8(31).i8(0).u32(5).u8(23).u8(59).u8(60);
         fx.decode(b.wireLength(21).body());
         QCOMPARE(fx.state.leapSecondPending, 1);
+        QCOMPARE(fx.state.leapSeconds, 17);
         Builder neg("Gj");
         neg.i8(18).i8(17).wireLength(21);
         fx.decode(neg.body());
@@ -648,13 +651,20 @@ private Q_SLOTS:
             QVERIFY(qAbs(s.position.latitude - t.value("lat").toDouble()) < 1e-8);
             QVERIFY(qAbs(s.position.longitude - t.value("lon").toDouble()) < 1e-8);
             QVERIFY(qAbs(s.position.altEllipsoid - t.value("altHAE").toDouble()) < 1e-6);
-            // This receiver sends no MSL height and was not identified: nothing is filled.
-            QCOMPARE(s.position.altMsl, 0.0);
+            // Not identified and no MSL height sent: filled from the geoid model, which agrees
+            // with gpsd's finer one within a few metres.
+            QVERIFY(qAbs(s.position.altMsl - t.value("altMSL").toDouble()) < 5.0);
 
             for (const QJsonValue &v : sky.at(i).value("satellites").toArray()) {
                 const QJsonObject sat = v.toObject();
                 const int prn = sat.value("PRN").toInt();
                 const SatelliteRecord &r = s.satellites.at(prn);
+                if (sat.contains("used")) {
+                    // Channel status bit 7: in the fix, so the bar names the tracking mode.
+                    QCOMPARE(r.used == 1, sat.value("used").toBool());
+                    if (r.used == 1)
+                        QCOMPARE(SatelliteTableModel::barText(r, ReceiverMode::MotorolaBinary), QStringLiteral("Available"));
+                }
                 if (sat.contains("ss")) {
                     QCOMPARE(r.svId, prn);
                     QCOMPARE(r.cNo, sat.value("ss").toInt());

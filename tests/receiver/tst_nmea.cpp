@@ -318,6 +318,14 @@ private Q_SLOTS:
             << QByteArray("GPGSA,A,3,02,05,11,12,18,20,25,29,,,,,1.4,1.1,0.9")
             << QStringLiteral("3-D Fix (A)") << 3 << QList<double> { -1, 1.4, 1.1, 0.9, -1 }
             << QStringLiteral("PDOP = 1.4, HDOP = 1.1, VDOP = 0.9");
+        // A GT+ leaves PDOP empty: unknown, neither shown nor handed over as zero.
+        QTest::newRow("empty PDOP")
+            << int(ReceiverMode::MotorolaNmea) << QByteArray("GPGSA,A,3,02,05,11,,,,,,,,,,,1.1,0.9")
+            << QStringLiteral("3-D Fix (A)") << 3 << QList<double> { -1, -1, 1.1, 0.9, -1 }
+            << QStringLiteral("HDOP = 1.1, VDOP = 0.9");
+        QTest::newRow("no DOPs at all")
+            << int(ReceiverMode::GenericNmea) << QByteArray("GPGSA,A,1,,,,,,,,,,,,,,,")
+            << QStringLiteral("No Fix") << 1 << QList<double> { -1, -1, -1, -1, -1 } << QString();
         QTest::newRow("mode 5 keeps the fix status")
             << 5 << QByteArray("GPGSA,A,3,02,05,,,,,,,,,,,1.4,1.1,0.9") << QString() << -1
             << QList<double> { -1, 1.4, 1.1, 0.9, -1 } << QStringLiteral("PDOP = 1.4, HDOP = 1.1, VDOP = 0.9");
@@ -348,6 +356,19 @@ private Q_SLOTS:
         QCOMPARE(rig.decoder.dopText(), QStringLiteral("DOP not available (position hold)"));
         QCOMPARE(rig.averaging.dopLists(), (QList<QList<double>> { { -1, 0.0, 0.0, 0.0, -1 } }));
         QCOMPARE(rig.decoder.fixStatusText(), QStringLiteral("No Fix"));
+    }
+
+    void gsaListMarksUsedSatellites()
+    {
+        Rig rig;
+        const char *gsv = "GPGSV,1,1,03,07,45,123,40,30,05,355,33,12,10,100,20";
+        QVERIFY(rig.feed(gsv));
+        QCOMPARE(rig.state.satellites[7].used, int8_t(-1));
+        QVERIFY(rig.feed("GPGSA,A,3,07,30,,,,,,,,,,,1.4,1.1,0.9"));
+        QVERIFY(rig.feed(gsv));   // the next set keeps what the list said
+        QCOMPARE(rig.state.satellites[7].used, int8_t(1));
+        QCOMPARE(rig.state.satellites[30].used, int8_t(1));
+        QCOMPARE(rig.state.satellites[12].used, int8_t(0));
     }
 
     void gsvTwoSatellites()

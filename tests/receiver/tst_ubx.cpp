@@ -176,11 +176,11 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("fixTypes");
         QTest::addColumn<int>("navigation");
         QTest::addColumn<QString>("statusText");
-        QTest::newRow("no fix") << 0 << QList<int> { 0 } << 0 << "No Fix, ";
-        QTest::newRow("dead reckoning") << 1 << QList<int> {} << 0 << "Dead reckoning only, ";
-        QTest::newRow("2-D") << 2 << QList<int> { 2 } << 0 << "2D-fix, ";
-        QTest::newRow("3-D") << 3 << QList<int> { 3 } << 0 << "3-D Fix, ";
-        QTest::newRow("time only") << 5 << QList<int> { 1 } << 1 << "Time only fix (0-D Nav), ";
+        QTest::newRow("no fix") << 0 << QList<int> { 0 } << 0 << "No Fix";
+        QTest::newRow("dead reckoning") << 1 << QList<int> {} << 0 << "Dead reckoning only";
+        QTest::newRow("2-D") << 2 << QList<int> { 2 } << 0 << "2D-fix";
+        QTest::newRow("3-D") << 3 << QList<int> { 3 } << 0 << "3-D Fix";
+        QTest::newRow("time only") << 5 << QList<int> { 1 } << 1 << "Time only fix (0-D Nav)";
         QTest::newRow("out of range") << 6 << QList<int> {} << 0 << "";
     }
     void navStatusReactions()
@@ -240,13 +240,23 @@ private Q_SLOTS:
 
     // The stored times and the warning on a bad date are in the regression captures; here what a
     // time message does to the station besides.
+    void timeUtcRefreshesTheClock_data()
+    {
+        QTest::addColumn<QByteArray>("refused");
+        QTest::newRow("no such date") << timeUtcPayload(2009, 2, 29, 0, 0, 0);
+        // A cold module: a plausible date and time, but UTC not yet known (validUTC clear).
+        QTest::newRow("UTC not valid") << timeUtcPayload(2009, 1, 28, 20, 35, 43, 0, 0x03);
+    }
     void timeUtcRefreshesTheClock()
     {
+        QFETCH(QByteArray, refused);
         Bench b;
         b.state.timeMessageMissing = true;
+        const QDateTime before = b.state.receiverUtcDateTime.dateTime();
         QTest::ignoreMessage(QtWarningMsg, "WARNING: Illegal date or time decoding NAV-TIMEUTC.");
-        b.decode(0x01, 0x21, timeUtcPayload(2009, 2, 29, 0, 0, 0));
+        b.decode(0x01, 0x21, refused);
         QVERIFY(b.state.timeMessageMissing);
+        QCOMPARE(b.state.receiverUtcDateTime.dateTime(), before);
         QCOMPARE(b.display.clockRefreshes, 0);
         b.decode(0x01, 0x21, timeUtcPayload(2009, 1, 28, 20, 35, 43, 1191632));
         QVERIFY(b.decoder.lastWarning().isEmpty());
@@ -520,10 +530,10 @@ private Q_SLOTS:
         for (const SatelliteRecord &r : b.state.satellites)
             if (r.svId != 0)
                 got.append(r);
-        // svId, elevation, azimuth, cNo, inTrack, trackMode, svFlags, riseSet
+        // svId, elevation, azimuth, cNo, inTrack, trackMode, svFlags, riseSet, used
         const QList<SatelliteRecord> want {
-            { 4, 48, 216, 25, 1, 8, 0x01, 0 }, { 9, -1, -1, 0, 1, 1, 0x00, 0 }, { 67, 22, 229, 25, 1, 8, 0x00, 0 },
-            { 163, 10, 100, 30, 1, 8, 0x00, 0 }, { 246, 72, 322, 18, 1, 8, 0x11, 0 },
+            { 4, 48, 216, 25, 1, 8, 0x01, 0, 1 }, { 9, -1, -1, 0, 1, 1, 0x00, 0, 0 }, { 67, 22, 229, 25, 1, 8, 0x00, 0, 0 },
+            { 163, 10, 100, 30, 1, 8, 0x00, 0, 0 }, { 246, 72, 322, 18, 1, 8, 0x11, 0, 1 },
         };
         QCOMPARE(got, want);
         QCOMPARE(b.state.visibleCount.value, 6);

@@ -359,7 +359,7 @@ void TestCounterProcessing::averagesFromWrittenLines()
         QCOMPARE(f[5].toDouble(), *std::min_element(window.begin(), window.end()));
     }
     QCOMPARE(r.remote.size(), 2);
-    QVERIFY(r.remote[0].startsWith("$PKTWL,TICDATA,AVERAGE,1,26001.000695 60 "));
+    QVERIFY(r.remote[0].startsWith("$PKTWL,TICDATA,AVERAGE,1,26001.000694 60 "));
 }
 
 void TestCounterProcessing::simulatedHour_data()

@@ -70,13 +70,13 @@ void TestTimingDialogs::timingFields_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("epoch range") << "IDC_TIMING_EPOCH" << "1000" << "Numeric Error"
                                  << "Field is out of range.\nMust be between 0 and 999";
-    QTest::newRow("epoch decimal") << "IDC_TIMING_EPOCH" << "1.5" << "Error" << "Extraineous characters in the field.";
+    QTest::newRow("epoch decimal") << "IDC_TIMING_EPOCH" << "1.5" << "Error" << "Extraneous characters in the field.";
     QTest::newRow("fine range") << "IDC_TIMING_1PPS_OFFSET" << "1000" << "Numeric Error"
                                 << "Field is out of range.\nMust be between 0.000 and 999.999";
     QTest::newRow("traim low") << "IDC_TIMING_TRAIM_LIMIT" << "100" << "Numeric Error"
                                << "Field is out of range.\nMust be between 250.000 and 1000.000";
     QTest::newRow("cable text") << "IDC_TIMING_ANTENNA_CABLE" << "12 ns" << "Error"
-                                << "Extraineous characters in the field.";
+                                << "Extraneous characters in the field.";
 }
 
 void TestTimingDialogs::timingFields()

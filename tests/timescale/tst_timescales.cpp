@@ -32,13 +32,13 @@ private Q_SLOTS:
         QTest::newRow("y2k noon") << utc(2000, 1, 1, 12) << 51544 << 51544.5 << "51544.50000" << 1042;
         QTest::newRow("y2k midnight") << utc(2000, 1, 1) << 51544 << 51544.0 << "51544.00000" << 1042;
         QTest::newRow("last second of 1999")
-            << utc(1999, 12, 31, 23, 59, 59) << 51543 << 51543.0 + 86399.0 / 86400.0 << "51543.99999"
+            << utc(1999, 12, 31, 23, 59, 59) << 51543 << 51543.0 + 86399.0 / 86400.0 << "51543.99998"
             << 1042;
         QTest::newRow("gps epoch") << utc(1980, 1, 6) << 44244 << 44244.0 << "44244.00000" << 0;
         QTest::newRow("day before gps epoch")
             << utc(1980, 1, 5, 18) << 44243 << 44243.75 << "44243.75000" << -1;
         QTest::newRow("last second of week 0")
-            << utc(1980, 1, 12, 23, 59, 59) << 44250 << 44250.0 + 86399.0 / 86400.0 << "44250.99999"
+            << utc(1980, 1, 12, 23, 59, 59) << 44250 << 44250.0 + 86399.0 / 86400.0 << "44250.99998"
             << 0;
         QTest::newRow("week 1") << utc(1980, 1, 13) << 44251 << 44251.0 << "44251.00000" << 1;
         QTest::newRow("1901-01-01") << utc(1901, 1, 1) << 15385 << 15385.0 << "15385.00000" << -4123;
@@ -91,8 +91,9 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("time");
         QTest::addColumn<QString>("mjdText");
         QTest::addColumn<QString>("plainText");
-        // 3 s = 0.0000347 d: the half-unit added to the clock text lifts it to ...04.
-        QTest::newRow("3 s after midnight") << utc(2000, 1, 1, 0, 0, 3) << "51544.00004" << "51544.00003";
+        // 3 s = 0.0000347 d: a tag never names a later instant than its own.
+        QTest::newRow("3 s after midnight") << utc(2000, 1, 1, 0, 0, 3) << "51544.00003" << "51544.00003";
+        QTest::newRow("last second of the day") << utc(2000, 1, 1, 23, 59, 59, 999) << "51544.99998" << "51544.99999";
         QTest::newRow("1 s after midnight") << utc(2000, 1, 1, 0, 0, 1) << "51544.00001" << "51544.00001";
         QTest::newRow("noon") << utc(2000, 1, 1, 12) << "51544.50000" << "51544.50000";
     }
@@ -114,14 +115,13 @@ private Q_SLOTS:
         QTest::newRow("day 45 noon") << utc(2024, 2, 14, 12) << "24045.500000";
         QTest::newRow("day 123 noon") << utc(2024, 5, 2, 12) << "24123.500000";
         QTest::newRow("leap year day 366") << utc(2024, 12, 31, 6) << "24366.250000";
-        // The added half-unit sits in the sixth decimal, so a whole day can print one
-        // millionth high, depending on how the sum rounds in binary.
-        QTest::newRow("year 2000 first instant") << utc(2000, 1, 1) << "00001.000001";
+        QTest::newRow("year 2000 first instant") << utc(2000, 1, 1) << "00001.000000";
+        QTest::newRow("one second is 0.0000115 d") << utc(2000, 1, 1, 0, 0, 1) << "00001.000011";
         QTest::newRow("2024 day 5 first instant") << utc(2024, 1, 5) << "24005.000000";
         QTest::newRow("year 2005 evening") << utc(2005, 12, 31, 18) << "05365.750000";
         QTest::newRow("milliseconds ignored") << utc(2024, 1, 5, 12, 0, 0, 999) << "24005.500000";
-        // 23:59:59 is 0.99998843 d; with the added half-unit it still stays on day 1.
-        QTest::newRow("last second of day") << utc(2024, 1, 1, 23, 59, 59) << "24001.999989";
+        // 23:59:59 is 0.99998843 d and stays on day 1.
+        QTest::newRow("last second of day") << utc(2024, 1, 1, 23, 59, 59, 999) << "24001.999988";
     }
     void yearAndDay()
     {
@@ -144,6 +144,8 @@ private Q_SLOTS:
         QTest::newRow("milliseconds count")
             << utc(2024, 1, 5, 0, 0, 8, 640) << "45294.000100" << "45296.000100";
         QTest::newRow("invalid time") << QDateTime() << "00000.000000" << "0.000000";
+        // The last millisecond of a day is 0.99999998 d: cut, not rounded into the next day.
+        QTest::newRow("last millisecond") << utc(2024, 1, 5, 23, 59, 59, 999) << "45294.999999" << "45296.999999";
     }
     void dayNumbers()
     {
@@ -372,6 +374,22 @@ private Q_SLOTS:
         QCOMPARE(Sidereal::siderealText(t, false), QStringLiteral("06:39:52.27"));
         // At longitude 0 local and Greenwich time are the same.
         QCOMPARE(Sidereal::siderealText(t, true), QStringLiteral("06:39:52.27"));
+    }
+
+    // Pinned texts: the T^2 and T^3 terms add 0.003 s by 2026 and 0.08 s by 2090.
+    void pinnedGmst_data()
+    {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QString>("gmst");
+        QTest::newRow("2000-01-01 12:00") << utc(2000, 1, 1, 12) << "18:41:50.54";
+        QTest::newRow("2026-12-06 02:30") << utc(2026, 12, 6, 2, 30) << "07:29:35.51";
+        QTest::newRow("2090-06-30 18:00") << utc(2090, 6, 30, 18) << "12:37:14.33";
+    }
+    void pinnedGmst()
+    {
+        QFETCH(QDateTime, time);
+        QFETCH(QString, gmst);
+        QCOMPARE(Sidereal::siderealText(ReceiverTime(time), false), gmst);
     }
 
     void gmstAgainstIau_data()
