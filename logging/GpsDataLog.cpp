@@ -120,7 +120,7 @@ LogResult GpsDataLog::openWithPrefix(const QString &prefix, int mode)
     const QString cut = LogNaming::prefixOf(prefix);
     if (!cut.isEmpty()) {
         m_options.prefix = cut;
-        QSettings().setValue(QStringLiteral("LogFiles/GpsFileNamePrefix"), cut);
+        store().setValue(QStringLiteral("LogFiles/GpsFileNamePrefix"), cut);
     }
     return open(mode);
 }
@@ -158,7 +158,7 @@ LogResult GpsDataLog::open(int mode)
             qDebug().noquote() << "Failed to open GPS Log file  -> " + name;
             return LogResult::OpenFailed;
         }
-        QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
+        store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
         return LogResult::Ok;
     }
     auto file = std::make_unique<QFile>(name);
@@ -175,7 +175,7 @@ LogResult GpsDataLog::open(int mode)
     m_holdB.clear();
     writeHeader(mode);
     m_file->flush();
-    QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
+    store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
     return LogResult::Ok;
 }
 
@@ -231,7 +231,7 @@ LogResult GpsDataLog::close(bool remember)
     if (m_rinex.isOpen()) {
         m_rinex.close();
         if (remember)
-            QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
+            store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
         return LogResult::Ok;
     }
     writeLogLine(QStringLiteral("; Closed GPS Data Log ") + receiverDateText() + QStringLiteral(" UTC\n; \n"));
@@ -239,7 +239,7 @@ LogResult GpsDataLog::close(bool remember)
     m_file->close();
     m_file.reset();
     if (remember)
-        QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
+        store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
     return LogResult::Ok;
 }
 
@@ -390,4 +390,13 @@ void GpsDataLog::writeBinaryRecord(const QByteArray &message)
         if (writeNow())
             writeBytes(binaryRecord(message));
     }
+}
+
+// The open flags go through one settings object that the event loop writes out (at once,
+// once the current event is done), so a day's restart does not wait for the settings file.
+QSettings &GpsDataLog::store()
+{
+    if (!m_store)
+        m_store = std::make_unique<QSettings>();
+    return *m_store;
 }
