@@ -199,13 +199,10 @@ void GpsDataLog::writeHeader(int mode)
         receiver += QStringLiteral(", software date ") + m_state->softwareDateText;
     writeLogLine(QStringLiteral("; Receiver: ") + receiver);
     writeLogLine(QStringLiteral(";"));
-    if (m_openType == int(GpsLogType::Pvt) && m_state) {
-        const QString header = pvtHeader(m_state->receiverMode, m_state->channelCountUsed > 0
-                                                                    ? m_state->channelCountUsed
-                                                                    : m_state->channelCount);
-        if (!header.isEmpty())
-            writeLogLine(header);
-    } else if (m_openType == int(GpsLogType::Nmea)) {
+    m_pvtHeaderPending = m_openType == int(GpsLogType::Pvt);
+    if (m_pvtHeaderPending)
+        writePvtHeader();
+    else if (m_openType == int(GpsLogType::Nmea)) {
         writeLogLine(QString::fromLatin1(kNmeaHeader));
     }
 }
@@ -324,10 +321,27 @@ void GpsDataLog::writeRawText(const QString &text)
         writeLogLine(text);
 }
 
+// A log opened before the receiver was identified (at start-up) gets its column header with
+// its first row.
+void GpsDataLog::writePvtHeader()
+{
+    if (!m_state)
+        return;
+    const QString header = pvtHeader(m_state->receiverMode, m_state->channelCountUsed > 0 ? m_state->channelCountUsed
+                                                                                          : m_state->channelCount);
+    if (!header.isEmpty()) {
+        writeLogLine(header);
+        m_pvtHeaderPending = false;
+    }
+}
+
 void GpsDataLog::writePvtRecord(const QString &row)
 {
-    if (isOpen() && m_openType == int(GpsLogType::Pvt) && writeNow())
-        writeLogLine(row);
+    if (!isOpen() || m_openType != int(GpsLogType::Pvt) || !writeNow())
+        return;
+    if (m_pvtHeaderPending)
+        writePvtHeader();
+    writeLogLine(row);
 }
 
 void GpsDataLog::writeNmeaFixLine(const QString &line)

@@ -111,6 +111,7 @@ private:
     bool writeNow() const;
     void writeBytes(const QByteArray &bytes);
     void writeHeader(int mode);
+    void writePvtHeader();
     QDate logDate() const;
     QString receiverDateText() const;
 
@@ -123,6 +124,7 @@ private:
     QString m_version;
     std::unique_ptr<QFile> m_file;
     int m_openType = 0;
+    bool m_pvtHeaderPending = false;
     RinexObservationWriter m_rinex;
     QByteArray m_holdA;   // Oncore RINEX stream: last "@@Ba"/"@@Ea"
     QByteArray m_holdB;   // last "@@Bk"/"@@Ek"
