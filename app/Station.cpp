@@ -450,6 +450,10 @@ void Station::OnNewGpsText(const QByteArray &message)
     const bool motorola = message.startsWith("@@");
     if (motorola)
         m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
+    // The receiver identity (asked for again at each day's restart) goes to the counters'
+    // configuration log.
+    if (message.startsWith("@@Cj") && message.size() >= 120)
+        m_counterLogs->writeConfigLog(QString::fromLatin1(message.mid(4)), now());
     const DecodeResult result = d->decode(message);
     if (m_state.receiverMode == ReceiverMode::MotorolaBinaryRxOnly && m_state.channelCount != m_describedChannels) {
         m_describedChannels = m_state.channelCount;

@@ -113,7 +113,7 @@ LogResult CounterLogSet::openWithPrefix(const QString &prefix, int mode)
     const QString cut = LogNaming::prefixOf(prefix);
     if (!cut.isEmpty()) {
         m_options.prefix = cut;
-        QSettings().setValue(QStringLiteral("LogFiles/TicFileNamePrefix"), cut);
+        store().setValue(QStringLiteral("LogFiles/TicFileNamePrefix"), cut);
     }
     return open(mode);
 }
@@ -157,7 +157,7 @@ LogResult CounterLogSet::open(int mode)
         m_average[port - 1] = openOne(LogNaming::counterAverageFile(b, date, port, m_openStyle));
         ok = m_time[port - 1] && m_average[port - 1];
     }
-    QSettings settings;
+    QSettings &settings = store();
     settings.setValue(QStringLiteral("LogFiles/TicLogFileOpen"), ok);
     if (!ok) {
         closeFiles(true);
@@ -236,7 +236,7 @@ LogResult CounterLogSet::close(bool remember)
     m_config->close();
     m_config.reset();
     if (remember)
-        QSettings().setValue(QStringLiteral("LogFiles/TicLogOpen"), false);
+        store().setValue(QStringLiteral("LogFiles/TicLogOpen"), false);
     return LogResult::Ok;
 }
 
@@ -334,4 +334,13 @@ CounterLogSet::Status CounterLogSet::status() const
     st.timeLogInterval = m_options.timeLogInterval();
     st.averagingPeriod = m_options.averagingPeriod;
     return st;
+}
+
+// The open flags go through one settings object that the event loop writes out (at once,
+// once the current event is done), so a day's restart does not wait for the settings file.
+QSettings &CounterLogSet::store()
+{
+    if (!m_store)
+        m_store = std::make_unique<QSettings>();
+    return *m_store;
 }

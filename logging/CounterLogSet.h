@@ -9,7 +9,8 @@
 #include <functional>
 #include <memory>
 
-class QSettings;
+#include <QSettings>
+
 struct ReceiverState;
 
 // The stored options of the counter logs ("LogFiles/..."), read and repaired in one place.
@@ -100,12 +101,14 @@ public:
     static QString styled(const QString &record, int style);
 
 private:
+    QSettings &store();
     QDate logDate() const;
     QString base() const;
     void writeHeader(int mode);
     void writeLine(QFile *file, const QString &text);
     void closeFiles(bool removeEmpty);
 
+    std::unique_ptr<QSettings> m_store;
     const ReceiverState *m_state;
     Clock m_clock;
     CounterLogSettings m_options;

@@ -120,7 +120,7 @@ LogResult GpsDataLog::openWithPrefix(const QString &prefix, int mode)
     const QString cut = LogNaming::prefixOf(prefix);
     if (!cut.isEmpty()) {
         m_options.prefix = cut;
-        QSettings().setValue(QStringLiteral("LogFiles/GpsFileNamePrefix"), cut);
+        store().setValue(QStringLiteral("LogFiles/GpsFileNamePrefix"), cut);
     }
     return open(mode);
 }
@@ -158,7 +158,7 @@ LogResult GpsDataLog::open(int mode)
             qDebug().noquote() << "Failed to open GPS Log file  -> " + name;
             return LogResult::OpenFailed;
         }
-        QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
+        store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
         return LogResult::Ok;
     }
     auto file = std::make_unique<QFile>(name);
@@ -175,7 +175,7 @@ LogResult GpsDataLog::open(int mode)
     m_holdB.clear();
     writeHeader(mode);
     m_file->flush();
-    QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
+    store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), true);
     return LogResult::Ok;
 }
 
@@ -199,13 +199,10 @@ void GpsDataLog::writeHeader(int mode)
         receiver += QStringLiteral(", software date ") + m_state->softwareDateText;
     writeLogLine(QStringLiteral("; Receiver: ") + receiver);
     writeLogLine(QStringLiteral(";"));
-    if (m_openType == int(GpsLogType::Pvt) && m_state) {
-        const QString header = pvtHeader(m_state->receiverMode, m_state->channelCountUsed > 0
-                                                                    ? m_state->channelCountUsed
-                                                                    : m_state->channelCount);
-        if (!header.isEmpty())
-            writeLogLine(header);
-    } else if (m_openType == int(GpsLogType::Nmea)) {
+    m_pvtHeaderPending = m_openType == int(GpsLogType::Pvt);
+    if (m_pvtHeaderPending)
+        writePvtHeader();
+    else if (m_openType == int(GpsLogType::Nmea)) {
         writeLogLine(QString::fromLatin1(kNmeaHeader));
     }
 }
@@ -231,7 +228,7 @@ LogResult GpsDataLog::close(bool remember)
     if (m_rinex.isOpen()) {
         m_rinex.close();
         if (remember)
-            QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
+            store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
         return LogResult::Ok;
     }
     writeLogLine(QStringLiteral("; Closed GPS Data Log ") + receiverDateText() + QStringLiteral(" UTC\n; \n"));
@@ -239,7 +236,7 @@ LogResult GpsDataLog::close(bool remember)
     m_file->close();
     m_file.reset();
     if (remember)
-        QSettings().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
+        store().setValue(QStringLiteral("LogFiles/GpsLogOpen"), false);
     return LogResult::Ok;
 }
 
@@ -324,10 +321,27 @@ void GpsDataLog::writeRawText(const QString &text)
         writeLogLine(text);
 }
 
+// A log opened before the receiver was identified (at start-up) gets its column header with
+// its first row.
+void GpsDataLog::writePvtHeader()
+{
+    if (!m_state)
+        return;
+    const QString header = pvtHeader(m_state->receiverMode, m_state->channelCountUsed > 0 ? m_state->channelCountUsed
+                                                                                          : m_state->channelCount);
+    if (!header.isEmpty()) {
+        writeLogLine(header);
+        m_pvtHeaderPending = false;
+    }
+}
+
 void GpsDataLog::writePvtRecord(const QString &row)
 {
-    if (isOpen() && m_openType == int(GpsLogType::Pvt) && writeNow())
-        writeLogLine(row);
+    if (!isOpen() || m_openType != int(GpsLogType::Pvt) || !writeNow())
+        return;
+    if (m_pvtHeaderPending)
+        writePvtHeader();
+    writeLogLine(row);
 }
 
 void GpsDataLog::writeNmeaFixLine(const QString &line)
@@ -390,4 +404,13 @@ void GpsDataLog::writeBinaryRecord(const QByteArray &message)
         if (writeNow())
             writeBytes(binaryRecord(message));
     }
+}
+
+// The open flags go through one settings object that the event loop writes out (at once,
+// once the current event is done), so a day's restart does not wait for the settings file.
+QSettings &GpsDataLog::store()
+{
+    if (!m_store)
+        m_store = std::make_unique<QSettings>();
+    return *m_store;
 }

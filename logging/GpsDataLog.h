@@ -10,7 +10,8 @@
 #include <functional>
 #include <memory>
 
-class QSettings;
+#include <QSettings>
+
 struct ReceiverState;
 
 // The stored options of the GPS data log ("LogFiles/..."), read and repaired in one place.
@@ -106,12 +107,15 @@ public:
     static QString pvtHeader(int receiverMode, int channels);
 
 private:
+    QSettings &store();
     bool writeNow() const;
     void writeBytes(const QByteArray &bytes);
     void writeHeader(int mode);
+    void writePvtHeader();
     QDate logDate() const;
     QString receiverDateText() const;
 
+    std::unique_ptr<QSettings> m_store;
     const ReceiverState *m_state;
     Clock m_clock;
     GpsLogSettings m_options;
@@ -120,6 +124,7 @@ private:
     QString m_version;
     std::unique_ptr<QFile> m_file;
     int m_openType = 0;
+    bool m_pvtHeaderPending = false;
     RinexObservationWriter m_rinex;
     QByteArray m_holdA;   // Oncore RINEX stream: last "@@Ba"/"@@Ea"
     QByteArray m_holdB;   // last "@@Bk"/"@@Ek"

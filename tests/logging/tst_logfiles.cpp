@@ -199,7 +199,22 @@ void TestLogFiles::pvtAndNmeaHeaders()
     QCOMPARE(GpsDataLog::pvtHeader(3, 8).count(QLatin1Char(',')) + 1, 13 + 4 * 8);
     QVERIFY(GpsDataLog::pvtHeader(6, 12).isEmpty());
 
+    // A PVT log opened before the receiver is known gets its header with the first row.
     GpsLogSettings o = rig.gps.options();
+    o.type = int(GpsLogType::Pvt);
+    rig.gps.setOptions(o);
+    rig.state.receiverMode = 11;
+    QCOMPARE(rig.gps.open(0), LogResult::Ok);
+    rig.state.receiverMode = 3;
+    rig.state.channelCount = 8;
+    rig.state.gpsLogWriteNow = true;
+    rig.gps.writePvtRecord(QStringLiteral("row 1"));
+    rig.gps.writePvtRecord(QStringLiteral("row 2"));
+    rig.gps.close();
+    QVERIFY(readAll(rig.path(QStringLiteral("VORA_2026_337G.csv")))
+                .contains(";\n" + GpsDataLog::pvtHeader(3, 8).toLatin1() + "\nrow 1\nrow 2\n; Closed"));
+
+    rig.state.gpsLogWriteNow = false;
     o.type = int(GpsLogType::Nmea);
     rig.gps.setOptions(o);
     rig.state.receiverMode = 2;   // the NMEA header goes with the NMEA log, whatever the mode

@@ -69,6 +69,7 @@ struct SimulatedStation
         framer.feed(receiver.secondOutput(t), pps, [this](const QByteArray &m) { station.OnNewGpsText(m); });
         station.OnNewTicText("1 " + counter1.line(t).trimmed());
         station.OnNewTicText("2 " + counter2.line(t).trimmed());
+        QCoreApplication::processEvents();   // the settings store writes its changes here
     }
 };
 
