@@ -25,6 +25,25 @@
 #include <functional>
 #include <memory>
 
+// The probes of a search in the order they went out, as "name@rate".
+static QStringList probesOf(const QList<Written> &written)
+{
+    QStringList out;
+    for (const Written &w : written) {
+        if (w.bytes.startsWith("$PMOTG,ZDA"))
+            out << QStringLiteral("ZDA@%1").arg(w.rate);
+        else if (w.bytes.startsWith("@@Cj"))
+            out << QStringLiteral("Cj@%1").arg(w.rate);
+        else if (w.bytes == "T0\r\n")
+            out << QStringLiteral("T0@%1").arg(w.rate);
+        else if (w.bytes.startsWith(Ubx::monVerPoll()))
+            out << QStringLiteral("MON-VER@%1").arg(w.rate);
+        else if (w.bytes.startsWith(QByteArray::fromHex("b56206001400")))
+            out << QStringLiteral("CFG-PRT@%1").arg(w.rate);
+    }
+    return out;
+}
+
 namespace detection_tests {
 
 namespace {
@@ -305,14 +324,7 @@ private Q_SLOTS:
 
         QVERIFY(rig.detection().initialiseReceiver());
 
-        QStringList probes;
-        for (const Written &w : rig.written) {
-            if (w.bytes.startsWith("$PMOTG,ZDA"))
-                probes << QStringLiteral("ZDA@%1").arg(w.rate);
-            else if (w.bytes.startsWith("@@Cj"))
-                probes << QStringLiteral("Cj@%1").arg(w.rate);
-        }
-        QCOMPARE(probes, QStringList({ "ZDA@4800", "ZDA@9600", "Cj@4800", "Cj@9600", "Cj@9600" }));
+        QCOMPARE(probesOf(rig.written), QStringList({ "ZDA@4800", "ZDA@9600", "Cj@4800", "Cj@9600", "Cj@9600" }));
         QCOMPARE(rig.raw.count(QStringLiteral("@@Cj Timeout - no valid version number!")), 1);
         QVERIFY(rig.status.contains(QStringLiteral("Initialization: Searching for GPS Receiver...")));
         QCOMPARE(rig.state().receiverMode, 2);
@@ -534,38 +546,6 @@ private Q_SLOTS:
         QCOMPARE(rig.written.first().bytes, Frames::nmea("PMOTG,ZDA,0001"));
     }
 
-    void ubloxSetUp_data()
-    {
-        QTest::addColumn<bool>("answers");
-        QTest::newRow("answers MON-VER") << true;
-        QTest::newRow("silent") << false;
-    }
-    void ubloxSetUp()
-    {
-        QFETCH(bool, answers);
-        QByteArray payload = QByteArray("ROM CORE 1.00 (59842)").leftJustified(30, '\0') + QByteArray("00070000").leftJustified(10, '\0');
-        const QByteArray monVer = Ubx::withChecksum(Ubx::frame(Ubx::Mon, 0x04, payload));
-        Rig rig(SimulatedReceiverConfig(), 9600, QStringLiteral("u-blox UBX"), [&](const QByteArray &w) {
-            return answers && w.startsWith(Ubx::monVerPoll()) ? monVer : QByteArray();
-        });
-        QCOMPARE(rig.detection().initialiseReceiver(), answers);
-        QCOMPARE(rig.state().receiverModel, 20);
-        QCOMPARE(rig.state().channelCount, 16);
-        QCOMPARE(rig.terms.last(), qMakePair(10.0, 100.0));
-        QVERIFY(rig.status.contains(QStringLiteral("Initialization: Set up u-blox GPS Receiver...")));
-        // The port set-up goes first, at the configured rate (9600 = 80 25 00 00).
-        QVERIFY(rig.written.first().bytes.startsWith(QByteArray::fromHex("b5620600140001000000c0080000802500000300030000000000")));
-        if (answers) {
-            QCOMPARE(rig.detection().description(), QStringLiteral("u-blox UBX Mode"));
-            QCOMPARE(rig.state().navigationState, 0);
-            QCOMPARE(rig.state().firmwareVersionText, QStringLiteral("ROM CORE 1.00 (59842)"));
-        } else {
-            QCOMPARE(rig.status.last(), QStringLiteral("UBX ERROR: COM port setup failure"));
-            QVERIFY(rig.raw.contains(QStringLiteral(" Timeout - no response to MON-VER request")));
-            QCOMPARE(rig.written.size(), 2);   // nothing after the unanswered check
-        }
-    }
-
     void searchFallsBackToUblox()
     {
         // Nothing Motorola answers at the configured 4800; a u-blox unit answers MON-VER at 9600
@@ -577,20 +557,7 @@ private Q_SLOTS:
 
         QVERIFY(rig.detection().initialiseReceiver());
 
-        QStringList probes;
-        for (const Written &w : rig.written) {
-            if (w.bytes.startsWith("$PMOTG,ZDA"))
-                probes << QStringLiteral("ZDA@%1").arg(w.rate);
-            else if (w.bytes.startsWith("@@Cj"))
-                probes << QStringLiteral("Cj@%1").arg(w.rate);
-            else if (w.bytes == "T0\r\n")
-                probes << QStringLiteral("T0@%1").arg(w.rate);
-            else if (w.bytes.startsWith(Ubx::monVerPoll()))
-                probes << QStringLiteral("MON-VER@%1").arg(w.rate);
-            else if (w.bytes.startsWith(Ubx::cfgPrt(4800)))
-                probes << QStringLiteral("CFG-PRT@%1").arg(w.rate);
-        }
-        QCOMPARE(probes, QStringList({ "ZDA@4800", "Cj@4800", "T0@1200", "MON-VER@9600", "CFG-PRT@9600", "MON-VER@4800" }));
+        QCOMPARE(probesOf(rig.written), QStringList({ "ZDA@4800", "Cj@4800", "T0@1200", "MON-VER@9600", "CFG-PRT@9600", "MON-VER@4800" }));
         QCOMPARE(rig.sent("$PMOTG"), QStringList({ "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800",
                                                    "$PMOTG@4800", "$PMOTG@4800", "$PMOTG@4800" }));
         QCOMPARE(rig.state().receiverMode, 9);
@@ -777,6 +744,7 @@ struct Rig
     QList<Written> written;
     Station station;
     QStringList raw, status, descriptions;
+    QList<QPair<double, double>> terms;
 
     Rig(const SimulatedReceiverConfig &config, int portRate, const QString &modeText)
         : rx(config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), SimSpeed))
@@ -793,6 +761,10 @@ struct Rig
 
         ReceiverDetection &d = detection();
         d.setTiming({ AnswerMs, AnswerMs, DelayPercent });
+        d.hooks().setTimingErrorTerms = [this, toEngine = d.hooks().setTimingErrorTerms](double a, double b) {
+            terms.append({ a, b });
+            toEngine(a, b);
+        };
         QObject::connect(&d, &ReceiverDetection::rawDataText, [this](const QString &t) { raw << t; });
         QObject::connect(&d, &ReceiverDetection::statusText, [this](const QString &t) { status << t; });
         QObject::connect(&d, &ReceiverDetection::receiverDescription,
@@ -806,24 +778,7 @@ struct Rig
     SimulatedUblox &unit() { return *rx.receiver().ublox(); }
     QVariant stored(const QString &key) const { return QSettings().value(key); }
 
-    // The probes in the order they went out, as "name@rate".
-    QStringList probes() const
-    {
-        QStringList out;
-        for (const Written &w : written) {
-            if (w.bytes.startsWith("$PMOTG,ZDA"))
-                out << QStringLiteral("ZDA@%1").arg(w.rate);
-            else if (w.bytes.startsWith("@@Cj"))
-                out << QStringLiteral("Cj@%1").arg(w.rate);
-            else if (w.bytes == "T0\r\n")
-                out << QStringLiteral("T0@%1").arg(w.rate);
-            else if (w.bytes.startsWith(Ubx::monVerPoll()))
-                out << QStringLiteral("MON-VER@%1").arg(w.rate);
-            else if (w.bytes.startsWith(QByteArray::fromHex("b56206001400")))
-                out << QStringLiteral("CFG-PRT@%1").arg(w.rate);
-        }
-        return out;
-    }
+    QStringList probes() const { return probesOf(written); }
 };
 
 // Output rates of the unit, as "name=rate" for the messages the set-up touches.
@@ -974,6 +929,7 @@ private Q_SLOTS:
         QCOMPARE(rig.detection().description(), description);
         QCOMPARE(rig.state().navigationState, 0);
         QCOMPARE(rig.state().firmwareVersionText, firmware);
+        QCOMPARE(rig.terms.value(rig.terms.size() - 1), qMakePair(10.0, 100.0));
         QCOMPARE(outputs(rig.unit()), left);
         QCOMPARE(rig.rx.receiver().dataRate(), rate);
         QCOMPARE(rig.unit().receivedFrames().count("06 8A"), valSets);
