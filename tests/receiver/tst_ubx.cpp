@@ -789,23 +789,6 @@ class TestUbxConfiguration : public QObject
 
 private Q_SLOTS:
 
-    void cfgPrtRateBytes_data()
-    {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<QByteArray>("rateBytes");
-        QTest::newRow("9600") << 9600 << hex("80250000");
-        QTest::newRow("115K setting") << 115000 << hex("38c10100");
-        QTest::newRow("4800") << 4800 << hex("c0120000");
-        QTest::newRow("57600") << 57600 << hex("00e10000");
-    }
-    void cfgPrtRateBytes()
-    {
-        QFETCH(int, rate);
-        QFETCH(QByteArray, rateBytes);
-        const QByteArray f = Ubx::cfgPrt(uint32_t(rate));
-        QCOMPARE(f, hex("b5620600140001000000c0080000") + rateBytes + hex("030003000000" "0000"));
-    }
-
     void builders_data()
     {
         QTest::addColumn<QByteArray>("built");
@@ -831,6 +814,8 @@ private Q_SLOTS:
             << Ubx::cfgNav5(5, 10) << hex("b562062424000700050300000000000000000a") + QByteArray(23, '\0');
         QTest::newRow("CFG-NAV5 negative mask sends 0")
             << Ubx::cfgNav5(0, -3) << hex("b5620624240007000003000000000000000000") + QByteArray(23, '\0');
+        QTest::newRow("CFG-PRT 4800") << Ubx::cfgPrt(4800) << hex("b5620600140001000000c0080000" "c0120000" "0300030000000000");
+        QTest::newRow("CFG-PRT 57600") << Ubx::cfgPrt(57600) << hex("b5620600140001000000c0080000" "00e10000" "0300030000000000");
         QTest::newRow("with checksum: CFG-PRT 9600")
             << Ubx::withChecksum(Ubx::cfgPrt(9600)) << hex("b5620600140001000000c00800008025000003000300000000008e95");
         QTest::newRow("with checksum: CFG-PRT 115000")
