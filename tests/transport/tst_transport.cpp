@@ -263,20 +263,7 @@ QByteArray ubxNav(uint8_t id, uint32_t itowMs, int extra)
     QByteArray payload;
     for (int i = 0; i < 4; ++i)
         payload.append(char((itowMs >> (8 * i)) & 0xFF));
-    payload.append(QByteArray(extra, '\x11'));
-    QByteArray f("\xB5\x62\x01", 3);
-    f.append(char(id));
-    f.append(char(payload.size() & 0xFF));
-    f.append(char(payload.size() >> 8));
-    f += payload;
-    uint8_t a = 0, b = 0;
-    for (qsizetype i = 2; i < f.size(); ++i) {
-        a = uint8_t(a + uint8_t(f[i]));
-        b = uint8_t(b + a);
-    }
-    f.append(char(a));
-    f.append(char(b));
-    return f;
+    return Frames::ubx(0x01, id, payload + QByteArray(extra, '\x11'));
 }
 
 // Seconds of a simulated receiver's continuous output, with an answer that sits before the
