@@ -98,7 +98,10 @@ struct Rig
 
         ReceiverDetection &d = detection();
         d.setTiming({ AnswerMs, AnswerMs, DelayPercent });
-        d.hooks().setTimingErrorTerms = [this](double a, double b) { terms.append({ a, b }); };
+        d.hooks().setTimingErrorTerms = [this, toEngine = d.hooks().setTimingErrorTerms](double a, double b) {
+            terms.append({ a, b });
+            toEngine(a, b);
+        };
         QObject::connect(&d, &ReceiverDetection::rawDataText, [this](const QString &t) { raw << t; });
         QObject::connect(&d, &ReceiverDetection::statusText, [this](const QString &t) { status << t; });
         QObject::connect(&d, &ReceiverDetection::receiverDescription,
@@ -261,57 +264,6 @@ private Q_SLOTS:
         QVERIFY(!port.minimizeInitialization());
         QSettings().setValue(GpsPortSettings::keyDoNotInitialize(), true);
         QVERIFY(port.minimizeInitialization());
-    }
-
-    void answerFilter_data()
-    {
-        QTest::addColumn<QByteArray>("message");
-        QTest::addColumn<int>("family");
-        QTest::addColumn<bool>("answers");
-        const QByteArray ha = MotorolaEncoder::ha({}).chopped(3);
-        MotorolaEncoder::Identification id;
-        id.modelNumber = "P283T12NR5";
-        id.softwareVersion = "2";
-        id.softwareRevision = "0";
-        const QByteArray cj = MotorolaEncoder::cj(id).chopped(3);
-        const int nmeaFamily = int(AnswerFamily::MotorolaNmea);
-        const int binary = int(AnswerFamily::MotorolaBinary);
-        QTest::newRow("GGA") << Frames::nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,").chopped(2)
-                             << nmeaFamily << false;
-        QTest::newRow("RMC") << Frames::nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W").chopped(2)
-                             << nmeaFamily << false;
-        QTest::newRow("GNZDA") << Frames::nmea("GNZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << false;
-        QTest::newRow("GPZDA") << Frames::nmea("GPZDA,123519.00,23,03,2024,00,00").chopped(2) << nmeaFamily << true;
-        QTest::newRow("PMOTG") << Frames::nmea("PMOTG,ZDA,0001").chopped(2) << nmeaFamily << true;
-        QTest::newRow("@@Ha for @@Cj") << ha << binary << false;
-        QTest::newRow("@@Cj") << cj << binary << true;
-    }
-    void answerFilter()
-    {
-        QFETCH(QByteArray, message);
-        QFETCH(int, family);
-        QFETCH(bool, answers);
-        ReceiverState s;
-        DecoderContext ctx;
-        ctx.state = &s;
-        MotorolaDecoder motorola(ctx);
-        NmeaDecoder nmeaDecoder(ctx);
-        const auto f = AnswerFamily(family);
-        s.awaitedAnswerHeads = f == AnswerFamily::MotorolaNmea ? QList<QByteArray> { "$GPZDA", "$PMOTG" }
-                                                               : QList<QByteArray> { "@@Cj" };
-        if (message.startsWith('$'))
-            nmeaDecoder.decodeNmeaSentence(message);
-        else
-            motorola.decodeMotorolaFrame(message);
-        QCOMPARE(s.answered(f), answers);
-        // Without a filter any message of the family answers.
-        s.awaitedAnswerHeads.clear();
-        s.setAnswered(f, false);
-        if (message.startsWith('$'))
-            nmeaDecoder.decodeNmeaSentence(message);
-        else
-            motorola.decodeMotorolaFrame(message);
-        QCOMPARE(s.answered(f), message.contains("ZDA") || message.contains("PMOTG") || message.startsWith("@@"));
     }
 
     void searchFindsBinaryAtItsRate()
@@ -722,12 +674,6 @@ namespace detection_ublox_tests {
 
 namespace {
 
-// The simulated receiver runs this many times faster than real time; the detection's waits
-// are shortened to match.
-constexpr double SimSpeed = 20.0;
-constexpr int AnswerMs = 450;
-constexpr int DelayPercent = 5;
-
 SimulatedReceiverConfig ubloxModel(int rate = 9600, const QString &model = QStringLiteral("LEA-6T"))
 {
     bool ok = false;
@@ -737,47 +683,11 @@ SimulatedReceiverConfig ubloxModel(int rate = 9600, const QString &model = QStri
     return c;
 }
 
-struct Rig
+// The detection rig, with the u-blox unit behind it and the probes it was sent.
+struct Rig : detection_tests::Rig
 {
-    TestSupport::TemporarySettings settings;
-    SimulatedReceiverTransport rx;
-    QList<Written> written;
-    Station station;
-    QStringList raw, status, descriptions;
-    QList<QPair<double, double>> terms;
-
-    Rig(const SimulatedReceiverConfig &config, int portRate, const QString &modeText)
-        : rx(config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), SimSpeed))
-    {
-        QSettings s;
-        s.setValue(GpsPortSettings::keyPort(), GpsPortSettings::simulatorPortName());
-        s.setValue(GpsPortSettings::keyDataRate(), portRate);
-        s.setValue(GpsPortSettings::keyMode(), modeText);
-        s.setValue(GpsPortSettings::keyPpsInterface(), 0);
-        station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [this] {
-            return std::make_unique<SharedReceiverPort>(rx, &written);
-        });
-        station.commandChannel().setPauseMs(0);
-
-        ReceiverDetection &d = detection();
-        d.setTiming({ AnswerMs, AnswerMs, DelayPercent });
-        d.hooks().setTimingErrorTerms = [this, toEngine = d.hooks().setTimingErrorTerms](double a, double b) {
-            terms.append({ a, b });
-            toEngine(a, b);
-        };
-        QObject::connect(&d, &ReceiverDetection::rawDataText, [this](const QString &t) { raw << t; });
-        QObject::connect(&d, &ReceiverDetection::statusText, [this](const QString &t) { status << t; });
-        QObject::connect(&d, &ReceiverDetection::receiverDescription,
-                         [this](const QString &t) { descriptions << t; });
-        station.readPortSettings(s);
-        station.link().startGpsSerialPort(false);
-    }
-
-    ReceiverDetection &detection() { return station.detection(); }
-    ReceiverState &state() { return station.state(); }
+    using detection_tests::Rig::Rig;
     SimulatedUblox &unit() { return *rx.receiver().ublox(); }
-    QVariant stored(const QString &key) const { return QSettings().value(key); }
-
     QStringList probes() const { return probesOf(written); }
 };
 
