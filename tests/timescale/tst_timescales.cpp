@@ -157,48 +157,35 @@ private Q_SLOTS:
         QCOMPARE(TimeScales::excelDayNumberText(time), excel);
     }
 
-    void monthNames_data()
+    void names_data()
     {
+        QTest::addColumn<bool>("month");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("full");
         QTest::addColumn<QString>("brief");
-        QTest::newRow("-1") << -1 << "Illegal month" << "Illegal month";
-        QTest::newRow("0") << 0 << "Illegal month" << "Illegal month";
-        QTest::newRow("1") << 1 << "January" << "Jan";
-        QTest::newRow("2") << 2 << "February" << "Feb";
-        QTest::newRow("9") << 9 << "September" << "Sep";
-        QTest::newRow("12") << 12 << "December" << "Dec";
-        QTest::newRow("13") << 13 << "Illegal month" << "Illegal month";
-        QTest::newRow("int max") << std::numeric_limits<int>::max() << "Illegal month" << "Illegal month";
+        QTest::newRow("month -1") << true << -1 << "Illegal month" << "Illegal month";
+        QTest::newRow("month 0") << true << 0 << "Illegal month" << "Illegal month";
+        QTest::newRow("month 1") << true << 1 << "January" << "Jan";
+        QTest::newRow("month 2") << true << 2 << "February" << "Feb";
+        QTest::newRow("month 9") << true << 9 << "September" << "Sep";
+        QTest::newRow("month 12") << true << 12 << "December" << "Dec";
+        QTest::newRow("month 13") << true << 13 << "Illegal month" << "Illegal month";
+        QTest::newRow("month int max") << true << std::numeric_limits<int>::max() << "Illegal month" << "Illegal month";
+        QTest::newRow("day 0") << false << 0 << "Illegal day" << "Illegal day";
+        QTest::newRow("day 1") << false << 1 << "Sunday" << "Sun";
+        QTest::newRow("day 2") << false << 2 << "Monday" << "Mon";
+        QTest::newRow("day 7") << false << 7 << "Saturday" << "Sat";
+        QTest::newRow("day 8") << false << 8 << "Illegal day" << "Illegal day";
+        QTest::newRow("day int min") << false << std::numeric_limits<int>::min() << "Illegal day" << "Illegal day";
     }
-    void monthNames()
+    void names()
     {
+        QFETCH(bool, month);
         QFETCH(int, index);
         QFETCH(QString, full);
         QFETCH(QString, brief);
-        QCOMPARE(TimeScales::monthName(index), full);
-        QCOMPARE(TimeScales::shortMonthName(index), brief);
-    }
-
-    void dayNames_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("full");
-        QTest::addColumn<QString>("brief");
-        QTest::newRow("0") << 0 << "Illegal day" << "Illegal day";
-        QTest::newRow("1") << 1 << "Sunday" << "Sun";
-        QTest::newRow("2") << 2 << "Monday" << "Mon";
-        QTest::newRow("7") << 7 << "Saturday" << "Sat";
-        QTest::newRow("8") << 8 << "Illegal day" << "Illegal day";
-        QTest::newRow("int min") << std::numeric_limits<int>::min() << "Illegal day" << "Illegal day";
-    }
-    void dayNames()
-    {
-        QFETCH(int, index);
-        QFETCH(QString, full);
-        QFETCH(QString, brief);
-        QCOMPARE(TimeScales::dayName(index), full);
-        QCOMPARE(TimeScales::shortDayName(index), brief);
+        QCOMPARE(month ? TimeScales::monthName(index) : TimeScales::dayName(index), full);
+        QCOMPARE(month ? TimeScales::shortMonthName(index) : TimeScales::shortDayName(index), brief);
     }
 
     void sundayFirst_data()
