@@ -6,7 +6,7 @@
 #include "receiver/ubx/UbxConfiguration.h"
 #include "receiver/ubx/UbxDecoder.h"
 #include "receiver/ubx/UbxEncoder.h"
-#include "support/RecordingAveraging.h"
+#include "support/DecoderBench.h"
 #include "support/TestSupport.h"
 
 #include <QRandomGenerator>
@@ -50,21 +50,10 @@ QByteArray testFrame(uint cls, uint id, const QByteArray &payload)
     return f.append(char(a)).append(char(b));
 }
 
-// A decoder wired to recording fakes.
-struct Bench
+// A decoder wired to recording fakes, in the u-blox UBX mode.
+struct Bench : DecoderBench<UbxDecoder>
 {
-    ReceiverState state;
-    RecordingAveraging averaging;
-    RecordingDisplay display;
-    RecordingCommands sink;
-    RecordingLog log;
-    UbxDecoder decoder;
-
-    Bench()
-        : decoder(DecoderContext { &state, &averaging, &display, &sink, {}, &log })
-    {
-        state.receiverMode = 9;
-    }
+    Bench() { state.receiverMode = 9; }
     QString decode(uint cls, uint id, const QByteArray &payload) { return decoder.decodeUbxFrame(testFrame(cls, id, payload)); }
 };
 
@@ -196,22 +185,22 @@ private Q_SLOTS:
         QCOMPARE(b.display.navigation, QList<int> { navigation });
         QCOMPARE(b.display.fixStatusTexts, QStringList { statusText });
         QCOMPARE(b.decoder.timeOnlyFix(), gpsFix == 5);
-        QCOMPARE(b.sink.sent.size(), gpsFix == 5 ? 1 : 0);
+        QCOMPARE(b.commands.sent.size(), gpsFix == 5 ? 1 : 0);
     }
 
     void timeOnlyFixSendsSurveyOffForEveryMessage()
     {
         Bench b;
         b.decode(0x01, 0x03, statusPayload(5));
-        QCOMPARE(b.sink.sent.size(), 1);
+        QCOMPARE(b.commands.sent.size(), 1);
         // The send path adds the check bytes: 1B 6E.
-        QCOMPARE(b.sink.sent[0], QByteArray::fromHex("b562060103000d0400"));
-        QCOMPARE(Ubx::withChecksum(b.sink.sent[0]), QByteArray::fromHex("b562060103000d04001b6e"));
+        QCOMPARE(b.commands.sent[0], QByteArray::fromHex("b562060103000d0400"));
+        QCOMPARE(Ubx::withChecksum(b.commands.sent[0]), QByteArray::fromHex("b562060103000d04001b6e"));
         b.decode(0x01, 0x03, statusPayload(5));
         b.decode(0x01, 0x03, statusPayload(3));
         b.decode(0x01, 0x03, statusPayload(5));
-        QCOMPARE(b.sink.sent.size(), 3);
-        QCOMPARE(b.sink.sent[2], b.sink.sent[0]);
+        QCOMPARE(b.commands.sent.size(), 3);
+        QCOMPARE(b.commands.sent[2], b.commands.sent[0]);
     }
 
     void surveyKeepsItsIndicator()
@@ -577,7 +566,7 @@ private Q_SLOTS:
         }
         QCOMPARE(b.display.navigation, QList<int>({ navigation }));
         QCOMPARE(b.averaging.timingSatellites, QList<int>({ 23 }));
-        QVERIFY(b.sink.sent.isEmpty());   // TIM-SVIN is turned off by NAV-STATUS alone
+        QVERIFY(b.commands.sent.isEmpty());   // TIM-SVIN is turned off by NAV-STATUS alone
     }
 
     void navTimeLsLeapSeconds_data()
@@ -640,11 +629,6 @@ namespace ubxencoder_tests {
 
 namespace {
 
-struct Decoding
-{
-    ReceiverState state;
-    UbxDecoder decoder { DecoderContext { &state, nullptr, nullptr, nullptr, {} } };
-};
 
 // The first frame of a class and ID in the LEA-4T capture, as the link frames it.
 QByteArray captureFrame(const QByteArray &capture, int cls, int id)
@@ -680,7 +664,7 @@ private Q_SLOTS:
 
     void monVerStringsAreCutToTheirFields()
     {
-        Decoding d;
+        DecoderBench<UbxDecoder> d;
         const QString longName = QString(40, QLatin1Char('v'));
         d.decoder.decodeUbxFrame(UbxEncoder::monVer(longName, "0004000712345", { "PROTVER 14.00" }));
         QCOMPARE(d.state.firmwareVersionText, QString(29, QLatin1Char('v')));
