@@ -2,6 +2,7 @@
 
 #include "transport/GpsPortSettings.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/LinkRecovery.h"
 #include "receiver/ProtocolDriver.h"
 #include "receiver/motorola/MotorolaCommands.h"
 #include "receiver/link/ReceiverCommandChannel.h"
@@ -86,6 +87,37 @@ Station::Station(QObject *parent)
     };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
+
+    // Port errors: one notice per loss, the stored port reopened with back-off.
+    m_recovery = std::make_unique<LinkRecovery>(*m_link);
+    m_recovery->setReopen([this] { m_link->startGpsSerialPort(false); });
+    m_recovery->setAutoRestart([] {
+        QSettings settings;
+        return GpsPortSettings::load(settings).autoRestart;
+    });
+    connect(m_link.get(), &GpsSerialPortThread::showErrorMessageBox, m_recovery.get(), &LinkRecovery::linkError);
+    connect(m_recovery.get(), &LinkRecovery::notice, this, [this](const QString &text) {
+        appendPlainText_to_RawDataDialog_and_Log(QString(text).replace(QLatin1String("\r\n\r\n"), QLatin1String(" ")));
+        emit linkNotice(text);
+    });
+    connect(m_recovery.get(), &LinkRecovery::restored, this, &Station::receiverLinkRestored);
+    connect(m_recovery.get(), &LinkRecovery::staleChanged, this, [this](bool stale, qint64 lastDataMs) {
+        emit receiverDataStaleChanged(stale, lastDataMs);
+        updateClockPanel();
+    });
+}
+
+bool Station::simulatedReceiver() const
+{
+    return m_link->portName() == GpsPortSettings::simulatorPortName();
+}
+
+QString Station::labelledForSimulator(const QString &text, bool simulated)
+{
+    static const QString mark = QStringLiteral(" (simulated receiver)");
+    if (!simulated || text.endsWith(mark))
+        return text;
+    return text + mark;
 }
 
 void Station::OnNewTicText(const QByteArray &text)
@@ -125,6 +157,7 @@ Station::~Station()
 void Station::setClock(Clock clock)
 {
     m_clock = clock ? std::move(clock) : Clock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    m_recovery->setClock(m_clock);
 }
 
 void Station::setCommandSink(ReceiverCommandSink *sink)
@@ -229,6 +262,7 @@ void Station::setLaunchOptions(const StationLaunchOptions &options)
 
 void Station::startGpsSerialPort(bool bLoadFirmwareMode)
 {
+    m_recovery->restart();
     if (m_launch.replayFile.isEmpty() || m_replayStarted) {
         m_link->startGpsSerialPort(bLoadFirmwareMode);
         return;
@@ -360,6 +394,7 @@ void Station::OnNewGpsText(const QByteArray &message)
         appendPlainText_to_RawDataDialog_and_Log(QString::fromLatin1(message));
         return;
     }
+    m_recovery->dataArrived();
     if (m_state.closing || m_state.receiverBusy)
         return;
 

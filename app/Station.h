@@ -15,6 +15,7 @@
 #include <memory>
 
 class GpsSerialPortThread;
+class LinkRecovery;
 class CounterLinks;
 class CounterProcessing;
 class ReceiverCommandChannel;
@@ -66,6 +67,13 @@ public:
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
+
+    // Keeps the receiver link alive through device losses and watches for stale data.
+    LinkRecovery &linkRecovery() { return *m_recovery; }
+    // The receiver port is the built-in simulated receiver.
+    bool simulatedReceiver() const;
+    // A receiver description or window title marked when the receiver is simulated.
+    static QString labelledForSimulator(const QString &text, bool simulated);
 
     // Time source of the cycle (the "@@Bb" re-poll); the system clock unless replaced.
     void setClock(Clock clock);
@@ -190,6 +198,13 @@ Q_SIGNALS:
     void utcDayChanged();
     // Port settings were read; the receiver mode and PPS interface are set.
     void portSettingsRead();
+    // A receiver port error, once per loss ("Can't open GPS Port ..."), already in the raw-data
+    // window and the log; the window shows it in the status bar (and a box when attended).
+    void linkNotice(const QString &text);
+    // The receiver port is back after a loss: detect the receiver again, as at start.
+    void receiverLinkRestored();
+    // No receiver message for a while (stale), or data again.
+    void receiverDataStaleChanged(bool stale, qint64 lastDataMs);
     // The receiver settings were read and sent: the GPS mode (0 3-D, 1 2-D, 2 0-D) for the
     // averaging and the local-time option for the decoders.
     void receiverSettingsApplied(int gpsMode, bool receiverInLocalTime);
@@ -228,6 +243,7 @@ private:
     std::unique_ptr<ReceiverCommandChannel> m_channel;
     std::unique_ptr<StoredReceiverPort> m_port;
     std::unique_ptr<ReceiverDetection> m_detection;
+    std::unique_ptr<LinkRecovery> m_recovery;
     ReceiverCommandSink *m_commands = nullptr;
     Clock m_clock;
 

@@ -55,6 +55,9 @@ struct ClockPanelInputs
     QDateTime pcNow;
     // The PC clock step has just set the clock and asks for the time text.
     bool pcClockWasSet = false;
+    // Time of the last receiver message when none has come for a while (stale data); invalid
+    // while data is coming.
+    QDateTime receiverDataSince;
 };
 
 // Every text of the clock panel for one update. The main window only shows them.
@@ -82,6 +85,11 @@ struct ClockPanelTexts
     // Copied into the receiver state as well.
     bool outOfLock = true;
 
+    // No receiver data for a while: staleText ("No receiver data since hh:mm:ss", UTC) is the
+    // time information text, and the panel, fix text and satellite bars are shown greyed.
+    bool stale = false;
+    QString staleText;
+
     // Set when the PC clock dialog is to receive timeInfoText as its last sync text; the
     // caller then clears the PC clock's "clock was set" flag.
     bool handTimeInfoToPcClock = false;
@@ -108,6 +116,8 @@ public:
     // The time shown for a displayed receiver time: one second earlier when the signed
     // millisecond correction is negative.
     static ReceiverTime shownTime(const ReceiverTime &displayed);
+    // "No receiver data since hh:mm:ss" for the UTC time of the last receiver message.
+    static QString staleText(const QDateTime &lastData);
     // "HH:mm.ss.mmm" with the corrected millisecond field.
     static QString utcClockText(const ReceiverTime &displayed);
     // PC clock offset in seconds, "%05.3f".

@@ -199,7 +199,7 @@ private Q_SLOTS:
         QTest::newRow("7") << 7 << QStringLiteral("The requested device operation is not supported or is prohibited by the running operating system.");
         QTest::newRow("8") << 8 << QStringLiteral("Unknown Error");
         QTest::newRow("9") << 9 << QStringLiteral("A timeout error occurred. This value was introduced in QtSerialPort 5.2.");
-        QTest::newRow("10") << 10 << QStringLiteral("This error occurs when an operation is executed that can only be successfully performed if the device is open. This value was introduced in QtSerialPort 5.2");
+        QTest::newRow("10") << 10 << QStringLiteral("This error occurs when an operation is executed that can only be successfully performed if the device is open. This value was introduced in QtSerialPort 5.2.");
         QTest::newRow("11") << 11 << QStringLiteral("Unknown Error");
         QTest::newRow("0 ignored") << 0 << QString();
     }
