@@ -257,7 +257,7 @@ void Station::setLaunchOptions(const StationLaunchOptions &options)
     m_launch = options;
     m_port->setListenOnly(!options.replayFile.isEmpty());
     m_replayStarted = false;
-    SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel);
+    SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel, options.speed);
 }
 
 void Station::startGpsSerialPort(bool bLoadFirmwareMode)
@@ -273,7 +273,10 @@ void Station::startGpsSerialPort(bool bLoadFirmwareMode)
     const int forced = m_launch.mode.isEmpty() ? -1 : modeFromOption(m_launch.mode);
     if (forced >= 0)
         port.modeText = ReceiverMode::text(forced);
-    m_link->useTransport(std::make_unique<ReplayTransport>(m_launch.replayFile), port);
+    const SimulationClock clock = m_launch.speed > 1.0
+        ? SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), m_launch.speed)
+        : SimulationClock();
+    m_link->useTransport(std::make_unique<ReplayTransport>(m_launch.replayFile, clock), port);
 }
 
 void Station::readPortSettings(QSettings &settings)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ReceiverState.h"
+#include "core/Settings.h"
 #include "app/StationHooks.h"
 #include "averaging/AveragingEngine.h"
 #include "receiver/DecoderContext.h"
@@ -31,6 +32,7 @@ struct StationLaunchOptions
     QString replayFile;   // --replay FILE: feed a recorded byte stream instead of a port
     QString mode;         // --mode M: receiver mode number or port-dialog text, overrides the stored one
     QString simModel;     // --sim-model NAME: model the simulated receiver pretends to be
+    double speed = 1.0;   // --speed FACTOR: simulated receiver and replay run this much faster
 };
 
 // The headless station: the receiver state, the receiver link and its send path, one protocol
@@ -68,6 +70,9 @@ public:
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
 
+    // What the look at the settings file found when the station was made (a first run, a
+    // damaged file kept aside).
+    const Settings::StartCheck &settingsStartCheck() const { return m_startCheck; }
     // Keeps the receiver link alive through device losses and watches for stale data.
     LinkRecovery &linkRecovery() { return *m_recovery; }
     // The receiver port is the built-in simulated receiver.
@@ -236,6 +241,8 @@ private:
         Station &m_station;
     };
 
+    // First of all: the settings file is looked at before anything reads it.
+    Settings::StartCheck m_startCheck = Settings::checkStore();
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
     std::unique_ptr<CounterLinks> m_counters;

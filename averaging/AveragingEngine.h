@@ -222,6 +222,7 @@ private:
     void setHorizontalTerms(double avgLat, double avgLon);
     void setAltitudeTerms(double avgAltGps, double avgAltMsl);
     void applyDopSwitchOff();
+    void loadReferenceLocation(QSettings &s);
     void loadSavedAverages(QSettings &settings);
     enum class TimingText { Empty, NoSolution, Tsigma };
     void setTimingText(TimingText kind);

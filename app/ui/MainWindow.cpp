@@ -297,6 +297,11 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     // 11. Receiver port; the counter ports follow their links' own settings.
     emit startGpsSerialPort(false);
     showSimulatorMark();
+    // Settings repaired at start (a damaged file kept aside, values out of range): told once.
+    for (const QString &notice : Settings::takeNotices()) {
+        m_station.appendPlainText_to_RawDataDialog_and_Log(notice);
+        showLinkNotice(notice);
+    }
     emit startTicSerialPort1(1);
     emit startTicSerialPort2(2);
     emit startTicSerialPort3(3);

@@ -299,7 +299,8 @@ private Q_SLOTS:
             prns.insert(s.prn);
             bool matched = false;
             for (qint64 t = shown - 2; t <= shown + 2 && !matched; ++t) {
-                const SimulatedSatellite *meant = truth.epochAt(t).satellite(s.prn);
+                const auto epoch = truth.epochAt(t);   // the satellite pointer points into it
+                const SimulatedSatellite *meant = epoch.satellite(s.prn);
                 matched = meant && qAbs(meant->elevation - s.elevation) <= 1
                           && qMin(qAbs(meant->azimuth - s.azimuth), 360 - qAbs(meant->azimuth - s.azimuth)) <= 1
                           && qAbs(meant->cNo - s.cNo) <= 2;
