@@ -15,6 +15,7 @@ LinkRecovery::LinkRecovery(GpsSerialPortThread &link, QObject *parent)
     , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);   // a coarse timer may fire a little early
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_state == State::Waiting)
             reopenNow();
