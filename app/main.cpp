@@ -34,8 +34,8 @@ QWidget *mainWindowWidget()
 }
 
 // --dump-display: one snapshot of the window's texts a second, the file rewritten each time, so
-// a run that is cut short still leaves what it showed. Only the last KeptSnapshots are kept, in
-// memory and in the file, so a run of months writes a file of a few ten kilobytes.
+// a run that is cut short still leaves what it showed. Only the last KeptSnapshots (two minutes)
+// are kept, in memory and in the file, so a run of months writes a file of a few hundred kB.
 class DisplayDump
 {
 public:
@@ -59,7 +59,7 @@ public:
         return file.commit();
     }
 
-    static constexpr qsizetype KeptSnapshots = 10;
+    static constexpr qsizetype KeptSnapshots = 120;
 
 private:
     QString m_fileName;
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
                                          QStringLiteral("Write the window's texts (clock, time information, position "
                                                         "and satellite tables, status bar) to FILE as JSON, once a "
                                                         "second and when the program closes; the file keeps the "
-                                                        "last ten snapshots."),
+                                                        "last 120 snapshots."),
                                          QStringLiteral("FILE"));
     const QCommandLineOption speed(QStringLiteral("speed"),
                                    QStringLiteral("Run the simulated receiver and a replayed recording FACTOR times "

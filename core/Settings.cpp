@@ -156,10 +156,10 @@ StartCheck checkStore(const QDateTime &now)
 
     check.damaged = true;
     check.keptAs = check.fileName + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    if (!QFile::rename(check.fileName, check.keptAs)) {
-        QFile::copy(check.fileName, check.keptAs);
+    for (int n = 2; QFileInfo::exists(check.keptAs); ++n)   // never over an earlier copy
+        check.keptAs = check.keptAs.section(QLatin1Char('~'), 0, 0) + QStringLiteral("~%1").arg(n);
+    if (!QFile::rename(check.fileName, check.keptAs) && QFile::copy(check.fileName, check.keptAs))
         QFile::remove(check.fileName);
-    }
     addNotice(QStringLiteral("The settings file %1 could not be read. It was kept as %2; the settings start "
                              "afresh and the GPS receiver port is OFF.")
                   .arg(check.fileName, check.keptAs));

@@ -780,10 +780,20 @@ void MainWindow::connectReceiverDetection()
     connect(detection, &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
         m_receiverLabel->setText(Station::labelledForSimulator(text, m_station.simulatedReceiver()));
     });
-    connect(detection, &ReceiverDetection::warningBox, this,
-            [this](const QString &title, const QString &text) { MessageBoxes::warning(this, title, text); });
-    connect(detection, &ReceiverDetection::informationBox, this,
-            [this](const QString &title, const QString &text) { MessageBoxes::information(this, title, text); });
+    // Detection runs unattended too (at start, after a lost port came back): its boxes only
+    // open with someone at a screen; otherwise their text goes to the status bar and the log.
+    connect(detection, &ReceiverDetection::warningBox, this, [this](const QString &title, const QString &text) {
+        if (displayPresent())
+            MessageBoxes::warning(this, title, text);
+        else
+            tellUnattended(title, text);
+    });
+    connect(detection, &ReceiverDetection::informationBox, this, [this](const QString &title, const QString &text) {
+        if (displayPresent())
+            MessageBoxes::information(this, title, text);
+        else
+            tellUnattended(title, text);
+    });
     connect(detection, &ReceiverDetection::portSettingsActionEnabled, this,
             [this](bool enabled) { action(QStringLiteral("actionSet_Serial_Port"))->setEnabled(enabled); });
     connect(detection, &ReceiverDetection::busyCursor, this, [](bool busy) {
@@ -862,6 +872,13 @@ void MainWindow::showLinkNotice(const QString &text)
     if (!displayPresent() || m_errorBoxOpen)
         return;
     QTimer::singleShot(0, this, [this, text] { showErrorMessageBox(text); });
+}
+
+void MainWindow::tellUnattended(const QString &title, const QString &text)
+{
+    const QString line = title + QStringLiteral(": ") + QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    statusBar()->showMessage(line);
+    m_station.appendPlainText_to_RawDataDialog_and_Log(line);
 }
 
 void MainWindow::showStale(bool stale, const QString &text)

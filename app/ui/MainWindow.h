@@ -183,6 +183,8 @@ private:
     void lightHeartbeat();
     void saveWindowLayout();
     QAction *makeAction(const QString &objectName, const QString &text, bool checkable = false);
+    // A box's text where nobody can answer a box: status bar, raw-data window and GPS log.
+    void tellUnattended(const QString &title, const QString &text);
     // Greys the clock panel, fix text and satellite bars while receiver data is stale.
     void showStale(bool stale, const QString &text);
     // The window title and receiver description say when the receiver is simulated.

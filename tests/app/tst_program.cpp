@@ -261,6 +261,9 @@ private Q_SLOTS:
         QVERIFY2(receiver.contains(model + QStringLiteral(", ")) && receiver.contains(QStringLiteral("%1 ch").arg(channels)),
                  qPrintable(receiver));
         QCOMPARE(last.value(QStringLiteral("status")).toString(), QStringLiteral("For Help, press F1"));
+        // Invented satellites never pass for real ones.
+        QCOMPARE(last.value(QStringLiteral("title")).toString(), QStringLiteral("Chronode (simulated receiver)"));
+        QVERIFY2(receiver.endsWith(QStringLiteral(" (simulated receiver)")), qPrintable(receiver));
 
         // A ticking UTC clock on the computer's time.
         checkClockTicks(run.snapshots, 5);
@@ -429,6 +432,10 @@ private Q_SLOTS:
                                                  << 2 << QStringLiteral("--quit-after needs a number of seconds");
         QTest::newRow("quit-after negative") << QStringList { QStringLiteral("--quit-after"), QStringLiteral("-1") } << 2
                                              << QStringLiteral("--quit-after needs a number of seconds");
+        QTest::newRow("speed below 1") << QStringList { QStringLiteral("--speed"), QStringLiteral("0.5") } << 2
+                                       << QStringLiteral("--speed needs a factor from 1 to 10000, not \"0.5\"");
+        QTest::newRow("speed above 10000") << QStringList { QStringLiteral("--speed"), QStringLiteral("10001") } << 2
+                                           << QStringLiteral("--speed needs a factor from 1 to 10000, not \"10001\"");
         QTest::newRow("dump file cannot be written")
             << QStringList { QStringLiteral("--quit-after"), QStringLiteral("0"), QStringLiteral("--dump-display"),
                              QStringLiteral("/nonexistent/display.json") }

@@ -3,7 +3,6 @@
 // together are repaired together.
 
 #include "app/Station.h"
-#include "averaging/AveragingEngine.h"
 #include "core/Settings.h"
 #include "support/TestSupport.h"
 #include "tic/TicPortSettings.h"
@@ -26,28 +25,21 @@ const QByteArray kRealStation = QByteArrayLiteral(
     "\n"
     "[GpsPortDialog]\n"
     "GPS%20Serial%20Port=/dev/ttyS7\n"
-    "GPS%20Serial%20Port%20Mode=Motorola Binary\n"
     "GPS%20Serial%20Port%20PPS%20Interface=2\n");
+
+const StationPosition kDefaultRef { AveragingEngine::DefaultRefLat, AveragingEngine::DefaultRefLon,
+                                    AveragingEngine::DefaultRefAltGps, AveragingEngine::DefaultRefAltMsl };
 
 void writeFile(const QString &name, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(name).absolutePath());
     QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(QFileInfo(name).absolutePath()) && f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-QByteArray garbage()
+bool operator==(const StationPosition &a, const StationPosition &b)
 {
-    QByteArray b;
-    quint32 x = 2463534242u;
-    for (int i = 0; i < 600; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b.append(char(x & 0xFF));
-    }
-    return b;
+    return a.lat == b.lat && a.lon == b.lon && a.altGps == b.altGps && a.altMsl == b.altMsl;
 }
 
 } // namespace
@@ -69,10 +61,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("asDirectory");
         QTest::newRow("unreadable (a folder in its place)") << QByteArray() << true;
-        QTest::newRow("garbage") << garbage() << false;
+        QTest::newRow("garbage") << QByteArray::fromHex("8f3a00c4ff0d0a5b4770735d0a01029e7f") << false;
         QTest::newRow("truncated in a line") << kRealStation.left(kRealStation.size() - 9) << false;
         QTest::newRow("truncated to nothing") << QByteArray() << false;
-        QTest::newRow("NUL bytes") << QByteArray(kRealStation).replace("Motorola", QByteArray("Moto\0ola", 8)) << false;
+        QTest::newRow("a line that is no key") << kRealStation + "GPS Serial Port /dev/ttyS7\n" << false;
     }
     void damagedFile()
     {
@@ -86,130 +78,92 @@ private Q_SLOTS:
 
         Station station;
         const Settings::StartCheck &check = station.settingsStartCheck();
-        QVERIFY(check.damaged);
-        QVERIFY(!check.firstRun);
+        QVERIFY(check.damaged && !check.firstRun);
         // The original survives as a dated copy.
-        QVERIFY(check.keptAs.startsWith(file + QStringLiteral(".damaged-")));
-        QCOMPARE(check.keptAs.size(), file.size() + int(qstrlen(".damaged-yyyyMMdd-hhmmss")));
-        if (asDirectory) {
-            QVERIFY(QFileInfo(check.keptAs).isDir());
-        } else {
-            QFile kept(check.keptAs);
-            QVERIFY(kept.open(QIODevice::ReadOnly));
-            QCOMPARE(kept.readAll(), content);
-        }
-        // Not the simulator: no receiver port, and no simulated counters.
+        QCOMPARE(check.keptAs.left(file.size() + 9), file + QStringLiteral(".damaged-"));
+        QCOMPARE(check.keptAs.size(), file.size() + 24);
+        QFile kept(check.keptAs);
+        QCOMPARE(QFileInfo(check.keptAs).isDir(), asDirectory);
+        if (!asDirectory)
+            QCOMPARE(kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray("?"), content);
+        // Not the simulator: no receiver port and no simulated counters; told once.
         QSettings s;
         QCOMPARE(GpsPortSettings::load(s).portName, QStringLiteral("OFF"));
         QCOMPARE(TicPortSettings::load(s, 1).portName, QStringLiteral("OFF"));
-        QCOMPARE(TicPortSettings::load(s, 2).portName, QStringLiteral("OFF"));
-        // Told once.
-        const QStringList notices = Settings::takeNotices();
-        QCOMPARE(notices.size(), 1);
-        QCOMPARE(notices.first(), QStringLiteral("The settings file %1 could not be read. It was kept as %2; the "
-                                                 "settings start afresh and the GPS receiver port is OFF.")
-                                      .arg(file, check.keptAs));
-        // The reference position is the default one, whole.
-        const StationPosition ref = station.averaging().referencePosition();
-        QCOMPARE(ref.lat, AveragingEngine::DefaultRefLat);
-        QCOMPARE(ref.altMsl, AveragingEngine::DefaultRefAltMsl);
+        QCOMPARE(Settings::takeNotices(),
+                 QStringList { QStringLiteral("The settings file %1 could not be read. It was kept as %2; the settings "
+                                              "start afresh and the GPS receiver port is OFF.")
+                                   .arg(file, check.keptAs) });
+        QVERIFY(station.averaging().referencePosition() == kDefaultRef);
     }
 
-    void soundFileKeepsItsPort()
+    void firstRunAndSoundFile()
     {
+        {
+            Station station;
+            QVERIFY(station.settingsStartCheck().firstRun);
+            QSettings s;
+            QCOMPARE(GpsPortSettings::load(s).portName, QStringLiteral("SIMULATOR"));
+            QCOMPARE(TicPortSettings::load(s, 2).portName, QStringLiteral("SIMULATOR"));
+            QCOMPARE(TicPortSettings::load(s, 3).portName, QStringLiteral("OFF"));
+        }
+        QFile::remove(m_settings->fileName());
         writeFile(m_settings->fileName(), kRealStation);
         Station station;
-        QVERIFY(!station.settingsStartCheck().damaged);
-        QVERIFY(!station.settingsStartCheck().firstRun);
+        QVERIFY(!station.settingsStartCheck().damaged && !station.settingsStartCheck().firstRun);
         QSettings s;
         QCOMPARE(GpsPortSettings::load(s).portName, QStringLiteral("/dev/ttyS7"));
-        QCOMPARE(GpsPortSettings::load(s).ppsInterface, 2);
         QCOMPARE(TicPortSettings::load(s, 1).portName, QStringLiteral("OFF"));
-        const StationPosition ref = station.averaging().referencePosition();
-        QCOMPARE(ref.lat, 47.123456);
-        QCOMPARE(ref.lon, 8.654321);
-        QCOMPARE(ref.altGps, 312.5);
-        QCOMPARE(ref.altMsl, 264.25);
-        QVERIFY(Settings::takeNotices().isEmpty());
-    }
-
-    void firstRunStartsOnTheSimulator()
-    {
-        QVERIFY(!QFile::exists(m_settings->fileName()));
-        Station station;
-        QVERIFY(station.settingsStartCheck().firstRun);
-        QSettings s;
-        QCOMPARE(GpsPortSettings::load(s).portName, QStringLiteral("SIMULATOR"));
-        QCOMPARE(TicPortSettings::load(s, 2).portName, QStringLiteral("SIMULATOR"));
-        QCOMPARE(TicPortSettings::load(s, 3).portName, QStringLiteral("OFF"));
+        QVERIFY(station.averaging().referencePosition() == (StationPosition { 47.123456, 8.654321, 312.5, 264.25 }));
         QVERIFY(Settings::takeNotices().isEmpty());
     }
 
     void referencePositionWhole_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");   // empty: the key is removed
-        QTest::newRow("latitude missing") << "Latitude" << "";
-        QTest::newRow("longitude not a number") << "Longitude" << "8.6x";
-        QTest::newRow("latitude above 90") << "Latitude" << "90.000001";
-        QTest::newRow("longitude -180") << "Longitude" << "-180";
-        QTest::newRow("GPS altitude below -1000") << "GPS%20Altitude" << "-1000.01";
-        QTest::newRow("MSL altitude nan") << "MSL%20Altitude" << "nan";
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("replacement");   // empty: the line is removed
+        QTest::newRow("latitude missing") << QByteArray("Latitude=47.123456") << QByteArray();
+        QTest::newRow("longitude not a number") << QByteArray("Longitude=8.654321") << QByteArray("Longitude=8.6x");
+        QTest::newRow("latitude above 90") << QByteArray("Latitude=47.123456") << QByteArray("Latitude=90.000001");
+        QTest::newRow("longitude -180") << QByteArray("Longitude=8.654321") << QByteArray("Longitude=-180");
+        QTest::newRow("GPS altitude below -1000") << QByteArray("GPS%20Altitude=312.5") << QByteArray("GPS%20Altitude=-1000.01");
     }
     void referencePositionWhole()
     {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QByteArray content = kRealStation;
-        const int at = content.indexOf("RefLocation\\" + key.toLatin1() + '=');
-        QVERIFY(at >= 0);
-        const int end = content.indexOf('\n', at);
-        content.replace(at, end - at + 1,
-                        value.isEmpty() ? QByteArray() : "RefLocation\\" + key.toLatin1() + '=' + value.toLatin1() + '\n');
-        writeFile(m_settings->fileName(), content);
-
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, replacement);
+        writeFile(m_settings->fileName(),
+                  QByteArray(kRealStation).replace("RefLocation\\" + line + '\n',
+                                                   replacement.isEmpty() ? QByteArray() : "RefLocation\\" + replacement + '\n'));
         Station station;
-        const StationPosition ref = station.averaging().referencePosition();
-        QCOMPARE(ref.lat, AveragingEngine::DefaultRefLat);
-        QCOMPARE(ref.lon, AveragingEngine::DefaultRefLon);
-        QCOMPARE(ref.altGps, AveragingEngine::DefaultRefAltGps);
-        QCOMPARE(ref.altMsl, AveragingEngine::DefaultRefAltMsl);
-        QSettings s;
-        QCOMPARE(s.value(QStringLiteral("GpsNavDialog/RefLocation/Longitude")).toDouble(), AveragingEngine::DefaultRefLon);
-        QVERIFY(Settings::takeNotices().contains(QStringLiteral(
-            "The stored reference position was incomplete or out of range; the default reference position is used.")));
+        QVERIFY(station.averaging().referencePosition() == kDefaultRef);
+        QCOMPARE(QSettings().value(QStringLiteral("GpsNavDialog/RefLocation/MSL Altitude")).toDouble(), kDefaultRef.altMsl);
+        QCOMPARE(Settings::takeNotices(), QStringList { QStringLiteral("The stored reference position was incomplete or "
+                                                                       "out of range; the default reference position is used.") });
     }
 
     void ppsInterfaceRepaired_data()
     {
-        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<int>("used");
-        QTest::addColumn<bool>("notice");
-        QTest::newRow("3 DSR kept") << "3" << 3 << false;
-        QTest::newRow("0 none kept") << "0" << 0 << false;
-        QTest::newRow("4 repaired") << "4" << 1 << true;
-        QTest::newRow("-1 repaired") << "-1" << 1 << true;
-        QTest::newRow("text repaired") << "DCD" << 1 << true;
+        QTest::newRow("3 DSR kept") << QByteArray("3") << 3;
+        QTest::newRow("4 repaired") << QByteArray("4") << 1;
+        QTest::newRow("-1 repaired") << QByteArray("-1") << 1;
+        QTest::newRow("text repaired") << QByteArray("DCD") << 1;
     }
     void ppsInterfaceRepaired()
     {
-        QFETCH(QString, stored);
+        QFETCH(QByteArray, stored);
         QFETCH(int, used);
-        QFETCH(bool, notice);
-        writeFile(m_settings->fileName(),
-                  QByteArray(kRealStation).replace("PPS%20Interface=2", "PPS%20Interface=" + stored.toLatin1()));
+        writeFile(m_settings->fileName(), QByteArray(kRealStation).replace("Interface=2", "Interface=" + stored));
         Station station;
         QSettings s;
-        s.sync();
         QCOMPARE(GpsPortSettings::load(s).ppsInterface, used);
-        QCOMPARE(s.value(GpsPortSettings::keyPpsInterface()).toInt(), used);
-        const QStringList notices = Settings::takeNotices();
-        QCOMPARE(notices.size(), notice ? 1 : 0);
-        if (notice)
-            QCOMPARE(notices.first(), QStringLiteral("The stored 1PPS interface \"%1\" is not one of 0 (none), 1 (DCD), "
-                                                     "2 (CTS), 3 (DSR); it was set to 1 (DCD).")
-                                          .arg(stored));
-        // Told once: the repaired value is written back.
+        const QStringList notice { QStringLiteral("The stored 1PPS interface \"%1\" is not one of 0 (none), 1 (DCD), "
+                                                  "2 (CTS), 3 (DSR); it was set to 1 (DCD).")
+                                       .arg(QString::fromLatin1(stored)) };
+        QCOMPARE(Settings::takeNotices(), QString::number(used) == QString::fromLatin1(stored) ? QStringList() : notice);
+        // Told once: the repaired value was written back.
         QCOMPARE(GpsPortSettings::load(s).ppsInterface, used);
         QVERIFY(Settings::takeNotices().isEmpty());
     }

@@ -5,6 +5,7 @@
 #include "app/ui/MainWindow.h"
 #include "core/ui/MessageBoxes.h"
 #include "receiver/link/LinkRecovery.h"
+#include "support/FramingHelpers.h"
 #include "support/TestSupport.h"
 #include "transport/GpsPortSettings.h"
 
@@ -23,39 +24,33 @@ namespace ui_linkloss_tests {
 
 namespace {
 
-QByteArray zda(int second)
+// Whether something listens on a loopback TCP port (without connecting to it: socat serves
+// one connection only).
+bool listening(quint16 port)
 {
-    const QByteArray body = QByteArrayLiteral("GPZDA,1200") + QByteArray::number(10 + second % 50) + ".00,06,12,2026,00,00";
-    uint8_t x = 0;
-    for (char c : body)
-        x ^= uint8_t(c);
-    return '$' + body + '*' + QByteArray::number(x, 16).toUpper().rightJustified(2, '0') + "\r\n";
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    return f.open(QIODevice::ReadOnly)
+        && f.readAll().contains(":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0') + " 00000000:0000 0A");
 }
 
-// One socat process, restartable with the same arguments.
-class Bridge
+// One socat process, restarted with the same arguments.
+struct Bridge
 {
-public:
-    explicit Bridge(QStringList args) : m_args(std::move(args)) {}
-    ~Bridge() { stop(); }
+    QStringList args;
+    std::unique_ptr<QProcess> process;
     void start()
     {
-        m_process = std::make_unique<QProcess>();
-        m_process->start(QStringLiteral("socat"), m_args);
-        QVERIFY(m_process->waitForStarted(5000));
+        process = std::make_unique<QProcess>();
+        process->start(QStringLiteral("socat"), args);
+        QVERIFY(process->waitForStarted(5000));
     }
     void stop()
     {
-        if (m_process && m_process->state() != QProcess::NotRunning) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-        m_process.reset();
+        if (process)
+            process->kill(), process->waitForFinished(5000);
+        process.reset();
     }
-
-private:
-    QStringList m_args;
-    std::unique_ptr<QProcess> m_process;
+    ~Bridge() { stop(); }
 };
 
 } // namespace
@@ -101,56 +96,50 @@ private Q_SLOTS:
         MainWindow::setDisplayPresent(display);
         const QString dir = m_settings->path();
         const QString feeder = dir + QStringLiteral("/feeder");
-        QStringList args;
+        Bridge bridge;
+        quint16 port = 0;
         QSettings settings;
         settings.setValue(GpsPortSettings::keyMode(), QStringLiteral("Generic NMEA"));
         settings.setValue(GpsPortSettings::keyPpsInterface(), 0);
         settings.setValue(GpsPortSettings::keyDoNotInitialize(), true);
         if (kind == QLatin1String("pty")) {
             settings.setValue(GpsPortSettings::keyPort(), dir + QStringLiteral("/gps"));
-            args = { QStringLiteral("pty,raw,echo=0,link=") + dir + QStringLiteral("/gps"),
-                     QStringLiteral("pty,raw,echo=0,link=") + feeder };
+            bridge.args = { QStringLiteral("pty,raw,echo=0,link=") + dir + QStringLiteral("/gps"),
+                            QStringLiteral("pty,raw,echo=0,link=") + feeder };
         } else {
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
-            const quint16 port = probe.serverPort();
+            port = probe.serverPort();
             probe.close();
             settings.setValue(GpsPortSettings::keyPort(), GpsPortSettings::tcpIpPortName());
             settings.setValue(GpsPortSettings::keyTcpIpAddress(), QStringLiteral("127.0.0.1:%1").arg(port));
-            args = { QStringLiteral("tcp-listen:%1,bind=127.0.0.1,reuseaddr").arg(port),
-                     QStringLiteral("pty,raw,echo=0,link=") + feeder };
+            bridge.args = { QStringLiteral("tcp-listen:%1,bind=127.0.0.1,reuseaddr").arg(port),
+                            QStringLiteral("pty,raw,echo=0,link=") + feeder };
         }
         settings.sync();
-
-        Bridge bridge(args);
         if (kind != QLatin1String("late")) {
             bridge.start();
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(kind == QLatin1String("pty") ? dir + QStringLiteral("/gps")
-                                                                                 : QStringLiteral("/dev/null")),
-                                     5000);
+            if (kind == QLatin1String("pty"))
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir + QStringLiteral("/gps")), 5000);
+            else
+                QTRY_VERIFY_WITH_TIMEOUT(listening(port), 5000);
         }
 
         MainWindow w;
-        int detections = 0;
+        int detections = 0, decoded = 0, second = 0;
         w.setReceiverConnector([&] { ++detections; });
         QStringList notices;
         connect(&w.station(), &Station::linkNotice, this, [&](const QString &t) { notices << t; });
-        int decoded = 0;
-        connect(&w.station(), &Station::rawDataText, this, [&](const QString &t) {
-            if (t.contains(QLatin1String("$GPZDA")))
-                ++decoded;
-        });
+        connect(&w.station(), &Station::rawDataText, this, [&](const QString &t) { decoded += t.contains("$GPZDA"); });
         // The receiver talks whenever its end of the bridge exists.
-        int second = 0;
         QTimer talker;
         connect(&talker, &QTimer::timeout, this, [&] {
             QFile f(feeder);
             if (f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                f.write(zda(second++));
+                f.write(Frames::nmea("GPZDA,1200" + QByteArray::number(10 + second++ % 50) + ".00,06,12,2026,00,00"));
         });
         talker.start(200);
         auto *fix = w.findChild<QLabel *>(QStringLiteral("FixLabel"));
-        QVERIFY(fix);
 
         if (kind == QLatin1String("late")) {
             QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 5000);

