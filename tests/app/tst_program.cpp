@@ -374,7 +374,11 @@ private Q_SLOTS:
             QSKIP("capture not present");
         const Run &run = m_replays.at(file);
         QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
-        const QJsonObject end = run.snapshots.last().toObject();
+        // After the recording's last second the station says it has no data: the end is the last
+        // snapshot before that.
+        QJsonObject end = run.snapshots.last().toObject();
+        for (qsizetype i = run.snapshots.size() - 1; i >= 0 && label(end, "FixLabel").startsWith(QStringLiteral("No receiver")); --i)
+            end = run.snapshots[i].toObject();
 
         // Without --mode the recording is framed by the family it holds.
         QVERIFY2(label(end, "ReceiverLabel").contains(receiver), qPrintable(label(end, "ReceiverLabel")));

@@ -800,10 +800,10 @@ private Q_SLOTS:
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Use DOP Weighting").toBool(), true);
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Restart Averages On Unlock").toBool(), true);
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Restart Averages On Startup").toBool(), false);
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Latitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Longitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/GPS Altitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/MSL Altitude").toString(), QStringLiteral("-1000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Latitude").toString(), QStringLiteral("51.4778000000000020"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Longitude").toString(), QStringLiteral("-0.0015000000000000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/GPS Altitude").toString(), QStringLiteral("92.0000000000000000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/MSL Altitude").toString(), QStringLiteral("46.0000000000000000"));
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Averages - RMS Lat").toString(),
                  QStringLiteral("0.0000000000000000 4.0000000000000000 0.0000000000000000"));
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Averages - RMS Lng").toString(),
