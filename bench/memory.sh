@@ -42,6 +42,6 @@ size=$(stat -c %s "$dump" 2>/dev/null || echo 0)
 echo "simulated days:          $days ($seconds s at ${speed}x)"
 echo "RSS after ${hour} s:        $first kB"
 echo "RSS at the end:           $last kB"
-echo "RSS spread after 1 h:     $((high - low)) kB (limit 2048)"
+echo "RSS spread after that:   $((high - low)) kB (limit 2048)"
 echo "display dump:             $size bytes (limit 1048576)"
 [ $((high - low)) -le 2048 ] && [ "$size" -lt 1048576 ]
