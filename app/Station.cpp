@@ -8,6 +8,7 @@
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
 #include "receiver/setup/ReceiverDetectionPort.h"
+#include "receiver/setup/ReceiverType.h"
 #include "core/ReceiverMode.h"
 #include "transport/ReplayTransport.h"
 #include "sim/SimulatedReceiverTransport.h"
@@ -45,6 +46,12 @@ Station::Station(QObject *parent)
         m_options.receiverInLocalTime = stored.localTime;
     }
     makeDrivers();
+    connect(&m_engine, &AveragingEngine::referenceLocationChanged, this, &Station::followReference);
+    connect(&m_engine, &AveragingEngine::averagesChanged, this, [this] {
+        if (!m_engine.referenceSetByUser())
+            updateSiderealPosition();
+    });
+    updateSiderealPosition();
     connect(m_link.get(), &GpsSerialPortThread::newGpsText, this, &Station::OnNewGpsText);
     connect(m_link.get(), &GpsSerialPortThread::PpsTick, this, &Station::OnClockTick);
     connect(m_channel.get(), &ReceiverCommandChannel::sendGpsMessage, m_link.get(),
@@ -77,9 +84,17 @@ Station::Station(QObject *parent)
     };
     m_detection->hooks().applyReceiverSettings = [this] { sendReceiverSettings(); };
     m_detection->hooks().applyGarminSettings = [this] { sendGarminSettings(); };
-    m_detection->hooks().pvt6Mode = [] {
+    m_detection->hooks().garminSettingsEnabled = [] {
         QSettings settings;
-        return ReceiverSettings::load(settings).emulatePvt6;
+        return ReceiverSettings::load(settings).garmin;
+    };
+    m_detection->hooks().receiveOnlyIdentity = [](ReceiverState &state) {
+        QSettings settings;
+        ReceiverType::load(settings).applyTo(state);
+    };
+    m_detection->hooks().pvt6Mode = [this] {
+        QSettings settings;
+        return ReceiverSettings::load(settings).emulatePvt6 && ReceiverSettingsCommands::pvt6Offered(m_state);
     };
     m_detection->hooks().localTimeMode = [] {
         QSettings settings;
@@ -337,6 +352,33 @@ ReceiverReferencePosition Station::referencePosition() const
     p.heightEllipsoidM = ref.altGps;
     p.heightMslM = ref.altMsl;
     return p;
+}
+
+void Station::updateSiderealPosition()
+{
+    const StationPosition p = m_engine.referenceSetByUser() || m_engine.seedPending()
+        ? m_engine.referencePosition()
+        : m_engine.averagedPosition();
+    m_state.receiverUtcDateTime.setStation(p.lat, p.lon);
+    m_state.displayedUtcDateTime.setStation(p.lat, p.lon);
+}
+
+void Station::followReference()
+{
+    updateSiderealPosition();
+    if (m_state.closing || m_state.receiverBusy || m_engine.gpsMode() != ReceiverSettings::Nav0D)
+        return;
+    const ProtocolRow *row = protocolRow(m_state.receiverMode);
+    if (!row || row->receiveOnly)
+        return;
+    if (row->family == ProtocolFamily::Motorola || row->family == ProtocolFamily::Ublox
+        || m_state.receiverMode == ReceiverMode::MotorolaNmea) {
+        applyReceiverSettings();
+    } else if (m_state.receiverMode == ReceiverMode::GenericNmea) {
+        QSettings store;
+        if (ReceiverSettings::load(store).garmin)
+            sendGarminSettings();
+    }
 }
 
 void Station::applyReceiverSettings()

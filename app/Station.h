@@ -215,6 +215,12 @@ Q_SIGNALS:
     void receiverSettingsApplied(int gpsMode, bool receiverInLocalTime);
 
 private:
+    // A new reference location: the sidereal clock moves to it and a receiver in position
+    // hold is told the surveyed point it holds.
+    void followReference();
+    // Local sidereal time is reckoned at the reference once the user has set one, at the
+    // averaged position until then.
+    void updateSiderealPosition();
     void sendReceiverSettings();
     void sendGarminSettings();
     ReceiverReferencePosition referencePosition() const;

@@ -505,10 +505,16 @@ void AveragingEngine::resetUnlockCounter()
 
 void AveragingEngine::setReferenceLocation(double lat, double lon, double altGps, double altMsl)
 {
+    if (lon == -180.0)
+        lon = 180.0;   // the stored form: -180 would be repaired to 0 at the next start
     m_ref = { lat, lon, altGps, altMsl };
     m_metresPerDegLon = std::cos(lat * kAngleFactor) * MetresPerDegLat;
-    QSettings settings;
-    saveReferenceLocation(settings);
+    m_referenceSetByUser = true;
+    {
+        QSettings settings;
+        saveReferenceLocation(settings);
+    }
+    Q_EMIT referenceLocationChanged();
 }
 
 void AveragingEngine::saveReferenceLocation(QSettings &s) const
@@ -571,6 +577,9 @@ void AveragingEngine::loadSettings(QSettings &s)
 
     loadReferenceLocation(s);
     m_refLocOnStart = Settings::readBool(s, kRefOnStartKey, true);
+    // The defaults written back above look the same as an untouched store at the next start.
+    m_referenceSetByUser = m_ref.lat != DefaultRefLat || m_ref.lon != DefaultRefLon
+        || m_ref.altGps != DefaultRefAltGps || m_ref.altMsl != DefaultRefAltMsl;
     m_metresPerDegLon = std::cos(m_ref.lat * kAngleFactor) * MetresPerDegLat;
 
     loadSavedAverages(s);

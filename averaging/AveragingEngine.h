@@ -96,9 +96,14 @@ public:
     void saveReferenceLocation(QSettings &settings) const;
 
     // --- reference location ----------------------------------------------------------------
-    // Stores the location, recomputes the metres-per-degree factors and writes the
-    // RefLocation keys and the two restart flags to the default settings store.
+    // The one way to set the reference: stores the location, recomputes the metres-per-degree
+    // factors, writes the RefLocation keys and the two restart flags to the default settings
+    // store and emits referenceLocationChanged(), which the sidereal clock and a receiver in
+    // position hold follow.
     void setReferenceLocation(double lat, double lon, double altGps, double altMsl);
+    void setReferenceLocation(const StationPosition &p) { setReferenceLocation(p.lat, p.lon, p.altGps, p.altMsl); }
+    // False while the reference is the built-in default (never set, here or in an earlier run).
+    bool referenceSetByUser() const { return m_referenceSetByUser; }
     void setReferenceToAverage();
     void setReferenceToCurrent();
     void setRefLocOnStart(bool on) { m_refLocOnStart = on; }
@@ -205,6 +210,8 @@ public:
     static bool takeNumber(QString &text, double &value);
 
 Q_SIGNALS:
+    // setReferenceLocation() gave a new reference.
+    void referenceLocationChanged();
     // A reset changed the counters, or the unlock counter was cleared.
     void countersChanged();
     // A locked pass ran: counters, averages, error terms and the timing status text may have
@@ -244,6 +251,7 @@ private:
     bool m_continueOnRestart = false;
     StationPosition m_ref { DefaultRefLat, DefaultRefLon, DefaultRefAltGps, DefaultRefAltMsl };
     bool m_refLocOnStart = true;
+    bool m_referenceSetByUser = false;
     double m_metresPerDegLon = 0.0;
 
     // inputs

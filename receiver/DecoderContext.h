@@ -5,6 +5,7 @@
 #include <QString>
 
 struct ReceiverState;
+struct UbxRawEpoch;
 enum class AnswerFamily : int;
 
 // What a decoded message changed in the receiver state, reported the same way by every
@@ -79,6 +80,12 @@ public:
     // The NMEA common-format line of the first GGA fix in a second whose write-now flag is
     // set ("hh,mm,ss.ss,dd,mm.mmmmmm,N,..."); the NMEA log type writes it.
     virtual void writeNmeaFixLine(const QString &line) { Q_UNUSED(line); }
+    // Every raw measurement epoch a u-blox receiver sends (RXM-RAW), in every second; the
+    // RINEX log type writes the due ones as observation epochs.
+    virtual void writeRawEpoch(const UbxRawEpoch &epoch) { Q_UNUSED(epoch); }
+    // True while the open log needs raw measurement epochs (a RINEX log); the u-blox driver
+    // then switches the receiver's RXM-RAW output on, and off again once not needed.
+    virtual bool wantsRawEpochs() const { return false; }
 };
 
 // Options of the receiver settings that change how messages are decoded.

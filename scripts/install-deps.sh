@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev
           qt6-multimedia-dev libqt6opengl6-dev libxkbcommon-dev ccache socat
-          qt6-qpa-plugins fonts-dejavu-core tzdata python3 gnupg gpgv)
+          qt6-qpa-plugins fonts-dejavu-core tzdata python3 gnupg gpgv rtklib)
 
 missing=()
 for p in "${packages[@]}"; do

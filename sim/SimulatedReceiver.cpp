@@ -14,6 +14,12 @@ namespace {
 
 qint64 floorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
+int32_t be32(const QByteArray &b, int at)
+{
+    return int32_t((uint32_t(uint8_t(b.at(at))) << 24) | (uint32_t(uint8_t(b.at(at + 1))) << 16)
+                   | (uint32_t(uint8_t(b.at(at + 2))) << 8) | uint32_t(uint8_t(b.at(at + 3))));
+}
+
 struct ModelEntry
 {
     const char *name;
@@ -459,6 +465,7 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
     if (m_received.size() >= 4096)
         m_received.remove(0, 1024);
     m_received.append(c.id);
+    m_lastParams.insert(c.id, c.params);
     if (!familyAccepts(c.id) || m_line.ignores(c.id))
         return;
 
@@ -532,6 +539,11 @@ void SimulatedReceiver::handleCommand(const Command &c, qint64 nowMs, QByteArray
                || id.at(0) == 'W' || id == "Cg" || id == "Cf" || id == "Bh") {
         if (id == "Ag" && p0 >= 0 && p0 <= 89)
             m_sky.setElevationMask(p0);
+        else if (id == "Am" && c.params.size() >= 5)
+            m_sky.setIgnoredPrns(~uint32_t(be32(c.params, 1)));   // the command lists the satellites to use
+        else if (id == "As" && c.params.size() >= 13)
+            m_sky.setHeldPosition(be32(c.params, 0) / 3600000.0, be32(c.params, 4) / 3600000.0,
+                                  be32(c.params, 8) / 100.0 + (c.params.at(12) == 1 ? config().geoidSeparation : 0.0));
         else if ((id == "At" || id == "Gd") && p0 >= 0)
             m_sky.setPositionHold(p0 == 1);
         else if (id == "Gk" && c.params.size() >= 6)

@@ -78,6 +78,10 @@ public:
     int answersSent() const { return m_line.answersSent(); }
     int answersDropped() const { return m_line.answersDropped(); }
     bool positionHold() const { return m_sky.positionHold(); }
+    // The parameter bytes of the last command with this identifier ("Am", "As", ...).
+    QByteArray lastParameters(const QByteArray &id) const { return m_lastParams.value(id); }
+    // Elevation mask, ignored satellites and held position as the commands left them.
+    const SimulatedSky &sky() const { return m_sky; }
     QByteArray idTag() const { return m_idTag; }
     void setPositionHold(bool on) { m_sky.setPositionHold(on); }
     // The u-blox personality when the model is a u-blox one (it then speaks UBX instead).
@@ -111,6 +115,7 @@ private:
     QByteArray m_input;
     QHash<QByteArray, int> m_rates;   // continuous messages and their interval (s)
     QList<QByteArray> m_received;
+    QHash<QByteArray, QByteArray> m_lastParams;
     QByteArray m_idTag = QByteArray(6, ' ');
     MotorolaEncoder::TraimMessage m_traimSettings;
     bool m_nmeaMode = false;

@@ -154,6 +154,34 @@ void SimulatedSky::reset()
 {
     m_positionHold = false;
     m_elevationMask = m_config.elevationMask;
+    m_ignoredPrns = 0;
+    m_hasHeld = false;
+}
+
+void SimulatedSky::setHeldPosition(double lat, double lon, double height)
+{
+    m_hasHeld = true;
+    m_heldLat = lat;
+    m_heldLon = lon;
+    m_heldHeight = height;
+}
+
+void SimulatedSky::setHeldEcef(int32_t xCm, int32_t yCm, int32_t zCm)
+{
+    // WGS-84, by fixed-point iteration on the latitude (converges to well below a millimetre).
+    constexpr double a = 6378137.0;
+    constexpr double f = 1.0 / 298.257223563;
+    constexpr double e2 = f * (2.0 - f);
+    const double x = xCm / 100.0, y = yCm / 100.0, z = zCm / 100.0;
+    const double p = std::hypot(x, y);
+    double lat = std::atan2(z, p * (1.0 - e2));
+    double h = 0.0;
+    for (int i = 0; i < 10; ++i) {
+        const double n = a / std::sqrt(1.0 - e2 * std::sin(lat) * std::sin(lat));
+        h = p / std::cos(lat) - n;
+        lat = std::atan2(z, p * (1.0 - e2 * n / (n + h)));
+    }
+    setHeldPosition(lat * 180.0 / Pi, std::atan2(y, x) * 180.0 / Pi, h);
 }
 
 int SimulatedSky::amuForCNo(int cNo)
@@ -189,13 +217,16 @@ SimulatedEpoch SimulatedSky::epochAt(qint64 utcSecond) const
 
     // Position: the station plus its wander (none while the receiver holds its position).
     const double scale = m_positionHold ? 0.0 : 1.0;
+    const bool held = m_positionHold && m_hasHeld;
+    const double baseLat = held ? m_heldLat : m_config.latitude;
+    const double baseLon = held ? m_heldLon : m_config.longitude;
+    const double baseHeight = held ? m_heldHeight : m_config.height;
     const double north = scale * m_config.horizontalNoise * wander(seed, 0, utcSecond);
     const double east = scale * m_config.horizontalNoise * wander(seed, 1, utcSecond);
     const double up = scale * m_config.verticalNoise * wander(seed, 2, utcSecond);
-    e.latitude = m_config.latitude + north / MetresPerDegree;
-    e.longitude = m_config.longitude
-        + east / (MetresPerDegree * std::max(0.01, std::cos(m_config.latitude * Pi / 180.0)));
-    e.height = m_config.height + up;
+    e.latitude = baseLat + north / MetresPerDegree;
+    e.longitude = baseLon + east / (MetresPerDegree * std::max(0.01, std::cos(baseLat * Pi / 180.0)));
+    e.height = baseHeight + up;
     e.mslHeight = e.height - m_config.geoidSeparation;
     e.latitudeMas = int32_t(std::lround(e.latitude * 3600000.0));
     e.longitudeMas = int32_t(std::lround(e.longitude * 3600000.0));
@@ -222,6 +253,8 @@ SimulatedEpoch SimulatedSky::epochAt(qint64 utcSecond) const
         s.elevation = int(std::lround(s.elevationExact));
         s.azimuth = int(std::lround(s.azimuthExact)) % 360;
         s.dopplerHz = int(std::lround(4200.0 * std::cos(Pi * p.u)));
+        s.passFraction = p.u;
+        s.passSeconds = extra ? ExtraPass[p.track - MainTracks] : MainPass + Overlap;
         s.cNo = cNoFor(s.elevationExact, seed, s.svId, utcSecond);
         if (m_config.amuSignal) {
             s.cNo = std::min(s.cNo, 53);
@@ -238,7 +271,8 @@ SimulatedEpoch SimulatedSky::epochAt(qint64 utcSecond) const
     // Channels: the highest satellites above the mask, kept in track order.
     std::vector<SimulatedSatellite *> candidates;
     for (SimulatedSatellite &s : e.satellites)
-        if (s.elevationExact >= m_elevationMask)
+        if (s.elevationExact >= m_elevationMask
+            && !(s.svId >= 1 && s.svId <= 32 && (m_ignoredPrns >> (s.svId - 1)) & 1u))
             candidates.push_back(&s);
     std::sort(candidates.begin(), candidates.end(), [](auto *a, auto *b) {
         return a->elevationExact > b->elevationExact;

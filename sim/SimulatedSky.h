@@ -74,6 +74,8 @@ struct SimulatedSatellite
     int channel = -1;              // receiver channel, -1 when not tracked
     int trackMode = 0;             // 8 code lock while tracked
     int slot = 0;                  // sky track the satellite moves on
+    double passFraction = 0.0;     // 0 at rise, 1 at set
+    double passSeconds = 0.0;      // length of the pass
 };
 
 // Everything the simulated receiver meant for one UTC second.
@@ -118,7 +120,21 @@ public:
     void setPositionHold(bool on) { m_positionHold = on; }
     // Satellites below this many degrees get no channel.
     void setElevationMask(int degrees) { m_elevationMask = degrees; }
-    // Back to the configured mask and no position hold (a receiver's factory defaults).
+    int elevationMask() const { return m_elevationMask; }
+    // Satellites the receiver must not track (bit n-1 = PRN n): they get no channel.
+    void setIgnoredPrns(uint32_t mask) { m_ignoredPrns = mask; }
+    uint32_t ignoredPrns() const { return m_ignoredPrns; }
+    // The position a receiver in position hold reports (degrees, metres above the ellipsoid),
+    // as last given; the configured station until then.
+    void setHeldPosition(double lat, double lon, double height);
+    // The same from earth-centred coordinates in centimetres (u-blox fixed mode).
+    void setHeldEcef(int32_t xCm, int32_t yCm, int32_t zCm);
+    bool hasHeldPosition() const { return m_hasHeld; }
+    double heldLatitude() const { return m_heldLat; }
+    double heldLongitude() const { return m_heldLon; }
+    double heldHeight() const { return m_heldHeight; }
+    // Back to the configured mask, no ignored satellites and no position hold (a receiver's
+    // factory defaults).
     void reset();
 
     // The NMEA sentence of one type ("GGA", "RMC", "GSA", "GSV", "GLL", "VTG", "ZDA") for an
@@ -139,4 +155,7 @@ private:
     SimulatedReceiverConfig m_config;
     bool m_positionHold = false;
     int m_elevationMask;
+    uint32_t m_ignoredPrns = 0;
+    bool m_hasHeld = false;
+    double m_heldLat = 0.0, m_heldLon = 0.0, m_heldHeight = 0.0;
 };

@@ -46,6 +46,11 @@ private:
     QByteArray m_bytes;
 };
 
+uint16_t le16(QByteArrayView p, qsizetype at)
+{
+    return uint16_t(uint8_t(p[at]) | uint8_t(p[at + 1]) << 8);
+}
+
 uint32_t le32(QByteArrayView p, qsizetype at)
 {
     return uint32_t(uint8_t(p[at])) | uint32_t(uint8_t(p[at + 1])) << 8 | uint32_t(uint8_t(p[at + 2])) << 16
@@ -72,6 +77,8 @@ constexpr Model Models[] = {
     { "NEO-M8T", "ROM CORE 3.01 (107888)", "00080000", "PROTVER=22.00" },
     { "ZED-F9T", "EXT CORE 1.00 (535349)", "00190000", "PROTVER=29.25" },
 };
+// Models that send RXM-RAW (the timing modules of generations 4 to 6).
+bool hasRawOutput(int model) { return model <= 2; }
 // Models that take CFG-VALSET (generation 9).
 bool takesConfigurationKeys(int model) { return QByteArray(Models[model].name) == "ZED-F9T"; }
 
@@ -99,7 +106,7 @@ constexpr uint8_t TxtId = 0x41;
 constexpr Ubx::MessageId Outputs[] = {
     { Ubx::Nav, 0x21 }, { Ubx::Nav, 0x20 }, { Ubx::Nav, 0x02 }, { Ubx::Nav, 0x03 }, { Ubx::Nav, 0x04 },
     { Ubx::Nav, 0x30 }, { Ubx::Nav, 0x12 }, { Ubx::Tim, 0x01 }, { Ubx::Tim, 0x04 }, { Ubx::Mon, 0x09 },
-    { Ubx::Nav, 0x07 }, { Ubx::Nav, 0x35 }, { Ubx::Mon, 0x38 },
+    { Ubx::Nav, 0x07 }, { Ubx::Nav, 0x35 }, { Ubx::Mon, 0x38 }, { Ubx::Rxm, 0x10 },
 };
 
 SimulatedUbloxF9::Epoch f9Epoch(const SimulatedEpoch &e, uint32_t towMs)
@@ -229,6 +236,42 @@ QByteArray SimulatedUblox::timTp(const SimulatedEpoch &e, int leapSeconds)
     return UbxEncoder::timTp(tow, int32_t(e.sawtoothNs) * 1000, uint16_t(week), 0, 0x03);
 }
 
+QByteArray SimulatedUblox::rxmRaw(const SimulatedEpoch &e, int leapSeconds, uint64_t seed)
+{
+    constexpr double C = 299792458.0;
+    constexpr double Lambda = C / 1575.42e6;
+    constexpr double Pi = 3.14159265358979323846;
+    constexpr double PeakDoppler = 4200.0;   // Hz, at rise and set
+    int week;
+    uint32_t tow;
+    gpsTime(e.utcSecond, leapSeconds, week, tow);
+    // The receiver clock runs a little off; a timing receiver keeps it within a microsecond.
+    const double clockMetres = C * 1e-9 * 300.0 * std::sin(double(e.utcSecond) / 900.0);
+    Writer w;
+    int count = 0;
+    Writer blocks;
+    for (const SimulatedSatellite &s : e.satellites) {
+        if (s.channel < 0)
+            continue;
+        // dRange/dt = -Lambda * Doppler, with Doppler = PeakDoppler cos(pi u) over the pass.
+        const double u = s.passFraction;
+        const double range = 25.8e6 - Lambda * PeakDoppler * s.passSeconds / Pi * std::sin(Pi * u);
+        const double noise = double(int64_t(SimulatedSky::hash(seed, 900, uint64_t(s.svId), uint64_t(e.utcSecond)) % 2001) - 1000) / 1000.0;
+        const bool phaseLocked = s.cNo >= 30;
+        const double cycles = double(SimulatedSky::hash(seed, 901, uint64_t(s.svId)) % 1000) * 1000.0;
+        const double phase = phaseLocked ? (range + clockMetres) / Lambda + cycles : 0.0;
+        const float doppler = float(PeakDoppler * std::cos(Pi * u));
+        blocks.f64(phase).f64(range + clockMetres + noise);
+        uint32_t dopplerBits;
+        std::memcpy(&dopplerBits, &doppler, sizeof dopplerBits);
+        blocks.u32(dopplerBits).u8(uint32_t(s.svId)).u8(phaseLocked ? 7 : 4).u8(uint32_t(std::clamp(s.cNo, 0, 127)))
+            .u8(phaseLocked ? 0 : 3);
+        ++count;
+    }
+    w.i32(int32_t(tow)).u16(uint32_t(week)).u8(uint32_t(count)).u8(0);
+    return Ubx::withChecksum(Ubx::frame(Ubx::Rxm, 0x10, w.bytes() + blocks.bytes()));
+}
+
 QByteArray SimulatedUblox::monVerFrame() const
 {
     const Model &m = Models[m_model];
@@ -309,6 +352,7 @@ QByteArray SimulatedUblox::secondOutput(qint64 utcSecond)
         case 0x0107: out += SimulatedUbloxF9::navPvt(f9Epoch(e, tow), m_timeOnly); break;
         case 0x0135: out += SimulatedUbloxF9::navSat(f9Epoch(e, tow)); break;
         case 0x0A38: out += SimulatedUbloxF9::monRf(); break;
+        case 0x0210: out += rxmRaw(e, leap, m_sky.config().seed); break;
         default: break;
         }
     }
@@ -483,6 +527,10 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             echo(Writer().u8(uint8_t(p[0])).u8(uint8_t(p[1])).u8(0).u8(uint32_t(r)).zeros(4).bytes());
         } else if (p.size() == 3 || p.size() == 8) {
             // The 8-byte form carries one rate per port; UART 1 is the second.
+            if (uint8_t(p[0]) == Ubx::Rxm && uint8_t(p[1]) == 0x10 && !hasRawOutput(m_model)) {
+                nak();
+                break;
+            }
             setRate(uint8_t(p[0]), uint8_t(p[1]), uint8_t(p[p.size() == 3 ? 2 : 3]));
             ack();
         } else {
@@ -499,6 +547,8 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             // Fixed position: the unit holds it and gives a time-only fix.
             m_timeOnly = mode == 2;
             m_sky.setPositionHold(mode == 2);
+            if (mode == 2)   // ECEF X, Y, Z (cm) follow the four bytes of mode (and flags)
+                m_sky.setHeldEcef(int32_t(le32(p, 4)), int32_t(le32(p, 8)), int32_t(le32(p, 12)));
             ack();
         } else {
             nak();
@@ -523,6 +573,8 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
         } else {
             if (id != 0x09)
                 m_cfg.insert(id, p.toByteArray());
+            if (id == 0x24 && p.size() >= 13 && (le16(p, 0) & 0x0002))   // NAV5 with its mask bit set
+                m_sky.setElevationMask(int8_t(p[12]));
             ack();
         }
         break;
@@ -539,6 +591,10 @@ void SimulatedUblox::handleCfg(uint8_t id, QByteArrayView p, QByteArray &out)
             m_timeOnly = v.timeMode == 2;
             m_sky.setPositionHold(v.timeMode == 2);
         }
+        if (v.ecefSet)
+            m_sky.setHeldEcef(v.ecefCm[0], v.ecefCm[1], v.ecefCm[2]);
+        if (v.minElevation >= 0)
+            m_sky.setElevationMask(v.minElevation);
         ack();
         break;
     }

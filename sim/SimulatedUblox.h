@@ -25,10 +25,15 @@
 // sent in the second before the pulse at s, TIM-TP announces that pulse and its qErr.
 //
 // Output order within a second: NAV-TIMEUTC, NAV-TIMEGPS, NAV-POSLLH, NAV-STATUS, NAV-DOP,
-// NAV-SVINFO, NAV-VELNED, TIM-TP, TIM-SVIN, MON-HW, then the NMEA sentences GGA, GLL, GSA, GSV,
+// NAV-SVINFO, NAV-VELNED, TIM-TP, TIM-SVIN, MON-HW, RXM-RAW, then the NMEA sentences GGA, GLL, GSA, GSV,
 // RMC, VTG, ZDA and TXT. NAV-SVINFO lists every satellite above the horizon: tracked ones on
 // their channel (flags 0x01 used, quality 7, their C/No), the others with chn 255, flags 0,
 // quality 1 and cno 0.
+// RXM-RAW (raw measurements, LEA-4T, LEA-6T and "u-blox" only; the others NAK its CFG-MSG)
+// lists the tracked satellites: a pseudorange that follows the pass (about 25 800 km at the
+// horizon, 20 100 km overhead) plus the receiver clock's offset, a carrier phase that is that
+// range in L1 cycles plus a whole number per pass, and the Doppler that is the phase's rate.
+// Below 30 dBHz the phase is not locked (quality 4, phase 0, LLI 3).
 class SimulatedUblox
 {
 public:
@@ -69,6 +74,7 @@ public:
     static QByteArray navSvInfo(const SimulatedEpoch &e, int leapSeconds);
     static QByteArray navDop(const SimulatedEpoch &e, int leapSeconds, bool timeOnly);
     static QByteArray timTp(const SimulatedEpoch &e, int leapSeconds);
+    static QByteArray rxmRaw(const SimulatedEpoch &e, int leapSeconds, uint64_t seed);
 
 private:
     static uint16_t key(uint8_t cls, uint8_t id) { return uint16_t(cls << 8 | id); }

@@ -78,15 +78,22 @@ ValSet readValSet(QByteArrayView payload)
     const QList<Ubx::KeyValue> values = Ubx::readValSet(Ubx::frame(Ubx::Cfg, 0x8A, payload));
     if (values.isEmpty())
         return v;
+    unsigned seen = 0;
     for (const Ubx::KeyValue &kv : values) {
         Ubx::MessageId m;
         if (Ubx::outputMessageOfKey(kv.key, m))
             v.rates.append({ m, int(kv.value) });
         else if (kv.key == Ubx::Key::TmodeMode)
             v.timeMode = int(kv.value);
+        else if (kv.key == Ubx::Key::TmodeEcefX || kv.key == Ubx::Key::TmodeEcefY || kv.key == Ubx::Key::TmodeEcefZ) {
+            v.ecefCm[kv.key - Ubx::Key::TmodeEcefX] = int32_t(uint32_t(kv.value));
+            seen |= 1u << (kv.key - Ubx::Key::TmodeEcefX);
+        } else if (kv.key == Ubx::Key::NavSpgMinElev)
+            v.minElevation = int(int8_t(kv.value));
         else if (Ubx::keyName(kv.key).startsWith(QLatin1String("0x")))
             return ValSet {};   // a key it does not know
     }
+    v.ecefSet = seen == 7;
     v.ok = true;
     return v;
 }

@@ -51,6 +51,9 @@ struct ValSet
     bool ok = false;
     QList<std::pair<Ubx::MessageId, int>> rates;   // output rate per message
     int timeMode = -1;                             // CFG-TMODE-MODE when set
+    bool ecefSet = false;                          // CFG-TMODE-ECEF_X/Y/Z (cm) all given
+    int32_t ecefCm[3] = { 0, 0, 0 };
+    int minElevation = -1;                         // CFG-NAVSPG-INFIL_MINELEV when set
 };
 ValSet readValSet(QByteArrayView payload);
 

@@ -7,6 +7,7 @@
 #include "app/ui/SatelliteTableView.h"
 #include "averaging/AveragingEngine.h"
 #include "averaging/ui/GpsNavDialog.h"
+#include "averaging/ui/ReferenceLocationDialog.h"
 #include "chart/ui/SatAzElChartDialog.h"
 #include "help/ui/HelpWindow.h"
 #include "receiver/link/GpsSerialPortThread.h"
@@ -23,6 +24,7 @@
 #include "tic/TicSerialPortThread.h"
 #include "tic/ui/TicPortDialog.h"
 #include "receiver/ui/GpsRxDialog.h"
+#include "receiver/ui/SatelliteSelect.h"
 #include "receiver/ui/ManualCommandDialog.h"
 #include "timescale/ClockPanel.h"
 #include "update/ui/UpdateDialog.h"
@@ -207,13 +209,8 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     m_station.setClockPanel(m_clockPanelView.get());
     connectReceiverDetection();
 
-    // 6. Main-window settings; the station position for local sidereal time.
+    // 6. Main-window settings (the station keeps the sidereal clock's position itself).
     restoreSettings();
-    {
-        const StationPosition ref = averagingEngine().referencePosition();
-        m_station.state().receiverUtcDateTime.setStation(ref.lat, ref.lon);
-        m_station.state().displayedUtcDateTime.setStation(ref.lat, ref.lon);
-    }
 
     // 7. Status bar.
     createStatusBar();
@@ -471,11 +468,35 @@ void MainWindow::createActions()
         m_navDialog->show();
         m_navDialog->raise();
     });
+    // Reference location: every way in ends in the engine's one setter, which the sidereal
+    // clock and a receiver in position hold follow.
+    m_refDialog = new ReferenceLocationDialog(this);
+    connect(action(QStringLiteral("actionSet_Reference_Location")), &QAction::triggered, this, [this] {
+        const AveragingEngine &e = averagingEngine();
+        const StationPosition cur = e.currentPosition();
+        m_refDialog->setValues(e.referencePosition(), e.refLocOnStart(), m_navDataFormat, cur.altGps - cur.altMsl);
+        m_refDialog->open();
+    });
+    connect(m_refDialog, &QDialog::accepted, this, [this] {
+        averagingEngine().setRefLocOnStart(m_refDialog->locOnStart());
+        averagingEngine().setReferenceLocation(m_refDialog->values());
+    });
+    connect(action(QStringLiteral("actionSet_Reference_to_Average")), &QAction::triggered, this,
+            [this] { averagingEngine().setReferenceToAverage(); });
+    connect(action(QStringLiteral("actionSet_Reference_to_Current")), &QAction::triggered, this,
+            [this] { averagingEngine().setReferenceToCurrent(); });
+    // Satellite selection: OK stores the ignore mask and sends the receiver settings again.
+    m_satelliteSelect = new SatelliteSelect(this);
+    connect(action(QStringLiteral("actionSatellite_Select")), &QAction::triggered, this, [this] {
+        m_satelliteSelect->load();
+        m_satelliteSelect->open();
+    });
+    connect(m_satelliteSelect, &QDialog::accepted, &m_station, &Station::applyReceiverSettings);
     connect(action(QStringLiteral("actionSet_Serial_Port")), &QAction::triggered, this,
             &MainWindow::actionSet_Serial_Port_triggered);
     connect(action(QStringLiteral("actionSet_GPS_Receiver_Interface")), &QAction::triggered, this, [this] {
         const ReceiverState &s = m_station.state();
-        m_rxDialog->setReceiver(s.receiverMode, s.receiverModel, s.firmwareVersion);
+        m_rxDialog->setReceiver(s.receiverMode, s.receiverModel, s.firmwareVersion, s.channelCount);
         m_rxDialog->open();
     });
     connect(action(QStringLiteral("actionCheck_for_Updates")), &QAction::triggered, this,

@@ -29,6 +29,8 @@ class GpsRawDataDialog;
 class GpsRxIdDialog;
 class AveragingEngine;
 class GpsNavDialog;
+class ReferenceLocationDialog;
+class SatelliteSelect;
 class GpsPortDialog;
 class GpsRxDialog;
 class TicPortDialog;
@@ -59,6 +61,8 @@ public:
     AveragingEngine &averagingEngine();
     GpsNavDialog *gpsNavDialog() const { return m_navDialog; }
     GpsRxDialog *gpsRxDialog() const { return m_rxDialog; }
+    ReferenceLocationDialog *referenceLocationDialog() const { return m_refDialog; }
+    SatelliteSelect *satelliteSelectDialog() const { return m_satelliteSelect; }
     SatAzElChartDialog *satAzElChartDialog() const { return m_chartDialog; }
     ManualCommandDialog *manualCommandDialog() const { return m_manualCommands; }
     const QDateTime &appStartTime() const { return m_appStartTime; }
@@ -211,6 +215,8 @@ private:
     GpsNavDialog *m_navDialog = nullptr;   // holds the averaging engine
     GpsPortDialog *m_portDialog = nullptr;
     GpsRxDialog *m_rxDialog = nullptr;     // "GPS Receiver Mode Selections"
+    ReferenceLocationDialog *m_refDialog = nullptr;
+    SatelliteSelect *m_satelliteSelect = nullptr;
     TicPortDialog *m_ticPortDialog = nullptr;
     TicRawDataDialog *m_ticRawData = nullptr;
     TicProcessedDataDialog *m_ticProcessedData = nullptr;

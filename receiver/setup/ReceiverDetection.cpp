@@ -548,8 +548,10 @@ bool ReceiverDetection::initialiseReceiver()
         ok = ubloxSetUp(mode, configuredRate);
         break;
     case ReceiverMode::MotorolaBinaryRxOnly:
-        // Only listened to: the mode and the port rate, no commands.
+        // Only listened to: the mode and the port rate, no commands; the user names the model.
         setRate(configuredRate);
+        if (m_hooks.receiveOnlyIdentity)
+            m_hooks.receiveOnlyIdentity(m_state);
         ok = true;
         break;
     case ReceiverMode::MotorolaLoran:

@@ -25,6 +25,8 @@ struct ReceiverSetupHooks
     std::function<void(double, double)> setTimingErrorTerms;
     // The averaging engine reloads its settings at the start of every set-up.
     std::function<void()> reloadAveragingSettings;
+    // "Motorola Binary Rx Only": the hand-chosen model, channels and firmware (GpsRxType).
+    std::function<void(ReceiverState &)> receiveOnlyIdentity;
     std::function<bool()> pvt6Mode;                    // PVT6 output option
     std::function<bool()> localTimeMode;               // "GPS Rx in Local Time"
     // "@@Bb" was polled at this time (ms since the epoch): the cycle's re-poll clock.

@@ -39,16 +39,32 @@ bool isSsrM8(int model)
     return model == ReceiverModelCode::SsrM8F || model == ReceiverModelCode::SsrM8T;
 }
 
-QList<ReceiverSettingsCommand> motorolaBinary(const ReceiverSettings &rs, const ReceiverState &state)
+// "@@As": the position the receiver holds in 0-D, milliarcseconds and centimetres above the
+// ellipsoid (height type 0).
+QByteArray positionHoldPosition(const ReceiverReferencePosition &ref)
+{
+    QByteArray b = MotorolaCommands::make("@@As");
+    MotorolaCommands::appendBigEndian(b, quint64(qint64(std::llround(ref.latDeg * 3600000.0))), 4);
+    MotorolaCommands::appendBigEndian(b, quint64(qint64(std::llround(ref.lonDeg * 3600000.0))), 4);
+    MotorolaCommands::appendBigEndian(b, quint64(qint64(std::llround(ref.heightEllipsoidM * 100.0))), 4);
+    b.append('\0');
+    return b;
+}
+
+QList<ReceiverSettingsCommand> motorolaBinary(const ReceiverSettings &rs, const ReceiverState &state,
+                                              const ReceiverReferencePosition &ref)
 {
     QList<ReceiverSettingsCommand> out;
     auto add = [&out](const QByteArray &bytes, bool await = false) { out.append({ bytes, await }); };
-    const int channels = MotorolaCommands::channelsFor(state);
+    const int channels = ReceiverSettingsCommands::channelsUsed(rs, state);
     const int gpsMode = rs.effectiveGpsMode();
 
     add(MotorolaCommands::make("@@AP", { uint8_t(rs.effectivePpsRate() == 1 ? 1 : 0) }));
     add(MotorolaCommands::make("@@Gc", { uint8_t(rs.shortPulse() ? 5 : 1) }));
     add(MotorolaCommands::make("@@Ag", { uint8_t(rs.elevationMask) }));
+    // The surveyed point goes in before position hold, so the receiver never holds another.
+    if (gpsMode == ReceiverSettings::Nav0D && ref.valid)
+        add(positionHoldPosition(ref));
     if (channels < 12) {
         add(MotorolaCommands::make("@@At", { uint8_t(gpsMode == ReceiverSettings::Nav0D ? 1 : 0) }));
         add(MotorolaCommands::make("@@Av", { uint8_t(gpsMode == ReceiverSettings::Nav2D ? 1 : 0) }));
@@ -81,7 +97,13 @@ QList<ReceiverSettingsCommand> motorolaBinary(const ReceiverSettings &rs, const 
     }
     if (isSsrM8(state.receiverModel))
         add(MotorolaCommands::make("@@Sc", { ReceiverSettingsCommands::constellationCommandByte(rs.constellationMask()) }));
-    add(MotorolaCommands::traimFamilyCommand(state));
+    if (channels == MotorolaCommands::channelsFor(state)) {
+        add(MotorolaCommands::traimFamilyCommand(state));
+    } else {
+        ReceiverState sixChannel = state;   // PVT6 emulation: the six-channel T-RAIM message
+        sixChannel.channelCount = channels;
+        add(MotorolaCommands::traimFamilyCommand(sixChannel));
+    }
     return out;
 }
 
@@ -210,6 +232,7 @@ ReceiverSettings ReceiverSettings::load(QSettings &s)
     r.satBeidou = readBool(s, keySatBeidou(), false);
     r.satQzss = readBool(s, keySatQzss(), false);
     r.satSbas = readBool(s, keySatSbas(), false);
+    r.garmin = readBool(s, keyGarmin(), false);
     r.weekRollover = readInt(s, keyWeekRollover(), GpsWeekRollover::None, GpsWeekRollover::None, GpsWeekRollover::Fixed);
     r.weekRolloverEpochs = readInt(s, keyWeekRolloverEpochs(), 1, 1, GpsWeekRollover::MaxFixedEpochs);
 
@@ -248,6 +271,7 @@ void ReceiverSettings::save(QSettings &s) const
     s.setValue(keySatBeidou(), satBeidou);
     s.setValue(keySatQzss(), satQzss);
     s.setValue(keySatSbas(), satSbas);
+    s.setValue(keyGarmin(), garmin);
     s.setValue(keySatelliteIgnoreMask(), maskText(satelliteIgnoreMask));
     s.setValue(keyWeekRollover(), weekRollover);
     s.setValue(keyWeekRolloverEpochs(), weekRolloverEpochs);
@@ -265,7 +289,7 @@ QList<ReceiverSettingsCommand> forReceiver(const ReceiverSettings &settings, con
         return {};
     switch (row->family) {
     case ProtocolFamily::Motorola:
-        return motorolaBinary(settings, state);
+        return motorolaBinary(settings, state, reference);
     case ProtocolFamily::Ublox:
         return ublox(settings, state, reference);
     default:
@@ -293,12 +317,23 @@ QList<QByteArray> garmin(const ReceiverSettings &settings, const ReceiverReferen
     if (reference.valid) {
         const DegMin lat = degreesMinutes(reference.latDeg);
         const DegMin lon = degreesMinutes(reference.lonDeg);
-        out.append(QString::asprintf("$PGRMI,%02u%06.3f,%c,%03u%06.3f,%c,A", lat.degrees, lat.minutes,
+        // Date and time left empty: the receiver keeps its own, and the echo reads the same fields.
+        out.append(QString::asprintf("$PGRMI,%02u%06.3f,%c,%03u%06.3f,%c,,,A", lat.degrees, lat.minutes,
                                      reference.latDeg < 0 ? 'S' : 'N', lon.degrees, lon.minutes,
                                      reference.lonDeg < 0 ? 'W' : 'E')
                        .toLatin1());
     }
     return out;
+}
+
+bool pvt6Offered(const ReceiverState &state)
+{
+    return MotorolaCommands::channelsFor(state) == 8;
+}
+
+int channelsUsed(const ReceiverSettings &settings, const ReceiverState &state)
+{
+    return settings.emulatePvt6 && pvt6Offered(state) ? 6 : MotorolaCommands::channelsFor(state);
 }
 
 uint8_t constellationCommandByte(uint8_t mask)
@@ -335,7 +370,7 @@ void applyReceiverSettings(ReceiverState &state, const ReceiverSettings &setting
 {
     const QList<ReceiverSettingsCommand> commands = ReceiverSettingsCommands::forReceiver(settings, state, reference);
     if (familyOf(state.receiverMode) == ProtocolFamily::Motorola && !commands.isEmpty()) {
-        state.channelCountUsed = settings.emulatePvt6 ? 6 : state.channelCount;
+        state.channelCountUsed = ReceiverSettingsCommands::channelsUsed(settings, state);
         // The "@@Hn" the sequence ends with answers into the receiver-ID window.
         state.receiverIdHnRequested = true;
     }

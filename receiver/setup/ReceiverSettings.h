@@ -67,6 +67,8 @@ struct ReceiverSettings
     bool satBeidou = false;
     bool satQzss = false;
     bool satSbas = false;
+    // "Garmin Rx": a Garmin receiver in Generic NMEA mode gets $PGRMC and $PGRMI at set-up.
+    bool garmin = false;
     // Satellites the receiver must not use (bit n-1 = PRN n), from the satellite selection
     // dialog; stored as "%08X" text under "GpsRxDialog/Satellite Ignore Mask".
     uint32_t satelliteIgnoreMask = 0;
@@ -128,6 +130,7 @@ struct ReceiverSettings
     static QString keySatBeidou() { return QStringLiteral("GpsRxDialog/Sat Beidou"); }
     static QString keySatQzss() { return QStringLiteral("GpsRxDialog/Sat Qzss"); }
     static QString keySatSbas() { return QStringLiteral("GpsRxDialog/Sat Sbas"); }
+    static QString keyGarmin() { return QStringLiteral("GpsRxDialog/Garmin"); }
     static QString keySatelliteIgnoreMask() { return QStringLiteral("GpsRxDialog/Satellite Ignore Mask"); }
     static QString keyWeekRollover() { return QStringLiteral("GpsRxDialog/Week Rollover"); }
     static QString keyWeekRolloverEpochs() { return QStringLiteral("GpsRxDialog/Week Rollover Epochs"); }
@@ -136,8 +139,8 @@ private:
     static int orDefault(int v, int def) { return v < 0 ? def : v; }
 };
 
-// The station's reference position, for the u-blox fixed position (0-D) and the Garmin
-// initialisation. Without a valid position neither is sent.
+// The station's reference position, for position hold (Motorola "@@As", u-blox fixed
+// position) and the Garmin initialisation. Without a valid position none of them is sent.
 struct ReceiverReferencePosition
 {
     bool valid = false;
@@ -171,6 +174,12 @@ QList<QByteArray> bytesOf(const QList<ReceiverSettingsCommand> &commands);
 // The Garmin sentences ($PGRMC with the fix mode and altitude, $PGRMI with the position);
 // $PGRMI only with a valid reference position. Without checksum.
 QList<QByteArray> garmin(const ReceiverSettings &settings, const ReceiverReferencePosition &reference);
+
+// PVT6 emulation is offered to 8-channel receivers only.
+bool pvt6Offered(const ReceiverState &state);
+// The channel count the settings sequence works with: 6 for an 8-channel receiver emulating a
+// PVT6 (its "@@Ba"/"@@Bk"/"@@Bn" message set, position hold by "@@At"), else the receiver's.
+int channelsUsed(const ReceiverSettings &settings, const ReceiverState &state);
 
 // The "@@Sc" constellation byte: the mask, or GPS alone when fewer than two bits are set.
 uint8_t constellationCommandByte(uint8_t mask);

@@ -4,6 +4,7 @@
 #include "averaging/AveragingInput.h"
 #include "averaging/Geoid.h"
 #include "receiver/ubx/UbxConfiguration.h"
+#include "receiver/ubx/UbxRawEpoch.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -750,10 +751,10 @@ UbxDecoder::Result UbxDecoder::decodeInf(uint8_t id, const Payload &p)
     return Result::of(names[id], text, p.size());
 }
 
-UbxDecoder::Result UbxDecoder::decodeRxm(uint8_t id, const Payload &)
+UbxDecoder::Result UbxDecoder::decodeRxm(uint8_t id, const Payload &p)
 {
     switch (id) {
-    case 0x10: return Result::named("RAW");
+    case 0x10: return rxmRaw(p);
     case 0x11: return Result::named("SFRB");
     case 0x20: return Result::named("SVSI");
     case 0x30: return Result::named("ALM");
@@ -782,6 +783,25 @@ UbxDecoder::Result UbxDecoder::decodeUpd(uint8_t id, const Payload &)
     case 0x14: return Result::named("SOS");
     default: return Result::unknown();
     }
+}
+
+UbxDecoder::Result UbxDecoder::rxmRaw(const Payload &p)
+{
+    const std::optional<UbxRawEpoch> epoch = UbxRawEpoch::fromPayload(p.bytes);
+    if (!epoch)
+        return Result::shortPayload("RAW");
+    if (m_context.gpsLog)
+        m_context.gpsLog->writeRawEpoch(*epoch);
+    const qsizetype consumed = 8 + 24 * qsizetype(epoch->measurements.size());
+    if (!wantTexts())
+        return Result::of("RAW", QString(), consumed);
+    QString text = QString::asprintf("iTOW = %d, week = %u, numSV = %u, ", epoch->towMs, uint(epoch->week),
+                                     uint(epoch->measurements.size()));
+    for (const UbxRawMeasurement &m : epoch->measurements)
+        text += QString::asprintf("sv=%u, cpMes=%.3f, prMes=%.3f, doMes=%.3f, mesQI=%i, cno=%i, lli=%u, ", uint(m.sv),
+                                  m.carrierPhase, m.pseudorange, double(m.doppler), int(m.quality), int(m.cno), uint(m.lli));
+    text.chop(2);
+    return Result::of("RAW", text, consumed);
 }
 
 // --- helpers ---------------------------------------------------------------------------------

@@ -12,8 +12,8 @@
 // averaging engine and the display, and returns the one-line text for the raw-data window.
 //
 // Text layout: "UBX-<group>-<message> <fields>", e.g. "UBX-TIM-TP towMS = ...". Payload bytes
-// past the decoded fields, payloads of name-only messages (RXM, UPD) and whole frames of unknown
-// classes or IDs are shown as "<%2.2X>" per byte. A payload too short for its message shows the
+// past the decoded fields, payloads of name-only messages (RXM except RAW, UPD) and whole
+// frames of unknown classes or IDs are shown as "<%2.2X>" per byte. A payload too short for its message shows the
 // name and its bytes and changes nothing. A frame that is not a complete, checksum-correct UBX
 // frame gives an empty text.
 //
@@ -43,6 +43,9 @@
 // MON-RF (antenna status as MON-HW's) and the CFG-VALGET answer. MON-VER's "PROTVER" extension
 // goes to ubxProtocolVersion; every ACK-ACK/NAK to lastUbxAck. NAV-PVT and NAV-SAT build their
 // texts only while they can be seen (raw-data window opened once, or alwaysBuildTexts).
+//
+// RXM-RAW (raw measurements of the timing modules) goes whole to the GPS log's raw epoch, for
+// the RINEX log type; its text lists each satellite's observables.
 //
 // Every complete frame goes to the GPS log's binary record (without CK_A CK_B) before decoding.
 //
@@ -109,6 +112,7 @@ private:
     Result navClock(const Payload &p);
     Result navTimeLs(const Payload &p);
     Result monRf(const Payload &p);
+    Result rxmRaw(const Payload &p);
 
     void applyFix(uint8_t gpsFix, const QString &status, bool svinOffAtTimeFix);
     bool storeTime(int year, int month, int day, int hour, int minute, int second, int32_t nano, const char *message);

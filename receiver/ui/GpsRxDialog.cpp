@@ -1,5 +1,7 @@
 #include "receiver/ui/GpsRxDialog.h"
 
+#include "receiver/ui/GpsRxType.h"
+
 #include "core/ReceiverState.h"
 #include "core/ReceiverMode.h"
 
@@ -149,8 +151,21 @@ GpsRxDialog::GpsRxDialog(QWidget *parent)
     auto *specialLayout = new QGridLayout(special);
     LocalTimeCheckBox = makeCheck(special, QStringLiteral("GPS Rx in Local Time"), "IDC_LOCAL_TIME");
     EmulatePvt6CheckBox = makeCheck(special, QStringLiteral("6-channel mode"), "IDC_EMULATE_PVT6");
+    GarminCheckBox = makeCheck(special, QStringLiteral("Garmin Rx ($PGRMC, $PGRMI)"), "IDC_GARMIN");
+    ReceiverTypeButton = new QPushButton(QStringLiteral("Receiver Type..."), special);
+    ReceiverTypeButton->setObjectName(QStringLiteral("IDC_GPS_RX_TYPE"));
+    ReceiverTypeButton->setAutoDefault(false);
+    connect(ReceiverTypeButton, &QPushButton::clicked, this, [this] {
+        auto *type = findChild<GpsRxType *>();
+        if (!type)
+            type = new GpsRxType(this);
+        type->load();
+        type->open();
+    });
     specialLayout->addWidget(LocalTimeCheckBox, 0, 0);
     specialLayout->addWidget(EmulatePvt6CheckBox, 1, 0);
+    specialLayout->addWidget(GarminCheckBox, 4, 0);
+    specialLayout->addWidget(ReceiverTypeButton, 4, 1);
     auto *dgpsBox = new QGroupBox(QStringLiteral("DGPS Output"), special);
     auto *dgpsLayout = new QHBoxLayout(dgpsBox);
     DgpsActivateCheckBox = makeCheck(dgpsBox, QStringLiteral("Activate"), "IDC_DGPS_ACTIVATE");
@@ -252,6 +267,8 @@ void GpsRxDialog::showSettings(const ReceiverSettings &r)
     WeekRolloverEpochsSpinBox->setEnabled(r.weekRollover == GpsWeekRollover::Fixed);
     LocalTimeCheckBox->setChecked(r.localTime);
     EmulatePvt6CheckBox->setChecked(r.emulatePvt6);
+    EmulatePvt6CheckBox->setEnabled(m_pvt6Offered || r.emulatePvt6);
+    GarminCheckBox->setChecked(r.garmin);
     DgpsActivateCheckBox->setChecked(r.dgpsActivate);
     DgpsRateSpinBox->setValue(r.dgpsRate);
     AlignMessagesCheckBox->setChecked(r.alignMessages);
@@ -281,6 +298,7 @@ ReceiverSettings GpsRxDialog::currentSettings() const
     r.weekRolloverEpochs = WeekRolloverEpochsSpinBox->value();
     r.localTime = LocalTimeCheckBox->isChecked();
     r.emulatePvt6 = EmulatePvt6CheckBox->isChecked();
+    r.garmin = GarminCheckBox->isChecked();
     r.dgpsActivate = DgpsActivateCheckBox->isChecked();
     r.dgpsRate = DgpsRateSpinBox->value();
     r.alignMessages = AlignMessagesCheckBox->isChecked();
@@ -294,8 +312,10 @@ ReceiverSettings GpsRxDialog::currentSettings() const
     return r;
 }
 
-void GpsRxDialog::setReceiver(int receiverMode, int receiverModel, double firmwareVersion)
+void GpsRxDialog::setReceiver(int receiverMode, int receiverModel, double firmwareVersion, int channelCount)
 {
+    m_pvt6Offered = channelCount == 8;
+    EmulatePvt6CheckBox->setEnabled(m_pvt6Offered || EmulatePvt6CheckBox->isChecked());
     m_constellationsActive = receiverMode == ReceiverMode::MotorolaBinary
         && (receiverModel == ReceiverModelCode::SsrM8F || receiverModel == ReceiverModelCode::SsrM8T);
     m_galileoCapable = firmwareVersion >= 3.01;

@@ -29,7 +29,9 @@ public:
 
     // The receiver the constellation boxes are for: they are active only for the SSR-M8 models
     // in Motorola binary mode; Galileo needs firmware 3.01 or later.
-    void setReceiver(int receiverMode, int receiverModel, double firmwareVersion);
+    // PVT6 emulation is offered for 8-channel receivers only (a box already checked stays
+    // enabled, so that it can be cleared).
+    void setReceiver(int receiverMode, int receiverModel, double firmwareVersion, int channelCount = 0);
     // The constellation rule the boxes break now (shown under them); empty when none.
     QString constellationProblem() const;
 
@@ -50,6 +52,8 @@ public:
     QSpinBox *WeekRolloverEpochsSpinBox = nullptr;
     QCheckBox *LocalTimeCheckBox = nullptr;
     QCheckBox *EmulatePvt6CheckBox = nullptr;
+    QCheckBox *GarminCheckBox = nullptr;
+    QPushButton *ReceiverTypeButton = nullptr;   // opens GpsRxType
     QCheckBox *DgpsActivateCheckBox = nullptr;
     QSpinBox *DgpsRateSpinBox = nullptr;
     QCheckBox *AlignMessagesCheckBox = nullptr;
@@ -83,4 +87,5 @@ private:
     ReceiverSettings m_shown;   // fields the dialog has no widget for (the ignore mask)
     bool m_constellationsActive = false;
     bool m_galileoCapable = true;
+    bool m_pvt6Offered = false;
 };

@@ -65,6 +65,7 @@ private Q_SLOTS:
 
     void stream_data()
     {
+        using L = QList<QByteArray>;
         QTest::addColumn<int>("mode");
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QList<QByteArray>>("expected");
@@ -74,72 +75,62 @@ private Q_SLOTS:
         const QByteArray ea = motorola("Ea", {}, '\x11');
         const int motorolaBinary = ReceiverMode::MotorolaBinary;
 
-        QTest::newRow("motorola whole frame") << motorolaBinary << QList<QByteArray> { ha } << QList<QByteArray> { emitted(ha) };
-        QTest::newRow("motorola rx only mode") << int(ReceiverMode::MotorolaBinaryRxOnly) << QList<QByteArray> { ea }
-                                               << QList<QByteArray> { emitted(ea) };
-        QTest::newRow("motorola garbage between")
-            << motorolaBinary << QList<QByteArray> { "xx@y" + ha + "\r\n\x01@z" + cj + "zz" }
-            << QList<QByteArray> { emitted(ha), emitted(cj) };
-        QTest::newRow("three @ lose the message")
-            << motorolaBinary << QList<QByteArray> { "@" + ha + ea } << QList<QByteArray> { emitted(ea) };
+        QTest::newRow("motorola whole frame") << motorolaBinary << L { ha } << L { emitted(ha) };
+        QTest::newRow("motorola rx only mode") << int(ReceiverMode::MotorolaBinaryRxOnly) << L { ea }
+                                               << L { emitted(ea) };
+        QTest::newRow("motorola garbage between") << motorolaBinary << L { "xx@y" + ha + "\r\n\x01@z" + cj + "zz" }
+            << L { emitted(ha), emitted(cj) };
+        QTest::newRow("three @ lose the message") << motorolaBinary << L { "@" + ha + ea } << L { emitted(ea) };
         {
             QByteArray bad = ha;
             bad[bad.size() - 3] = static_cast<char>(bad[bad.size() - 3] ^ 0x01);
-            QTest::newRow("wrong checksum dropped, next kept")
-                << motorolaBinary << QList<QByteArray> { bad + ea } << QList<QByteArray> { emitted(ea) };
+            QTest::newRow("wrong checksum dropped, next kept") << motorolaBinary << L { bad + ea } << L { emitted(ea) };
             QByteArray noCrLf = ha;
             noCrLf[noCrLf.size() - 1] = 'X';
-            QTest::newRow("missing LF dropped") << motorolaBinary << QList<QByteArray> { noCrLf + ea }
-                                                << QList<QByteArray> { emitted(ea) };
+            QTest::newRow("missing LF dropped") << motorolaBinary << L { noCrLf + ea } << L { emitted(ea) };
         }
         {
             QByteArray eq = motorola("Eq", {}, 'A');
             eq[eq.size() - 3] = static_cast<char>(eq[eq.size() - 3] ^ 0x5A);
-            QTest::newRow("Eq wrong checksum still emitted") << motorolaBinary << QList<QByteArray> { eq }
-                                                             << QList<QByteArray> { emitted(eq) };
+            QTest::newRow("Eq wrong checksum still emitted") << motorolaBinary << L { eq } << L { emitted(eq) };
             QByteArray eqNoCr = eq;
             eqNoCr[eqNoCr.size() - 2] = ' ';
-            QTest::newRow("Eq without CR LF dropped") << motorolaBinary << QList<QByteArray> { eqNoCr + ha }
-                                                      << QList<QByteArray> { emitted(ha) };
+            QTest::newRow("Eq without CR LF dropped") << motorolaBinary << L { eqNoCr + ha } << L { emitted(ha) };
         }
         QTest::newRow("unknown identifier dropped")
-            << motorolaBinary << QList<QByteArray> { QByteArray("@@Zz") + zeros(10) + "\r\n" + ha }
-            << QList<QByteArray> { emitted(ha) };
+            << motorolaBinary << L { QByteArray("@@Zz") + zeros(10) + "\r\n" + ha } << L { emitted(ha) };
         QTest::newRow("unlisted W never verifies")
-            << motorolaBinary << QList<QByteArray> { QByteArray("@@Wq\r\n") + ha } << QList<QByteArray> { emitted(ha) };
+            << motorolaBinary << L { QByteArray("@@Wq\r\n") + ha } << L { emitted(ha) };
         {
             const QByteArray wb = motorola("Wb", QByteArray("\x00\x00", 2));
-            QTest::newRow("listed W frame") << motorolaBinary << QList<QByteArray> { wb } << QList<QByteArray> { emitted(wb) };
+            QTest::newRow("listed W frame") << motorolaBinary << L { wb } << L { emitted(wb) };
         }
         {
             const QByteArray bb20 = bb(20, 20);
             QVERIFY(bb20.size() == 148);
-            QTest::newRow("Bb count 20 is 148 bytes") << motorolaBinary << QList<QByteArray> { bb20 + ha }
-                                                      << QList<QByteArray> { emitted(bb20), emitted(ha) };
+            QTest::newRow("Bb count 20 is 148 bytes") << motorolaBinary << L { bb20 + ha }
+                                                      << L { emitted(bb20), emitted(ha) };
             // Count 100: the length is capped at 64 entries (456 bytes).
             const QByteArray bb100 = bb(100, 64);
             QVERIFY(bb100.size() == 456);
-            QTest::newRow("Bb count 100 is 456 bytes") << motorolaBinary << QList<QByteArray> { bb100 + ha }
-                                                       << QList<QByteArray> { emitted(bb100), emitted(ha) };
+            QTest::newRow("Bb count 100 is 456 bytes") << motorolaBinary << L { bb100 + ha }
+                                                       << L { emitted(bb100), emitted(ha) };
             const QByteArray bb13of12 = bb(13, 12);
             QVERIFY(bb13of12.size() == 92);
             QTest::newRow("Bb count 13 with 12 records ends at 92")
-                << motorolaBinary << QList<QByteArray> { bb13of12 + ea } << QList<QByteArray> { emitted(bb13of12), emitted(ea) };
+                << motorolaBinary << L { bb13of12 + ea } << L { emitted(bb13of12), emitted(ea) };
             const QByteArray bb13 = bb(13, 13);
             QVERIFY(bb13.size() == 99);
             QTest::newRow("Bb count 13 with 13 records is 99 bytes")
-                << motorolaBinary << QList<QByteArray> { bb13 + ea } << QList<QByteArray> { emitted(bb13), emitted(ea) };
+                << motorolaBinary << L { bb13 + ea } << L { emitted(bb13), emitted(ea) };
             const QByteArray bb5 = bb(5, 12);
-            QTest::newRow("Bb small count keeps table length")
-                << motorolaBinary << QList<QByteArray> { bb5 } << QList<QByteArray> { emitted(bb5) };
+            QTest::newRow("Bb small count keeps table length") << motorolaBinary << L { bb5 } << L { emitted(bb5) };
         }
-        QTest::newRow("motorola in nmea mode ignored")
-            << int(ReceiverMode::MotorolaNmea) << QList<QByteArray> { ha } << QList<QByteArray> {};
+        QTest::newRow("motorola in nmea mode ignored") << int(ReceiverMode::MotorolaNmea) << L { ha } << L {};
         QTest::newRow("loran mode frames text lines")
-            << int(ReceiverMode::MotorolaLoran) << QList<QByteArray> { nmea("GPZDA,1") + "T012\r\n" }
-            << QList<QByteArray> { nmeaEmitted("GPZDA,1"), "T012" };
-        QTest::newRow("search mode frames nothing")
-            << int(ReceiverMode::Search) << QList<QByteArray> { ha + nmea("GPZDA,1") } << QList<QByteArray> {};
+            << int(ReceiverMode::MotorolaLoran) << L { nmea("GPZDA,1") + "T012\r\n" }
+            << L { nmeaEmitted("GPZDA,1"), "T012" };
+        QTest::newRow("search mode frames nothing") << int(ReceiverMode::Search) << L { ha + nmea("GPZDA,1") } << L {};
 
         // --- NMEA and UBX ---------------------------------------------------------------
         const int ubloxUbx = ReceiverMode::UbloxUbx;
@@ -148,60 +139,48 @@ private Q_SLOTS:
         const QByteArray ubx0 = ubx(0x0A, 0x04, {});
         const QByteArray ubxSol = ubx(0x01, 0x06, QByteArray(52, '\x24'));   // payload full of '$'
 
-        QTest::newRow("nmea sentence") << genericNmea << QList<QByteArray> { nmea(gga) } << QList<QByteArray> { nmeaEmitted(gga) };
+        QTest::newRow("nmea sentence") << genericNmea << L { nmea(gga) } << L { nmeaEmitted(gga) };
         QTest::newRow("nmea LF only and CR only")
-            << int(ReceiverMode::MotorolaNmea) << QList<QByteArray> { nmea("GPZDA,1", "\n") + nmea("GPZDA,2", "\r") }
-            << QList<QByteArray> { nmeaEmitted("GPZDA,1"), nmeaEmitted("GPZDA,2") };
+            << int(ReceiverMode::MotorolaNmea) << L { nmea("GPZDA,1", "\n") + nmea("GPZDA,2", "\r") }
+            << L { nmeaEmitted("GPZDA,1"), nmeaEmitted("GPZDA,2") };
         {
             QByteArray lower = nmea("GPZDA,9");   // checksum 0x?? written in lower case
             const QByteArray field = Checksums::hexByte(Checksums::nmeaXor("GPZDA,9")).toLower();
             lower = "$GPZDA,9*" + field + "\r\n";
             QVERIFY(field != field.toUpper());
-            QTest::newRow("lower-case checksum fails") << genericNmea << QList<QByteArray> { lower } << QList<QByteArray> {};
+            QTest::newRow("lower-case checksum fails") << genericNmea << L { lower } << L {};
         }
-        QTest::newRow("wrong checksum fails")
-            << genericNmea << QList<QByteArray> { QByteArray("$GPZDA,1*00\r\n") } << QList<QByteArray> {};
+        QTest::newRow("wrong checksum fails") << genericNmea << L { QByteArray("$GPZDA,1*00\r\n") } << L {};
         QTest::newRow("no star GP with comma valid")
-            << genericNmea << QList<QByteArray> { QByteArray("$GPXYZ,1,2\r\n") } << QList<QByteArray> { "$GPXYZ,1,2" };
+            << genericNmea << L { QByteArray("$GPXYZ,1,2\r\n") } << L { "$GPXYZ,1,2" };
         QTest::newRow("no star P with comma valid")
-            << genericNmea << QList<QByteArray> { QByteArray("$PMOTG,ZDA\r\n") } << QList<QByteArray> { "$PMOTG,ZDA" };
-        QTest::newRow("no star other talker invalid")
-            << genericNmea << QList<QByteArray> { QByteArray("$GNXYZ,1,2\r\n") } << QList<QByteArray> {};
-        QTest::newRow("no star no comma invalid")
-            << genericNmea << QList<QByteArray> { QByteArray("$GPXYZ\r\n") } << QList<QByteArray> {};
-        QTest::newRow("star elsewhere invalid")
-            << genericNmea << QList<QByteArray> { QByteArray("$GPXYZ,1*2,3\r\n") } << QList<QByteArray> {};
+            << genericNmea << L { QByteArray("$PMOTG,ZDA\r\n") } << L { "$PMOTG,ZDA" };
+        QTest::newRow("no star other talker invalid") << genericNmea << L { QByteArray("$GNXYZ,1,2\r\n") } << L {};
+        QTest::newRow("no star no comma invalid") << genericNmea << L { QByteArray("$GPXYZ\r\n") } << L {};
+        QTest::newRow("star elsewhere invalid") << genericNmea << L { QByteArray("$GPXYZ,1*2,3\r\n") } << L {};
         QTest::newRow("non-printable byte drops sentence, byte rescanned")
-            << genericNmea << QList<QByteArray> { "$GPZDA,12\x01" + nmea("GPZDA,3") }
-            << QList<QByteArray> { nmeaEmitted("GPZDA,3") };
-        QTest::newRow("8-bit byte drops sentence")
-            << genericNmea << QList<QByteArray> { "$GPZDA,1\xE9,2*00\r\n" + nmea("GPZDA,4") }
-            << QList<QByteArray> { nmeaEmitted("GPZDA,4") };
-        QTest::newRow("ubx length 0 is 8 bytes") << ubloxUbx << QList<QByteArray> { ubx0 } << QList<QByteArray> { ubx0 };
-        QTest::newRow("ubx ignored when nmea only") << genericNmea << QList<QByteArray> { ubx0 + nmea("GPZDA,5") }
-                                                    << QList<QByteArray> { nmeaEmitted("GPZDA,5") };
-        QTest::newRow("ubx payload with dollars") << int(ReceiverMode::UbloxNmea) << QList<QByteArray> { ubxSol }
-                                                  << QList<QByteArray> { ubxSol };
+            << genericNmea << L { "$GPZDA,12\x01" + nmea("GPZDA,3") } << L { nmeaEmitted("GPZDA,3") };
+        QTest::newRow("8-bit byte drops sentence") << genericNmea << L { "$GPZDA,1\xE9,2*00\r\n" + nmea("GPZDA,4") }
+            << L { nmeaEmitted("GPZDA,4") };
+        QTest::newRow("ubx length 0 is 8 bytes") << ubloxUbx << L { ubx0 } << L { ubx0 };
+        QTest::newRow("ubx ignored when nmea only") << genericNmea << L { ubx0 + nmea("GPZDA,5") }
+                                                    << L { nmeaEmitted("GPZDA,5") };
+        QTest::newRow("ubx payload with dollars") << int(ReceiverMode::UbloxNmea) << L { ubxSol } << L { ubxSol };
         {
             const QByteArray max = ubx(0x02, 0x10, QByteArray(1024, '\x7F'));
-            QTest::newRow("ubx length 1024 accepted") << ubloxUbx << QList<QByteArray> { max } << QList<QByteArray> { max };
+            QTest::newRow("ubx length 1024 accepted") << ubloxUbx << L { max } << L { max };
             const QByteArray over = ubx(0x02, 0x10, QByteArray(1025, '\x7F'));
-            QTest::newRow("ubx length 1025 dropped") << ubloxUbx << QList<QByteArray> { over + ubx0 }
-                                                     << QList<QByteArray> { ubx0 };
+            QTest::newRow("ubx length 1025 dropped") << ubloxUbx << L { over + ubx0 } << L { ubx0 };
             QByteArray bad = ubxSol;
             bad[bad.size() - 1] = static_cast<char>(bad[bad.size() - 1] ^ 0x10);
-            QTest::newRow("ubx bad checksum dropped") << ubloxUbx << QList<QByteArray> { bad + ubx0 }
-                                                      << QList<QByteArray> { ubx0 };
+            QTest::newRow("ubx bad checksum dropped") << ubloxUbx << L { bad + ubx0 } << L { ubx0 };
         }
         QTest::newRow("B5 without 62 then sentence")
-            << ubloxUbx << QList<QByteArray> { "\xB5\x63" + nmea("GPZDA,6") } << QList<QByteArray> { nmeaEmitted("GPZDA,6") };
-        QTest::newRow("B5 B5 62 starts at the second")
-            << ubloxUbx << QList<QByteArray> { "\xB5" + ubx0 } << QList<QByteArray> { ubx0 };
-        QTest::newRow("stream order nmea before ubx")
-            << ubloxUbx << QList<QByteArray> { nmea(gga) + ubx0 + nmea("GPZDA,7") }
-            << QList<QByteArray> { nmeaEmitted(gga), ubx0, nmeaEmitted("GPZDA,7") };
-        QTest::newRow("nmea interrupted by ubx sync")
-            << ubloxUbx << QList<QByteArray> { "$GPZDA,1" + ubx0 } << QList<QByteArray> { ubx0 };
+            << ubloxUbx << L { "\xB5\x63" + nmea("GPZDA,6") } << L { nmeaEmitted("GPZDA,6") };
+        QTest::newRow("B5 B5 62 starts at the second") << ubloxUbx << L { "\xB5" + ubx0 } << L { ubx0 };
+        QTest::newRow("stream order nmea before ubx") << ubloxUbx << L { nmea(gga) + ubx0 + nmea("GPZDA,7") }
+            << L { nmeaEmitted(gga), ubx0, nmeaEmitted("GPZDA,7") };
+        QTest::newRow("nmea interrupted by ubx sync") << ubloxUbx << L { "$GPZDA,1" + ubx0 } << L { ubx0 };
     }
     void stream()
     {

@@ -176,6 +176,58 @@ private Q_SLOTS:
         QCOMPARE(shownAll(commandsFor(rs, receiver(2, model, channels))), expected);
     }
 
+    // Position hold gets the reference ("@@As", ellipsoid height) before the mode command; PVT6
+    // emulation turns an 8-channel receiver's channel-dependent steps into the 6-channel ones.
+    void holdAndPvt6_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<bool>("pvt6");
+        QTest::addColumn<int>("gpsMode");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QStringList>("expected");   // from "@@Ag" to the end, "@@Aq" ... "@@Hb" left out
+        const QString bn = QStringLiteral(" 0000000a0100000100000000000000");
+        QTest::newRow("UT 0-D at the reference")
+            << 8 << 8 << false << 2 << true
+            << QStringList { "@@Ag 05", "@@As 0a29e9d801d596d80000c73800", "@@At 01", "@@Av 00", "@@Ea 01", "@@Ek 01",
+                             "@@En" + bn };
+        QTest::newRow("M12+ 0-D south west, below the ellipsoid")
+            << 4 << 12 << false << 2 << true
+            << QStringList { "@@Ag 05", "@@As f8bc30c0df8d7ed8fffffb2e00", "@@Gd 01", "@@Ha 01", "@@Hn 00" };
+        QTest::newRow("0-D without a reference") << 4 << 12 << false << 2 << false
+                                                 << QStringList { "@@Ag 05", "@@Gd 01", "@@Ha 01", "@@Hn 00" };
+        QTest::newRow("3-D sends no hold position") << 4 << 12 << false << 0 << true
+                                                    << QStringList { "@@Ag 05", "@@Gd 00", "@@Ha 01", "@@Hn 00" };
+        QTest::newRow("VP emulating a PVT6") << 10 << 8 << true << 0 << true
+                                             << QStringList { "@@Ag 05", "@@At 00", "@@Av 00", "@@Ba 01", "@@Bk 01",
+                                                              "@@Bn" + bn };
+        QTest::newRow("M12+ is offered no PVT6") << 4 << 12 << true << 1 << true
+                                                 << QStringList { "@@Ag 05", "@@Gd 02", "@@Ha 01", "@@Hn 00" };
+    }
+    void holdAndPvt6()
+    {
+        QFETCH(int, model);
+        QFETCH(int, channels);
+        QFETCH(bool, pvt6);
+        QFETCH(int, gpsMode);
+        QFETCH(bool, valid);
+        QFETCH(QStringList, expected);
+        ReceiverSettings rs;
+        rs.gpsMode = gpsMode;
+        rs.emulatePvt6 = pvt6;
+        const bool south = model == 4;
+        const ReceiverReferencePosition ref { valid, south ? -33.8568 : 47.366389, south ? -151.2153 : 8.548611,
+                                              south ? -12.34 : 510.0, 0.0 };
+        QStringList sent = shownAll(commandsFor(rs, receiver(2, model, channels), ref));
+        while (!sent.isEmpty() && !sent.first().startsWith("@@Ag"))
+            sent.removeFirst();
+        const qsizetype from = sent.indexOf(QRegularExpression("^@@Aq.*"));
+        const qsizetype to = sent.indexOf(QStringLiteral("@@Hb 00"));
+        QVERIFY(from > 0 && to > from);
+        sent.remove(from, to - from + 1);
+        QCOMPARE(sent, expected);
+    }
+
     void onlyEightChannelOutputIsAwaited()
     {
         for (int channels : { 6, 8, 12 }) {
@@ -285,14 +337,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("north east, 3-D") << 0 << true << 47.366389 << 8.548611 << 462.4
                                          << QStringList { "$PGRMC,A,462,100,,,,,,A,,1,2,8,30",
-                                                          "$PGRMI,4721.983,N,00832.917,E,A" };
+                                                          "$PGRMI,4721.983,N,00832.917,E,,,A" };
         QTest::newRow("south west, 2-D") << 1 << true << -33.8568 << -151.2153 << 39.6
                                          << QStringList { "$PGRMC,2,40,100,,,,,,A,,1,2,8,30",
-                                                          "$PGRMI,3351.408,S,15112.918,W,A" };
+                                                          "$PGRMI,3351.408,S,15112.918,W,,,A" };
         // 59.99995 minutes round to 60.000: carried into the degrees.
         QTest::newRow("minute carry, 0-D") << 2 << true << (10.0 + 59.99995 / 60.0) << -(5.0 + 0.0004 / 60.0) << -3.6
                                            << QStringList { "$PGRMC,2,-4,100,,,,,,A,,1,2,8,30",
-                                                            "$PGRMI,1100.000,N,00500.000,W,A" };
+                                                            "$PGRMI,1100.000,N,00500.000,W,,,A" };
         QTest::newRow("no reference") << 0 << false << 0.0 << 0.0 << 0.0
                                       << QStringList { "$PGRMC,A,0,100,,,,,,A,,1,2,8,30" };
     }
@@ -562,7 +614,7 @@ private Q_SLOTS:
         const ReceiverSettings stored = ReceiverSettings::load(store);
         QCOMPARE(sink.sent, commandsFor(stored, s));
         QCOMPARE(applied, (QList<QPair<int, bool>> { { 1, true } }));
-        QCOMPARE(s.channelCountUsed, 6);
+        QCOMPARE(s.channelCountUsed, 12);   // PVT6 emulation is for 8-channel receivers only
 
         // u-blox: the same hook sends CFG-NAV5 (Marine) and the time mode.
         sink.sent.clear();
@@ -575,6 +627,8 @@ private Q_SLOTS:
         sink.sent.clear();
         station.detection().hooks().applyGarminSettings();
         QCOMPARE(sink.sent, ReceiverSettingsCommands::garmin(stored, ref));
+        QVERIFY(!station.detection().hooks().pvt6Mode());   // not for a 12-channel receiver
+        s.channelCount = 8;
         QVERIFY(station.detection().hooks().pvt6Mode());
         QVERIFY(station.detection().hooks().localTimeMode());
         station.setClosing();

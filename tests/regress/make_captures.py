@@ -397,6 +397,11 @@ for cls, ident, payload, text in [
     (4, 0x02, b"u-blox ag\x01", "UBX-INF-NOTICE u-blox ag<01>"),
     (4, 0x04, b"BIST: passed", "UBX-INF-DEBUG BIST: passed"),
     (2, 0x20, b"\x01\x02", "UBX-RXM-SVSI <01><02>"),
+    # Raw measurements: one SBAS satellite with lost lock; then a count the payload cannot hold.
+    (2, 0x10, le("iHBB", 333358001, 2400, 1, 0) + struct.pack("<ddfBbbB", 123456789.25, 20000000.5, -1234.75, 120, 7, 45, 1),
+     "UBX-RXM-RAW iTOW = 333358001, week = 2400, numSV = 1, sv=120, cpMes=123456789.250, prMes=20000000.500, "
+     "doMes=-1234.750, mesQI=7, cno=45, lli=1"),
+    (2, 0x10, le("iHBB", 1000, 2400, 1, 0), "UBX-RXM-RAW <E8><03><00><00><60><09><01><00>"),
     (9, 0x14, b"", "UBX-UPD-SOS"),
     (9, 0x01, b"\xff", "UBX-UPD-DOWNL <FF>"),
     (0x27, 0x00, b"\x01", "UBX-27 ???-Unknown Message Class-??? <B5><62><27><00><01><00><01><29><C7>"),

@@ -8,10 +8,13 @@
 
 #include "core/ReceiverState.h"
 #include "core/MotorolaModels.h"
+#include "logging/RinexObservationWriter.h"
 #include "receiver/framing/StreamFramer.h"
+#include "receiver/ubx/UbxConfiguration.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStringList>
@@ -36,9 +39,10 @@ void printUsage(FILE *to)
     for (const DecodeMode &m : decodeModes())
         names << m.name;
     std::fprintf(to,
-                 "usage: chronode-decode [--mode %s] [--model NAME] [FILE|-]\n"
+                 "usage: chronode-decode [--mode %s] [--model NAME] [--rinex OBSFILE] [FILE|-]\n"
                  "Frames and decodes a receiver byte stream (leading '#' lines are skipped) and\n"
-                 "prints one JSON object per decoded message.\n",
+                 "prints one JSON object per decoded message. --rinex also writes the u-blox raw\n"
+                 "measurements (RXM-RAW) as a RINEX 2.11 observation file (replaced if present).\n",
                  qPrintable(names.join(QLatin1Char('|'))));
 }
 
@@ -160,6 +164,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QString modeName = QStringLiteral("motorola");
     QString modelName;
+    QString rinexName;
     QString file;
     bool haveFile = false;
 
@@ -185,6 +190,9 @@ int main(int argc, char **argv)
         } else if (a == QLatin1String("--model") || a.startsWith(QLatin1String("--model="))) {
             if (!value(QStringLiteral("--model"), modelName))
                 return fail(QStringLiteral("option --model needs a value"));
+        } else if (a == QLatin1String("--rinex") || a.startsWith(QLatin1String("--rinex="))) {
+            if (!value(QStringLiteral("--rinex"), rinexName) || rinexName.isEmpty())
+                return fail(QStringLiteral("option --rinex needs a value"));
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             printUsage(stderr);
             return fail(QStringLiteral("unknown option '%1'").arg(a));
@@ -223,11 +231,26 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("cannot read '%1': %2").arg(haveFile ? file : QStringLiteral("-"), input.errorString()));
     const QByteArray bytes = stripCommentHeader(input.readAll());
 
+    RinexObservationWriter rinex;
+    if (!rinexName.isEmpty()) {
+        RinexHeaderInfo info;
+        info.program = QStringLiteral("chronode-decode");
+        info.markerName = QFileInfo(rinexName).completeBaseName();
+        info.comments << QStringLiteral("from ") + (haveFile ? QFileInfo(file).fileName() : QStringLiteral("standard input"));
+        QFile::remove(rinexName);
+        if (!rinex.open(rinexName, info))
+            return fail(QStringLiteral("cannot write '%1': %2").arg(rinexName, rinex.errorString()));
+    }
+
     std::unique_ptr<DecodeSession> session = mode->makeSession(state);
     StreamFramer framer(mode->receiverMode);
     QByteArray out;
     out.reserve(1 << 17);
     const auto sink = [&](const QByteArray &message) {
+        if (rinex.isOpen() && Ubx::isCompleteFrame(message) && quint8(message[2]) == Ubx::Rxm && quint8(message[3]) == 0x10) {
+            if (const auto epoch = UbxRawEpoch::fromPayload(QByteArrayView(message).sliced(6, message.size() - 8)))
+                rinex.writeEpoch(*epoch);
+        }
         const QJsonObject o = session->decode(message);
         if (o.isEmpty())
             return;
@@ -244,5 +267,9 @@ int main(int argc, char **argv)
         framer.feed(QByteArrayView(bytes).sliced(pos, qMin(Chunk, bytes.size() - pos)), sink);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
+    if (rinex.isOpen()) {
+        rinex.close();
+        std::fprintf(stderr, "%s: %lld epochs\n", qPrintable(rinexName), static_cast<long long>(rinex.epochsWritten()));
+    }
     return 0;
 }
