@@ -4,6 +4,7 @@
 
 #include "transport/GpsPortSettings.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/LinkRecovery.h"
 #include "receiver/ProtocolDriver.h"
 #include "receiver/motorola/MotorolaCommands.h"
 #include "receiver/link/ReceiverCommandChannel.h"
@@ -117,6 +118,37 @@ Station::Station(QObject *parent)
     };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
+
+    // Port errors: one notice per loss, the stored port reopened with back-off.
+    m_recovery = std::make_unique<LinkRecovery>(*m_link);
+    m_recovery->setReopen([this] { m_link->startGpsSerialPort(false); });
+    m_recovery->setAutoRestart([] {
+        QSettings settings;
+        return GpsPortSettings::load(settings).autoRestart;
+    });
+    connect(m_link.get(), &GpsSerialPortThread::showErrorMessageBox, m_recovery.get(), &LinkRecovery::linkError);
+    connect(m_recovery.get(), &LinkRecovery::notice, this, [this](const QString &text) {
+        appendPlainText_to_RawDataDialog_and_Log(QString(text).replace(QLatin1String("\r\n\r\n"), QLatin1String(" ")));
+        emit linkNotice(text);
+    });
+    connect(m_recovery.get(), &LinkRecovery::restored, this, &Station::receiverLinkRestored);
+    connect(m_recovery.get(), &LinkRecovery::staleChanged, this, [this](bool stale, qint64 lastDataMs) {
+        emit receiverDataStaleChanged(stale, lastDataMs);
+        updateClockPanel();
+    });
+}
+
+bool Station::simulatedReceiver() const
+{
+    return m_link->portName() == GpsPortSettings::simulatorPortName();
+}
+
+QString Station::labelledForSimulator(const QString &text, bool simulated)
+{
+    static const QString mark = QStringLiteral(" (simulated receiver)");
+    if (!simulated || text.endsWith(mark))
+        return text;
+    return text + mark;
 }
 
 void Station::OnNewTicText(const QByteArray &text)
@@ -158,6 +190,7 @@ Station::~Station()
 void Station::setClock(Clock clock)
 {
     m_clock = clock ? std::move(clock) : Clock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    m_recovery->setClock(m_clock);
 }
 
 void Station::setCommandSink(ReceiverCommandSink *sink)
@@ -268,11 +301,12 @@ void Station::setLaunchOptions(const StationLaunchOptions &options)
     m_launch = options;
     m_port->setListenOnly(!options.replayFile.isEmpty());
     m_replayStarted = false;
-    SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel);
+    SimulatedReceiverTransport::registerIn(m_link->transportFactory(), options.simModel, options.speed);
 }
 
 void Station::startGpsSerialPort(bool bLoadFirmwareMode)
 {
+    m_recovery->restart();
     if (m_launch.replayFile.isEmpty() || m_replayStarted) {
         m_link->startGpsSerialPort(bLoadFirmwareMode);
         return;
@@ -283,7 +317,10 @@ void Station::startGpsSerialPort(bool bLoadFirmwareMode)
     const int forced = m_launch.mode.isEmpty() ? -1 : modeFromOption(m_launch.mode);
     if (forced >= 0)
         port.modeText = ReceiverMode::text(forced);
-    m_link->useTransport(std::make_unique<ReplayTransport>(m_launch.replayFile), port);
+    const SimulationClock clock = m_launch.speed > 1.0
+        ? SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), m_launch.speed)
+        : SimulationClock();
+    m_link->useTransport(std::make_unique<ReplayTransport>(m_launch.replayFile, clock), port);
 }
 
 void Station::readPortSettings(QSettings &settings)
@@ -432,6 +469,7 @@ void Station::OnNewGpsText(const QByteArray &message)
         appendPlainText_to_RawDataDialog_and_Log(QString::fromLatin1(message));
         return;
     }
+    m_recovery->dataArrived();
     if (m_state.closing || m_state.receiverBusy)
         return;
     noticeModeChange();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ReceiverState.h"
+#include "core/Settings.h"
 #include "app/StationHooks.h"
 #include "averaging/AveragingEngine.h"
 #include "receiver/DecoderContext.h"
@@ -20,6 +21,7 @@ class LogRecorder;
 struct StationLogs;
 class RemoteControl;
 struct StationRemote;
+class LinkRecovery;
 class CounterLinks;
 class CounterProcessing;
 class ReceiverCommandChannel;
@@ -35,6 +37,7 @@ struct StationLaunchOptions
     QString replayFile;   // --replay FILE: feed a recorded byte stream instead of a port
     QString mode;         // --mode M: receiver mode number or port-dialog text, overrides the stored one
     QString simModel;     // --sim-model NAME: model the simulated receiver pretends to be
+    double speed = 1.0;   // --speed FACTOR: simulated receiver and replay run this much faster
 };
 
 // The headless station: the receiver state, the receiver link and its send path, one protocol
@@ -71,6 +74,16 @@ public:
     ReceiverCommandChannel &commandChannel() { return *m_channel; }
     // Receiver detection and set-up over this station's link and the stored port settings.
     ReceiverDetection &detection() { return *m_detection; }
+
+    // What the look at the settings file found when the station was made (a first run, a
+    // damaged file kept aside).
+    const Settings::StartCheck &settingsStartCheck() const { return m_startCheck; }
+    // Keeps the receiver link alive through device losses and watches for stale data.
+    LinkRecovery &linkRecovery() { return *m_recovery; }
+    // The receiver port is the built-in simulated receiver.
+    bool simulatedReceiver() const;
+    // A receiver description or window title marked when the receiver is simulated.
+    static QString labelledForSimulator(const QString &text, bool simulated);
 
     // Time source of the cycle (the "@@Bb" re-poll); the system clock unless replaced.
     void setClock(Clock clock);
@@ -204,6 +217,13 @@ Q_SIGNALS:
     void utcDayChanged();
     // Port settings were read; the receiver mode and PPS interface are set.
     void portSettingsRead();
+    // A receiver port error, once per loss ("Can't open GPS Port ..."), already in the raw-data
+    // window and the log; the window shows it in the status bar (and a box when attended).
+    void linkNotice(const QString &text);
+    // The receiver port is back after a loss: detect the receiver again, as at start.
+    void receiverLinkRestored();
+    // No receiver message for a while (stale), or data again.
+    void receiverDataStaleChanged(bool stale, qint64 lastDataMs);
     // The receiver settings were read and sent: the GPS mode (0 3-D, 1 2-D, 2 0-D) for the
     // averaging and the local-time option for the decoders.
     void receiverSettingsApplied(int gpsMode, bool receiverInLocalTime);
@@ -243,6 +263,8 @@ private:
         Station &m_station;
     };
 
+    // First of all: the settings file is looked at before anything reads it.
+    Settings::StartCheck m_startCheck = Settings::checkStore();
     ReceiverState m_state;
     std::unique_ptr<GpsSerialPortThread> m_link;
     std::unique_ptr<CounterLinks> m_counters;
@@ -250,6 +272,7 @@ private:
     std::unique_ptr<ReceiverCommandChannel> m_channel;
     std::unique_ptr<StoredReceiverPort> m_port;
     std::unique_ptr<ReceiverDetection> m_detection;
+    std::unique_ptr<LinkRecovery> m_recovery;
     ReceiverCommandSink *m_commands = nullptr;
     Clock m_clock;
 

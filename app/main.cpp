@@ -36,7 +36,8 @@ QWidget *mainWindowWidget()
 }
 
 // --dump-display: one snapshot of the window's texts a second, the file rewritten each time, so
-// a run that is cut short still leaves what it showed.
+// a run that is cut short still leaves what it showed. Only the last KeptSnapshots (two minutes)
+// are kept, in memory and in the file, so a run of months writes a file of a few hundred kB.
 class DisplayDump
 {
 public:
@@ -49,6 +50,8 @@ public:
         QJsonObject snapshot = DisplaySnapshot::take(*window);
         snapshot.insert(QStringLiteral("elapsedMs"), double(m_elapsed.elapsed()));
         m_snapshots.append(snapshot);
+        while (m_snapshots.size() > KeptSnapshots)
+            m_snapshots.removeFirst();
         QSaveFile file(m_fileName);
         if (!file.open(QIODevice::WriteOnly))
             return false;
@@ -57,6 +60,8 @@ public:
         file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
         return file.commit();
     }
+
+    static constexpr qsizetype KeptSnapshots = 120;
 
 private:
     QString m_fileName;
@@ -79,6 +84,8 @@ int main(int argc, char *argv[])
     }
 #endif
     QApplication app(argc, argv);
+    // The settings store is named before anything (the station included) reads it.
+    QCoreApplication::setOrganizationName(QStringLiteral("KTW Systems"));
     QCoreApplication::setApplicationName(QStringLiteral("Chronode"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CHRONODE_VERSION));
 
@@ -103,9 +110,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption dumpDisplay(QStringLiteral("dump-display"),
                                          QStringLiteral("Write the window's texts (clock, time information, position "
                                                         "and satellite tables, status bar) to FILE as JSON, once a "
-                                                        "second and when the program closes."),
+                                                        "second and when the program closes; the file keeps the "
+                                                        "last 120 snapshots."),
                                          QStringLiteral("FILE"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Run the simulated receiver and a replayed recording FACTOR times "
+                                                  "faster than real time (1 to 10000; long runs in little time). "
+                                                  "The 1PPS cycle keeps up as far as the line's 10 ms poll allows."),
+                                   QStringLiteral("FACTOR"));
     parser.addOption(replay);
+    parser.addOption(speed);
     parser.addOption(mode);
     parser.addOption(simModel);
     parser.addOption(quitAfter);
@@ -121,6 +135,15 @@ int main(int argc, char *argv[])
     options.replayFile = parser.value(replay);
     options.mode = parser.value(mode);
     options.simModel = parser.value(simModel);
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        options.speed = parser.value(speed).toDouble(&ok);
+        if (!ok || !(options.speed >= 1.0) || options.speed > 10000.0) {
+            std::fprintf(stderr, "chronode: --speed needs a factor from 1 to 10000, not \"%s\"\n",
+                         qPrintable(parser.value(speed)));
+            return 2;
+        }
+    }
     if (!options.mode.isEmpty() && Station::modeFromOption(options.mode) < 0) {
         std::fprintf(stderr, "chronode: unknown receiver mode \"%s\"\n", qPrintable(options.mode));
         return 2;

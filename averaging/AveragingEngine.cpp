@@ -579,14 +579,7 @@ void AveragingEngine::loadSettings(QSettings &s)
     m_restartOnUnlock = Settings::readBool(s, kRestartOnUnlockKey, true);
     m_continueOnRestart = Settings::readBool(s, kContinueKey, false);
 
-    m_ref.lat = Settings::readTextNumber(s, kRefLatKey, DefaultRefLat, 0.0,
-                               [](double v) { return v >= -90.0 && v <= 90.0; }, fmtPrecise);
-    m_ref.lon = Settings::readTextNumber(s, kRefLonKey, DefaultRefLon, 0.0,
-                               [](double v) { return v > -180.0 && v <= 180.0; }, fmtPrecise);
-    m_ref.altGps = Settings::readTextNumber(s, kRefAltGpsKey, DefaultRefAltGps, 0.0,
-                                  [](double v) { return v >= -1000.0; }, fmtPrecise);
-    m_ref.altMsl = Settings::readTextNumber(s, kRefAltMslKey, DefaultRefAltMsl, 0.0,
-                                  [](double v) { return v >= -1000.0; }, fmtPrecise);
+    loadReferenceLocation(s);
     m_refLocOnStart = Settings::readBool(s, kRefOnStartKey, true);
     // The defaults written back above look the same as an untouched store at the next start.
     m_referenceSetByUser = m_ref.lat != DefaultRefLat || m_ref.lon != DefaultRefLon
@@ -595,6 +588,39 @@ void AveragingEngine::loadSettings(QSettings &s)
 
     loadSavedAverages(s);
     applyDopSwitchOff();
+}
+
+void AveragingEngine::loadReferenceLocation(QSettings &s)
+{
+    // The four values belong together: all of them as stored, or, when any is missing,
+    // unreadable or out of range, all four defaults. Half a position is a wrong position.
+    const QString keys[4] = { kRefLatKey, kRefLonKey, kRefAltGpsKey, kRefAltMslKey };
+    const double defaults[4] = { DefaultRefLat, DefaultRefLon, DefaultRefAltGps, DefaultRefAltMsl };
+    double v[4];
+    int present = 0;
+    bool sound = true;
+    for (int i = 0; i < 4; ++i) {
+        if (!s.contains(keys[i])) {
+            sound = false;
+            continue;
+        }
+        ++present;
+        bool ok = false;
+        v[i] = s.value(keys[i]).toString().trimmed().toDouble(&ok);
+        sound = sound && ok && std::isfinite(v[i]);
+    }
+    sound = sound && v[0] >= -90.0 && v[0] <= 90.0 && v[1] > -180.0 && v[1] <= 180.0 && v[2] >= -1000.0
+        && v[3] >= -1000.0;
+    if (!sound) {
+        if (present > 0)
+            Settings::addNotice(QStringLiteral("The stored reference position was incomplete or out of range; the "
+                                               "default reference position is used."));
+        for (int i = 0; i < 4; ++i) {
+            v[i] = defaults[i];
+            s.setValue(keys[i], fmtPrecise(v[i]));
+        }
+    }
+    m_ref = { v[0], v[1], v[2], v[3] };
 }
 
 void AveragingEngine::loadSavedAverages(QSettings &s)

@@ -233,6 +233,7 @@ private:
     void setHorizontalTerms(double avgLat, double avgLon);
     void setAltitudeTerms(double avgAltGps, double avgAltMsl);
     void applyDopSwitchOff();
+    void loadReferenceLocation(QSettings &s);
     void loadSavedAverages(QSettings &settings);
     quint64 m_resets = 0;
     enum class TimingText { Empty, NoSolution, Tsigma };

@@ -25,9 +25,19 @@ foreach(src IN LISTS test_sources)
     set(home ${CMAKE_BINARY_DIR}/test-home/${name})
     file(MAKE_DIRECTORY ${home}/config ${home}/runtime)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-        TIMEOUT 300
-        ENVIRONMENT "CHRONODE_TESTING=1;QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+    set(env "CHRONODE_TESTING=1;QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+    set(timeout 300)
+    if(CHRONODE_SANITIZE)
+        # Any sanitizer report fails the test. Leaks are not checked: the toolkit's plugins keep
+        # process-lifetime allocations that are not faults.
+        list(APPEND env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+                        "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+        set(timeout 1200)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} ENVIRONMENT "${env}")
+    if(CHRONODE_SANITIZE)
+        set_tests_properties(${name} PROPERTIES LABELS sanitized)
+    endif()
 endforeach()
 
 # The layer rule of the source tree, checked on every test run.
@@ -50,4 +60,13 @@ if(SOCAT_PROGRAM)
     add_test(NAME remote_socat COMMAND bash ${CMAKE_SOURCE_DIR}/tests/remote/socat_session.sh $<TARGET_FILE:chronode>)
     set_tests_properties(remote_socat PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+endif()
+
+# A sanitized build proves its sanitizers are in: a heap read past the end must abort the probe
+# (ctest -L sanitized runs it with the suite).
+if(CHRONODE_SANITIZE)
+    add_executable(sanitizer_probe ${CMAKE_SOURCE_DIR}/cmake/sanitizer_probe.cpp)
+    add_test(NAME sanitizers_active COMMAND sanitizer_probe 8)
+    set_tests_properties(sanitizers_active PROPERTIES WILL_FAIL TRUE LABELS sanitized
+        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()

@@ -1,5 +1,9 @@
 #include "core/Settings.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QStringConverter>
+
 #include <cmath>
 
 namespace Settings {
@@ -63,6 +67,103 @@ double readTextNumber(QSettings &s, const QString &key, double missingValue, dou
         return repairValue;
     }
     return v;
+}
+
+namespace {
+bool &firstRunFlag()
+{
+    static bool flag = true;
+    return flag;
+}
+QStringList &noticeQueue()
+{
+    static QStringList notices;
+    return notices;
+}
+} // namespace
+
+bool firstRun()
+{
+    return firstRunFlag();
+}
+
+void setFirstRun(bool firstRun)
+{
+    firstRunFlag() = firstRun;
+}
+
+void addNotice(const QString &text)
+{
+    if (!noticeQueue().contains(text))
+        noticeQueue().append(text);
+}
+
+QStringList takeNotices()
+{
+    return std::exchange(noticeQueue(), {});
+}
+
+bool looksSound(const QByteArray &content)
+{
+    if (content.isEmpty() || !content.endsWith('\n') || content.contains('\0'))
+        return false;
+    auto decoder = QStringDecoder(QStringDecoder::Utf8);
+    const QString text = decoder(content);
+    if (decoder.hasError())
+        return false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            if (!line.endsWith(u']'))
+                return false;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            return false;
+        for (QChar c : line)
+            if (c.unicode() < 0x20 && c != u'\t')
+                return false;
+    }
+    return true;
+}
+
+StartCheck checkStore(const QDateTime &now)
+{
+    StartCheck check;
+    check.fileName = QSettings().fileName();
+    const QFileInfo info(check.fileName);
+    if (!info.exists()) {
+        check.firstRun = true;
+        setFirstRun(true);
+        return check;
+    }
+    setFirstRun(false);
+    QFile file(check.fileName);
+    bool sound = info.isFile() && file.open(QIODevice::ReadOnly);
+    if (sound) {
+        sound = looksSound(file.readAll());
+        file.close();
+    }
+    if (sound) {
+        QSettings parsed(check.fileName, QSettings::IniFormat);
+        sound = parsed.status() == QSettings::NoError;
+    }
+    if (sound)
+        return check;
+
+    check.damaged = true;
+    check.keptAs = check.fileName + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    for (int n = 2; QFileInfo::exists(check.keptAs); ++n)   // never over an earlier copy
+        check.keptAs = check.keptAs.section(QLatin1Char('~'), 0, 0) + QStringLiteral("~%1").arg(n);
+    if (!QFile::rename(check.fileName, check.keptAs) && QFile::copy(check.fileName, check.keptAs))
+        QFile::remove(check.fileName);
+    addNotice(QStringLiteral("The settings file %1 could not be read. It was kept as %2; the settings start "
+                             "afresh and the GPS receiver port is OFF.")
+                  .arg(check.fileName, check.keptAs));
+    return check;
 }
 
 } // namespace Settings

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <climits>
 #include <functional>
 
@@ -24,5 +26,33 @@ QString readText(QSettings &s, const QString &key, const QString &def,
 // a refused or non-numeric one `repairValue`; either is written back formatted.
 double readTextNumber(QSettings &s, const QString &key, double missingValue, double repairValue,
                       const std::function<bool(double)> &accept, QString (*format)(double));
+
+// --- the settings file at start ---------------------------------------------------------------
+
+// What the start-up look at the settings file found.
+struct StartCheck
+{
+    bool firstRun = false;   // no settings file at all
+    bool damaged = false;    // unreadable or not parseable: kept aside, the store starts afresh
+    QString fileName;        // the settings file
+    QString keptAs;          // the dated copy of a damaged file
+};
+
+// Looks at the default store's file before anything reads it. A file that cannot be read, holds
+// bytes no settings file has, a line that is neither a group, a key nor a comment, or ends in the
+// middle of a line (cut short) is damaged: it is moved aside as "<file>.damaged-yyyyMMdd-hhmmss"
+// and a notice is queued. Remembers whether this is a first run.
+StartCheck checkStore(const QDateTime &now = QDateTime::currentDateTime());
+// Whether the settings file's content is sound (the test of checkStore on bytes).
+bool looksSound(const QByteArray &content);
+// True when the last checkStore found no settings file (and before any check). Defaults that
+// would invent a device (the simulated receiver and counters) apply only then.
+bool firstRun();
+void setFirstRun(bool firstRun);
+
+// Notices about settings that had to be repaired at start, told once to the user (status bar,
+// raw-data window). Taking them empties the queue.
+void addNotice(const QString &text);
+QStringList takeNotices();
 
 } // namespace Settings

@@ -19,18 +19,22 @@ SimulatedReceiverTransport::SimulatedReceiverTransport(const SimulatedReceiverCo
 
 SimulatedReceiverTransport::~SimulatedReceiverTransport() = default;
 
-std::unique_ptr<GpsTransport> SimulatedReceiverTransport::create(const QString &modelName)
+std::unique_ptr<GpsTransport> SimulatedReceiverTransport::create(const QString &modelName, double speed)
 {
     QSettings settings;
     const QString stored = SimulatedReceiverConfig::loadModelName(settings);
     SimulatedReceiverConfig config = SimulatedReceiverConfig::forModel(modelName.isEmpty() ? stored : modelName);
     config.dataRate = SimulatedReceiverConfig::loadDataRate(settings);
+    if (speed > 1.0)
+        return std::make_unique<SimulatedReceiverTransport>(
+            config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), speed));
     return std::make_unique<SimulatedReceiverTransport>(config);
 }
 
-void SimulatedReceiverTransport::registerIn(GpsTransportFactory &factory, const QString &modelName)
+void SimulatedReceiverTransport::registerIn(GpsTransportFactory &factory, const QString &modelName, double speed)
 {
-    factory.registerTransport(GpsPortSettings::simulatorPortName(), [modelName] { return create(modelName); });
+    factory.registerTransport(GpsPortSettings::simulatorPortName(),
+                              [modelName, speed] { return create(modelName, speed); });
 }
 
 QString SimulatedReceiverTransport::name() const

@@ -26,10 +26,11 @@ public:
 
     // The transport for the model stored under SimulatedReceiverConfig::keyModel() (or the one
     // named, when not empty), at the rate stored under keyDataRate(), on the computer clock.
-    static std::unique_ptr<GpsTransport> create(const QString &modelName = QString());
+    // `speed` above 1 runs the simulated receiver that many times faster than real time.
+    static std::unique_ptr<GpsTransport> create(const QString &modelName = QString(), double speed = 1.0);
     // Puts the simulated receiver behind the port name "SIMULATOR" of a link's factory; an
     // empty model name means the one stored in the settings when the port opens.
-    static void registerIn(GpsTransportFactory &factory, const QString &modelName = QString());
+    static void registerIn(GpsTransportFactory &factory, const QString &modelName = QString(), double speed = 1.0);
 
     bool open(const GpsPortSettings &settings) override;
     void close() override;

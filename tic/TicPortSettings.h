@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "transport/GpsPortSettings.h"
 
 #include <QList>
@@ -27,9 +28,12 @@ struct TicPortSettings
     static QString tcpIpPortName() { return GpsPortSettings::tcpIpPortName(); }
     // The built-in simulated counter.
     static QString simulatorPortName() { return GpsPortSettings::simulatorPortName(); }
-    // A fresh station shows two living counters on the simulator (ports 1 and 2); the other
-    // ports start off.
-    static QString defaultPortName(int n) { return n <= SimulatedByDefault ? simulatorPortName() : offPortName(); }
+    // A fresh station (a first run, no settings file) shows two living counters on the
+    // simulator (ports 1 and 2); otherwise, and for the other ports, a missing port is off.
+    static QString defaultPortName(int n)
+    {
+        return n <= SimulatedByDefault && Settings::firstRun() ? simulatorPortName() : offPortName();
+    }
     static constexpr int SimulatedByDefault = 2;
 
     // Keys of port n.

@@ -3,6 +3,8 @@
 #include "transport/GpsTransport.h"
 #include "transport/TcpTransport.h"
 
+#include "transport/PortErrors.h"
+
 #include <QDebug>
 #include <QSettings>
 #include <algorithm>
@@ -31,32 +33,7 @@ bool TicSerialPortThread::isPortOpen() const
 
 QString TicSerialPortThread::errorDescription(int code)
 {
-    switch (code) {
-    case 1:
-        return QStringLiteral("An error occurred while attempting to open an non-existing device.");
-    case 2:
-        return QStringLiteral("An error occurred while attempting to open an already opened device by another "
-                              "process or a user not having enough permission and credentials to open.");
-    case 3:
-        return QStringLiteral("An error occurred while attempting to open an already opened device in this object.");
-    case 4:
-        return QStringLiteral("An I/O error occurred while writing the data.");
-    case 5:
-        return QStringLiteral("An I/O error occurred while reading the data.");
-    case 6:
-        return QStringLiteral("An I/O error occurred when a resource becomes unavailable, e.g. when the device is "
-                              "unexpectedly removed from the system.");
-    case 7:
-        return QStringLiteral("The requested device operation is not supported or is prohibited by the running "
-                              "operating system.");
-    case 9:
-        return QStringLiteral("A timeout error occurred. This value was introduced in QtSerialPort 5.2.");
-    case 10:
-        return QStringLiteral("This error occurs when an operation is executed that can only be successfully "
-                              "performed if the device is open. This value was introduced in QtSerialPort 5.2.");
-    default:
-        return QStringLiteral("Unknown Error");
-    }
+    return PortErrors::description(code);
 }
 
 QString TicSerialPortThread::errorMessage(const QString &portName, int code)

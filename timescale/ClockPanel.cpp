@@ -60,6 +60,11 @@ QString ClockPanel::siderealLabelText(const ReceiverTime &displayed)
         + QStringLiteral("<br>MJD ") + TimeScales::fractionalMjdText(displayed);
 }
 
+QString ClockPanel::staleText(const QDateTime &lastData)
+{
+    return QStringLiteral("No receiver data since ") + lastData.toUTC().toString(QStringLiteral("hh:mm:ss"));
+}
+
 ClockPanelTexts ClockPanel::updateClockPanel(ReceiverState &state, const ClockPanelInputs &inputs,
                                              ClockPanelSources *sources)
 {
@@ -107,6 +112,12 @@ ClockPanelTexts ClockPanel::updateClockPanel(ReceiverState &state, const ClockPa
         out.clockText = ClockDisplayRule::unknownClockText();
 
     out.timeInfoText = unknown ? QString() : timeInfoText(shown, state.leapSeconds, state.leapSecondPending);
+    // Without receiver data the time information says since when; the caller greys the panel.
+    if (inputs.receiverDataSince.isValid()) {
+        out.stale = true;
+        out.staleText = staleText(inputs.receiverDataSince);
+        out.timeInfoText = out.staleText;
+    }
     out.timeInfoChanged = out.timeInfoText != m_lastTimeInfo;
     m_lastTimeInfo = out.timeInfoText;
     if (inputs.pcClockWasSet)

@@ -58,6 +58,9 @@ struct ClockPanelInputs
     bool pcClockWasSet = false;
     // What the display rule says is shown (null: the receiver time as it is).
     const ClockDisplayRule::Shown *shown = nullptr;
+    // Time of the last receiver message when none has come for a while (stale data); invalid
+    // while data is coming.
+    QDateTime receiverDataSince;
 };
 
 // Every text of the clock panel for one update. The main window only shows them.
@@ -87,6 +90,10 @@ struct ClockPanelTexts
 
     // The time is counted from the last receiver time, not received: drawn grey.
     bool flywheel = false;
+    // No receiver data for a while: staleText ("No receiver data since hh:mm:ss", UTC) is the
+    // time information text, and the panel, fix text and satellite bars are shown greyed.
+    bool stale = false;
+    QString staleText;
 
     // Set when the PC clock dialog is to receive timeInfoText as its last sync text; the
     // caller then clears the PC clock's "clock was set" flag.
@@ -114,6 +121,8 @@ public:
     // The time shown for a displayed receiver time: one second earlier when the signed
     // millisecond correction is negative.
     static ReceiverTime shownTime(const ReceiverTime &displayed);
+    // "No receiver data since hh:mm:ss" for the UTC time of the last receiver message.
+    static QString staleText(const QDateTime &lastData);
     // "HH:mm.ss.mmm" with the corrected millisecond field.
     static QString utcClockText(const ReceiverTime &displayed);
     // PC clock offset in seconds, "%05.3f".

@@ -22,7 +22,11 @@ bool GpsPortSettings::isValidDataRate(int rate)
 
 GpsPortSettings GpsPortSettings::load(QSettings &s)
 {
-    const GpsPortSettings d;
+    GpsPortSettings d;
+    // Only a first run starts on the simulated receiver; a station that has settings never
+    // finds itself on invented data.
+    if (!Settings::firstRun())
+        d.portName = offPortName();
     GpsPortSettings r;
     r.portName = readText(s, keyPort(), d.portName);
     r.modeText = readText(s, keyMode(), d.modeText);
@@ -31,7 +35,16 @@ GpsPortSettings GpsPortSettings::load(QSettings &s)
     r.stopBits = readInt(s, keyStopBits(), d.stopBits);
     r.parity = readInt(s, keyParity(), d.parity);
     r.handshake = readInt(s, keyHandshake(), d.handshake);
-    r.ppsInterface = readInt(s, keyPpsInterface(), d.ppsInterface);
+    if (const QVariant pps = s.value(keyPpsInterface()); pps.isValid()) {
+        bool ok = false;
+        const int stored = pps.toString().trimmed().toInt(&ok);
+        if (!ok || stored < 0 || stored > 3)
+            Settings::addNotice(QStringLiteral("The stored 1PPS interface \"%1\" is not one of 0 (none), 1 (DCD), "
+                                               "2 (CTS), 3 (DSR); it was set to %2 (DCD).")
+                                    .arg(pps.toString())
+                                    .arg(d.ppsInterface));
+    }
+    r.ppsInterface = readInt(s, keyPpsInterface(), d.ppsInterface, 0, 3);
     r.tcpIpAddress = readText(s, keyTcpIpAddress(), d.tcpIpAddress);
     r.doNotInitialize = readBool(s, keyDoNotInitialize(), d.doNotInitialize);
     r.autoRestart = readBool(s, keyAutoRestart(), d.autoRestart);

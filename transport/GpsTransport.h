@@ -24,6 +24,9 @@ public:
     virtual bool open(const GpsPortSettings &settings) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Open and able to carry bytes now (a network link that is still connecting is open but
+    // not connected).
+    virtual bool isConnected() const { return isOpen(); }
     // Everything received and not yet read.
     virtual QByteArray readAll() = 0;
     virtual qint64 write(const QByteArray &bytes) = 0;
@@ -37,6 +40,8 @@ public:
 
 Q_SIGNALS:
     void readyRead();
-    // Error codes follow the serial library's numbering (1 device not found, 2 permission, ...).
+    // Error codes follow the serial library's numbering (1 device not found, 2 permission, ...;
+    // PortErrors). An error that loses the device closes the transport before it is reported,
+    // so nothing handling the report can read from a dead port.
     void errorOccurred(int code);
 };

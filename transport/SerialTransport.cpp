@@ -1,6 +1,7 @@
 #include "transport/SerialTransport.h"
 
 #include "transport/GpsPortSettings.h"
+#include "transport/PortErrors.h"
 
 SerialTransport::SerialTransport(const QString &portName, QObject *parent)
     : GpsTransport(parent)
@@ -115,8 +116,9 @@ void SerialTransport::onError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || m_queryingSignals)
         return;
-    Q_EMIT errorOccurred(static_cast<int>(error));
-    // A vanished device keeps signalling; stop listening to it. Reopening is the owner's call.
-    if (error == QSerialPort::ResourceError && m_port.isOpen())
+    // A vanished device keeps signalling, and whoever handles the report may run an event loop
+    // that would read it again: close first. Reopening is the owner's call.
+    if (PortErrors::isLoss(int(error)) && m_port.isOpen())
         m_port.close();
+    Q_EMIT errorOccurred(static_cast<int>(error));
 }

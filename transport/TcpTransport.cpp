@@ -1,13 +1,20 @@
 #include "transport/TcpTransport.h"
 
 #include "transport/GpsPortSettings.h"
+#include "transport/PortErrors.h"
 
 TcpTransport::TcpTransport(QObject *parent)
     : GpsTransport(parent)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &GpsTransport::readyRead);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) { Q_EMIT errorOccurred(errorCodeFor(error)); });
+            [this](QAbstractSocket::SocketError error) {
+                const int code = errorCodeFor(error);
+                // A dropped or refused link is closed before it is reported.
+                if (PortErrors::isLoss(code) && m_socket.state() != QAbstractSocket::UnconnectedState)
+                    m_socket.abort();
+                Q_EMIT errorOccurred(code);
+            });
 }
 
 TcpTransport::~TcpTransport()
@@ -63,6 +70,11 @@ bool TcpTransport::isOpen() const
     return m_socket.state() == QAbstractSocket::ConnectedState
         || m_socket.state() == QAbstractSocket::ConnectingState
         || m_socket.state() == QAbstractSocket::HostLookupState;
+}
+
+bool TcpTransport::isConnected() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
 QByteArray TcpTransport::readAll()

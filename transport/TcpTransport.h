@@ -19,6 +19,7 @@ public:
     void close() override;
     // Connected or connecting (bytes written while connecting are sent once connected).
     bool isOpen() const override;
+    bool isConnected() const override;
     QByteArray readAll() override;
     qint64 write(const QByteArray &bytes) override;
     bool waitForBytesWritten(int msecs) override;

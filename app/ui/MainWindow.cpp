@@ -13,6 +13,7 @@
 #include "chart/ui/SatAzElChartDialog.h"
 #include "help/ui/HelpWindow.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/LinkRecovery.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
 #include "receiver/setup/ReceiverSettings.h"
@@ -94,6 +95,8 @@ public:
         inputs.navDataFormat = m_window.m_navDataFormat;
         inputs.pcClockWasSet = m_window.m_pcClock && m_window.m_pcClock->sync().clockWasSet();
         inputs.shown = &m_window.m_station.clockDisplay().shown();
+        if (m_window.m_station.linkRecovery().stale())
+            inputs.receiverDataSince = QDateTime::fromMSecsSinceEpoch(m_window.m_station.linkRecovery().lastDataMs());
         const ClockPanelTexts texts = m_panel.updateClockPanel(state, inputs, this);
         if (!texts.updated)
             return;
@@ -107,6 +110,7 @@ public:
             m_window.m_clockLabel->setStyleSheet(clockStyle);
         if (texts.timeInfoChanged)
             m_window.m_timeInfoLabel->setText(texts.timeInfoText);
+        m_window.showStale(texts.stale, texts.staleText);
         m_window.m_localTimeLabel->setText(texts.localTimeText);
         m_window.m_siderealLabel->setText(texts.siderealText);
         bool cellsChanged = false;
@@ -255,7 +259,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
     GpsSerialPortThread &link = m_station.link();
     connect(this, &MainWindow::startGpsSerialPort, &m_station, &Station::startGpsSerialPort);
     connect(this, &MainWindow::sendGpsMessage, &link, &GpsSerialPortThread::OnSendGpsMessage);
-    connect(&link, &GpsSerialPortThread::showErrorMessageBox, this, &MainWindow::showErrorMessageBox);
+    // Receiver port errors reach the window through the station's link recovery.
+    connect(&m_station, &Station::linkNotice, this, &MainWindow::showLinkNotice);
+    connect(&m_station, &Station::receiverLinkRestored, this, [this] {
+        QTimer::singleShot(0, this, [this] { connectReceiver(); });
+    });
+    connect(&m_station, &Station::portSettingsRead, this, &MainWindow::showSimulatorMark);
     connect(statusBar(), &QStatusBar::messageChanged, this, &MainWindow::setDefaultStatusTipText);
     connect(&m_station, &Station::rawDataText, m_rawData, &GpsRawDataDialog::appendText);
     connect(&m_station, &Station::heartbeat, this, &MainWindow::lightHeartbeat);
@@ -313,6 +322,12 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 
     // 11. Receiver port; the counter ports follow their links' own settings.
     emit startGpsSerialPort(false);
+    showSimulatorMark();
+    // Settings repaired at start (a damaged file kept aside, values out of range): told once.
+    for (const QString &notice : Settings::takeNotices()) {
+        m_station.appendPlainText_to_RawDataDialog_and_Log(notice);
+        showLinkNotice(notice);
+    }
     emit startTicSerialPort1(1);
     emit startTicSerialPort2(2);
     emit startTicSerialPort3(3);
@@ -823,15 +838,25 @@ void MainWindow::connectReceiverDetection()
             m_receiverLabel->setText(ReceiverSettingsCommands::withPvt6Suffix(m_receiverLabel->text(), settings.emulatePvt6));
     };
     connect(detection, &ReceiverDetection::statusText, this, [this](const QString &text) {
-        m_receiverLabel->setText(text);
+        m_receiverLabel->setText(Station::labelledForSimulator(text, m_station.simulatedReceiver()));
     });
     connect(detection, &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
-        m_receiverLabel->setText(text);
+        m_receiverLabel->setText(Station::labelledForSimulator(text, m_station.simulatedReceiver()));
     });
-    connect(detection, &ReceiverDetection::warningBox, this,
-            [this](const QString &title, const QString &text) { MessageBoxes::warning(this, title, text); });
-    connect(detection, &ReceiverDetection::informationBox, this,
-            [this](const QString &title, const QString &text) { MessageBoxes::information(this, title, text); });
+    // Detection runs unattended too (at start, after a lost port came back): its boxes only
+    // open with someone at a screen; otherwise their text goes to the status bar and the log.
+    connect(detection, &ReceiverDetection::warningBox, this, [this](const QString &title, const QString &text) {
+        if (displayPresent())
+            MessageBoxes::warning(this, title, text);
+        else
+            tellUnattended(title, text);
+    });
+    connect(detection, &ReceiverDetection::informationBox, this, [this](const QString &title, const QString &text) {
+        if (displayPresent())
+            MessageBoxes::information(this, title, text);
+        else
+            tellUnattended(title, text);
+    });
     connect(detection, &ReceiverDetection::portSettingsActionEnabled, this,
             [this](bool enabled) { action(QStringLiteral("actionSet_Serial_Port"))->setEnabled(enabled); });
     connect(detection, &ReceiverDetection::busyCursor, this, [](bool busy) {
@@ -881,9 +906,63 @@ void MainWindow::ResetNtpIndicator()
     m_ntpLabel->setPixmap(m_ntpOff);
 }
 
+std::optional<bool> MainWindow::s_displayPresent;
+
+bool MainWindow::displayPresent()
+{
+    if (s_displayPresent)
+        return *s_displayPresent;
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 void MainWindow::showErrorMessageBox(const QString &errmsg)
 {
+    statusBar()->showMessage(QString(errmsg).replace(QLatin1String("\r\n\r\n"), QLatin1String(" ")));
+    // Only someone at a screen can answer a box, and never more than one at a time: a box's
+    // own event loop must not stack the next error's box on it.
+    if (!displayPresent() || m_errorBoxOpen)
+        return;
+    m_errorBoxOpen = true;
     MessageBoxes::warning(this, QCoreApplication::applicationName(), errmsg);
+    m_errorBoxOpen = false;
+}
+
+void MainWindow::showLinkNotice(const QString &text)
+{
+    // Out of the port's own signal: the box's event loop runs from the window's.
+    statusBar()->showMessage(QString(text).replace(QLatin1String("\r\n\r\n"), QLatin1String(" ")));
+    if (!displayPresent() || m_errorBoxOpen)
+        return;
+    QTimer::singleShot(0, this, [this, text] { showErrorMessageBox(text); });
+}
+
+void MainWindow::tellUnattended(const QString &title, const QString &text)
+{
+    const QString line = title + QStringLiteral(": ") + QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    statusBar()->showMessage(line);
+    m_station.appendPlainText_to_RawDataDialog_and_Log(line);
+}
+
+void MainWindow::showStale(bool stale, const QString &text)
+{
+    if (stale == m_showingStale && (!stale || m_fixLabel->text() == text))
+        return;
+    m_showingStale = stale;
+    const QString grey = stale ? QStringLiteral("color:gray") : QString();
+    m_clockLabel->setStyleSheet(grey);
+    m_timeInfoLabel->setStyleSheet(grey);
+    m_fixLabel->setStyleSheet(grey);
+    m_fixLabel->setText(stale ? text : m_fixText);
+    m_satelliteTable->setEnabled(!stale);
+}
+
+void MainWindow::showSimulatorMark()
+{
+    const bool simulated = m_station.simulatedReceiver();
+    setWindowTitle(Station::labelledForSimulator(QStringLiteral("Chronode"), simulated));
+    if (m_receiverLabel)
+        m_receiverLabel->setText(Station::labelledForSimulator(m_receiverLabel->text(), simulated));
 }
 
 void MainWindow::setDefaultStatusTipText(const QString &message)
@@ -951,6 +1030,9 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
     m_station.readPortSettings(settings);
     switch (Station::classifyPortChange(before, after)) {
     case Station::PortChange::None:
+        // OK with unchanged settings still reopens the port: the way back after a fault.
+        emit startGpsSerialPort(false);
+        connectReceiver();
         break;
     case Station::PortChange::RateOnly:
         m_station.detection().changePortRate(before.dataRate, after.dataRate);
@@ -960,6 +1042,7 @@ void MainWindow::applyPortSettingsChange(const GpsPortSettings &before, const Gp
         connectReceiver();
         break;
     }
+    showSimulatorMark();
 }
 
 void MainWindow::actionTIC_Serial_Ports_triggered()
@@ -1088,7 +1171,9 @@ void MainWindow::setReceiverIdActionEnabled(bool enabled)
 
 void MainWindow::setFixStatusText(const QString &text)
 {
-    m_fixLabel->setText(text);
+    m_fixText = text;
+    if (!m_showingStale)
+        m_fixLabel->setText(text);
 }
 
 void MainWindow::setDopStatusText(const QString &text)

@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -117,6 +118,10 @@ public:
     static QString navigationText(int value);
     static QString navigationStyle(int value);
 
+    // Whether boxes can be answered: a real display (not offscreen). Tests may decide.
+    static bool displayPresent();
+    static void setDisplayPresent(std::optional<bool> present) { s_displayPresent = present; }
+
 Q_SIGNALS:
     void window_loaded();
     void sendGpsMessage(QByteArray message);
@@ -139,7 +144,11 @@ public Q_SLOTS:
     void OnClockTick() { m_station.OnClockTick(); }
     void ResetHeartbeat();
     void ResetNtpIndicator();
+    // A port error: the status bar, and a warning box when someone is at a screen and no
+    // other error box is open.
     void showErrorMessageBox(const QString &errmsg);
+    // A receiver link notice (one per loss): as an error, out of the port's own signal.
+    void showLinkNotice(const QString &text);
     void setDefaultStatusTipText(const QString &message);
     void TelnetLinkInterface();
     // Opens the help viewer on a page (index.htm when empty or missing).
@@ -186,6 +195,12 @@ private:
     void lightHeartbeat();
     void saveWindowLayout();
     QAction *makeAction(const QString &objectName, const QString &text, bool checkable = false);
+    // A box's text where nobody can answer a box: status bar, raw-data window and GPS log.
+    void tellUnattended(const QString &title, const QString &text);
+    // Greys the clock panel, fix text and satellite bars while receiver data is stale.
+    void showStale(bool stale, const QString &text);
+    // The window title and receiver description say when the receiver is simulated.
+    void showSimulatorMark();
 
     class ClockPanelView;
 
@@ -252,6 +267,11 @@ private:
     int m_navDataFormat = 0;
     int m_satelliteSortMode = 4;
     QDateTime m_appStartTime;
+
+    QString m_fixText;          // the last fix text, shown again when data returns
+    bool m_showingStale = false;
+    bool m_errorBoxOpen = false;
+    static std::optional<bool> s_displayPresent;
 
     std::function<void()> m_receiverConnector;
     std::function<void()> m_telnetLinkHandler;

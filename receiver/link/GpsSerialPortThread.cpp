@@ -3,6 +3,8 @@
 #include "core/ReceiverState.h"
 #include "transport/GpsTransport.h"
 
+#include "transport/PortErrors.h"
+
 #include <QDebug>
 #include <QSettings>
 
@@ -32,32 +34,7 @@ bool GpsSerialPortThread::isPortOpen() const
 
 QString GpsSerialPortThread::errorDescription(int code)
 {
-    switch (code) {
-    case 1:
-        return QStringLiteral("An error occurred while attempting to open an non-existing device.");
-    case 2:
-        return QStringLiteral("An error occurred while attempting to open an already opened device by another "
-                              "process or a user not having enough permission and credentials to open.");
-    case 3:
-        return QStringLiteral("An error occurred while attempting to open an already opened device in this object.");
-    case 4:
-        return QStringLiteral("An I/O error occurred while writing the data.");
-    case 5:
-        return QStringLiteral("An I/O error occurred while reading the data.");
-    case 6:
-        return QStringLiteral("An I/O error occurred when a resource becomes unavailable, e.g. when the device is "
-                              "unexpectedly removed from the system.");
-    case 7:
-        return QStringLiteral("The requested device operation is not supported or is prohibited by the running "
-                              "operating system.");
-    case 9:
-        return QStringLiteral("A timeout error occurred. This value was introduced in QtSerialPort 5.2.");
-    case 10:
-        return QStringLiteral("This error occurs when an operation is executed that can only be successfully "
-                              "performed if the device is open. This value was introduced in QtSerialPort 5.2");
-    default:
-        return QStringLiteral("Unknown Error");
-    }
+    return PortErrors::description(code);
 }
 
 QString GpsSerialPortThread::errorMessage(const QString &portName, int code)

@@ -82,9 +82,17 @@ void ReceiverCommandChannel::sendGpsRxCommand(const QByteArray &command)
         QCoreApplication::processEvents();
     if (!text.isEmpty())
         Q_EMIT echo(text);
-    // Give the receiver time to digest the command before the next one.
-    if (m_pauseMs > 0)
-        QThread::msleep(static_cast<unsigned long>(m_pauseMs));
+    // Give the receiver time to digest the command before the next one. During receiver set-up
+    // (busy) the pause runs the event loop as the set-up's own waits do, so the 1PPS poll, the
+    // timers and decoding go on instead of the window freezing for a tenth of a second per
+    // command; elsewhere (a tick's poll, a decoder's reply) it stays a plain sleep, which
+    // re-enters nothing.
+    if (m_pauseMs > 0) {
+        if (m_state.receiverBusy)
+            pause(m_pauseMs);
+        else
+            QThread::msleep(static_cast<unsigned long>(m_pauseMs));
+    }
 }
 
 QString ReceiverCommandChannel::timeoutText(AnswerFamily family, const QByteArray &command)

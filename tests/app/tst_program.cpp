@@ -261,6 +261,9 @@ private Q_SLOTS:
         QVERIFY2(receiver.contains(model + QStringLiteral(", ")) && receiver.contains(QStringLiteral("%1 ch").arg(channels)),
                  qPrintable(receiver));
         QCOMPARE(last.value(QStringLiteral("status")).toString(), QStringLiteral("For Help, press F1"));
+        // Invented satellites never pass for real ones.
+        QCOMPARE(last.value(QStringLiteral("title")).toString(), QStringLiteral("Chronode (simulated receiver)"));
+        QVERIFY2(receiver.endsWith(QStringLiteral(" (simulated receiver)")), qPrintable(receiver));
 
         // A ticking UTC clock on the computer's time.
         checkClockTicks(run.snapshots, 5);
@@ -299,7 +302,8 @@ private Q_SLOTS:
             prns.insert(s.prn);
             bool matched = false;
             for (qint64 t = shown - 2; t <= shown + 2 && !matched; ++t) {
-                const SimulatedSatellite *meant = truth.epochAt(t).satellite(s.prn);
+                const auto epoch = truth.epochAt(t);   // the satellite pointer points into it
+                const SimulatedSatellite *meant = epoch.satellite(s.prn);
                 matched = meant && qAbs(meant->elevation - s.elevation) <= 1
                           && qMin(qAbs(meant->azimuth - s.azimuth), 360 - qAbs(meant->azimuth - s.azimuth)) <= 1
                           && qAbs(meant->cNo - s.cNo) <= 2;
@@ -376,7 +380,11 @@ private Q_SLOTS:
             QSKIP("capture not present");
         const Run &run = m_replays.at(file);
         QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
-        const QJsonObject end = run.snapshots.last().toObject();
+        // After the recording's last second the station says it has no data: the end is the last
+        // snapshot before that.
+        QJsonObject end = run.snapshots.last().toObject();
+        for (qsizetype i = run.snapshots.size() - 1; i >= 0 && label(end, "FixLabel").startsWith(QStringLiteral("No receiver")); --i)
+            end = run.snapshots[i].toObject();
 
         // Without --mode the recording is framed by the family it holds.
         QVERIFY2(label(end, "ReceiverLabel").contains(receiver), qPrintable(label(end, "ReceiverLabel")));
@@ -441,6 +449,10 @@ private Q_SLOTS:
                                                  << 2 << QStringLiteral("--quit-after needs a number of seconds");
         QTest::newRow("quit-after negative") << QStringList { QStringLiteral("--quit-after"), QStringLiteral("-1") } << 2
                                              << QStringLiteral("--quit-after needs a number of seconds");
+        QTest::newRow("speed below 1") << QStringList { QStringLiteral("--speed"), QStringLiteral("0.5") } << 2
+                                       << QStringLiteral("--speed needs a factor from 1 to 10000, not \"0.5\"");
+        QTest::newRow("speed above 10000") << QStringList { QStringLiteral("--speed"), QStringLiteral("10001") } << 2
+                                           << QStringLiteral("--speed needs a factor from 1 to 10000, not \"10001\"");
         QTest::newRow("dump file cannot be written")
             << QStringList { QStringLiteral("--quit-after"), QStringLiteral("0"), QStringLiteral("--dump-display"),
                              QStringLiteral("/nonexistent/display.json") }

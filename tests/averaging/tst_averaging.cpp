@@ -767,11 +767,12 @@ private Q_SLOTS:
         QCOMPARE(e.hdopWeight(), 1.5);
         QCOMPARE(e.vdopWeight(), 2.0);
         QCOMPARE(e.tdopWeight(), 1.5);   // absent: default
-        QCOMPARE(e.referencePosition().lat, 0.0);
-        QCOMPARE(e.referencePosition().lon, 0.0);
-        QCOMPARE(e.referencePosition().altGps, 0.0);
-        QCOMPARE(e.referencePosition().altMsl, -1000.0);
-        QCOMPARE(e.metresPerDegLon(), 111111.1);
+        // Three of the four reference values are out of range: the position is repaired whole.
+        QCOMPARE(e.referencePosition().lat, 51.4778);
+        QCOMPARE(e.referencePosition().lon, -0.0015);
+        QCOMPARE(e.referencePosition().altGps, 92.0);
+        QCOMPARE(e.referencePosition().altMsl, 46.0);
+        QVERIFY(qAbs(e.metresPerDegLon() - 69201.97) < 0.05);
         QVERIFY(e.seedPending());   // latitude 91: the averages start from the next locked fix
 
         using E = AveragingEngine;
@@ -799,10 +800,10 @@ private Q_SLOTS:
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Use DOP Weighting").toBool(), true);
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Restart Averages On Unlock").toBool(), true);
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Restart Averages On Startup").toBool(), false);
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Latitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Longitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/GPS Altitude").toString(), QStringLiteral("0.0000000000000000"));
-        QCOMPARE(raw.value("GpsNavDialog/RefLocation/MSL Altitude").toString(), QStringLiteral("-1000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Latitude").toString(), QStringLiteral("51.4778000000000020"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/Longitude").toString(), QStringLiteral("-0.0015000000000000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/GPS Altitude").toString(), QStringLiteral("92.0000000000000000"));
+        QCOMPARE(raw.value("GpsNavDialog/RefLocation/MSL Altitude").toString(), QStringLiteral("46.0000000000000000"));
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Averages - RMS Lat").toString(),
                  QStringLiteral("0.0000000000000000 4.0000000000000000 0.0000000000000000"));
         QCOMPARE(raw.value("GpsNavDialog/Averaging Data/Averages - RMS Lng").toString(),

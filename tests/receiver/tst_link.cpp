@@ -1,7 +1,9 @@
 #include "core/ReceiverState.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/link/LinkRecovery.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "support/FakeTransport.h"
+#include "timescale/ClockPanel.h"
 #include "support/FramingHelpers.h"
 #include "support/TestSupport.h"
 
@@ -199,7 +201,7 @@ private Q_SLOTS:
         QTest::newRow("7") << 7 << QStringLiteral("The requested device operation is not supported or is prohibited by the running operating system.");
         QTest::newRow("8") << 8 << QStringLiteral("Unknown Error");
         QTest::newRow("9") << 9 << QStringLiteral("A timeout error occurred. This value was introduced in QtSerialPort 5.2.");
-        QTest::newRow("10") << 10 << QStringLiteral("This error occurs when an operation is executed that can only be successfully performed if the device is open. This value was introduced in QtSerialPort 5.2");
+        QTest::newRow("10") << 10 << QStringLiteral("This error occurs when an operation is executed that can only be successfully performed if the device is open. This value was introduced in QtSerialPort 5.2.");
         QTest::newRow("11") << 11 << QStringLiteral("Unknown Error");
         QTest::newRow("0 ignored") << 0 << QString();
     }
@@ -517,6 +519,105 @@ private Q_SLOTS:
 
 } // namespace commandchannel_tests
 
+namespace linkrecovery_tests {
+
+using link_tests::LinkFixture;
+
+// The loss of a device and its return, with delays short enough for a test: the reopen waits
+// double from 20 ms up to 80 ms, the loss is told once, and the return is reported once.
+class TestLinkRecovery : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void backOff_data()
+    {
+        QTest::addColumn<int>("failures");      // reopens that fail before the device is back
+        QTest::addColumn<bool>("autoRestart");
+        QTest::addColumn<QList<int>>("delays");  // the wait before each reopen
+        QTest::newRow("back at the first reopen") << 0 << true << QList<int> { 20 };
+        QTest::newRow("back at the third") << 2 << true << QList<int> { 20, 40, 80 };
+        QTest::newRow("capped at 80 ms") << 4 << true << QList<int> { 20, 40, 80, 80, 80 };
+        QTest::newRow("auto restart off") << 0 << false << QList<int> {};
+    }
+    void backOff()
+    {
+        QFETCH(int, failures);
+        QFETCH(bool, autoRestart);
+        QFETCH(QList<int>, delays);
+        LinkFixture f;
+        f.open();
+        LinkRecovery recovery(f.link);
+        recovery.setDelays(20, 80);
+        recovery.setAutoRestart([&] { return autoRestart; });
+        QList<int> seen;
+        QElapsedTimer sinceLast;
+        recovery.setReopen([&] {
+            seen.append(recovery.currentDelayMs());
+            QVERIFY2(sinceLast.elapsed() >= recovery.currentDelayMs(), "reopened too early");
+            sinceLast.restart();
+            auto t = std::make_unique<FakeTransport>();
+            t->openError = seen.size() <= failures ? 1 : 0;
+            f.link.useTransport(std::move(t), GpsPortSettings());
+        });
+        QObject::connect(&f.link, &GpsSerialPortThread::showErrorMessageBox, &recovery, &LinkRecovery::linkError);
+        QStringList notices;
+        QObject::connect(&recovery, &LinkRecovery::notice, [&](const QString &t) { notices << t; });
+        int restored = 0;
+        QObject::connect(&recovery, &LinkRecovery::restored, [&] { ++restored; });
+
+        // The device goes: the transport closes and reports, then reports again.
+        sinceLast.start();
+        f.fake->close();
+        Q_EMIT f.fake->errorOccurred(6);
+        Q_EMIT f.fake->errorOccurred(5);
+        QVERIFY(recovery.lost());
+        if (autoRestart)
+            QTRY_COMPARE_WITH_TIMEOUT(restored, 1, 5000);
+        else
+            QTest::qWait(200);
+        QCOMPARE(seen, delays);
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.first(), GpsSerialPortThread::errorMessage(QStringLiteral("FAKE"), 6));
+        QCOMPARE(recovery.lost(), !autoRestart);
+        QCOMPARE(restored, autoRestart ? 1 : 0);
+        QCOMPARE(recovery.currentDelayMs(), 20);   // back up: the next loss starts anew
+    }
+
+    void staleAfterThreeSeconds_data()
+    {
+        QTest::addColumn<qint64>("silenceMs");
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("2999 ms") << qint64(2999) << false;
+        QTest::newRow("3000 ms") << qint64(3000) << true;
+        QTest::newRow("an hour") << qint64(3600000) << true;
+    }
+    void staleAfterThreeSeconds()
+    {
+        QFETCH(qint64, silenceMs);
+        QFETCH(bool, stale);
+        LinkFixture f;
+        f.open();
+        LinkRecovery recovery(f.link);
+        qint64 now = 1780000000123;
+        recovery.setClock([&] { return now; });
+        QSignalSpy changes(&recovery, &LinkRecovery::staleChanged);
+        recovery.dataArrived();
+        now += silenceMs;
+        recovery.checkStale();
+        recovery.checkStale();
+        QCOMPARE(changes.size(), stale ? 1 : 0);
+        recovery.dataArrived();   // fresh at once
+        QCOMPARE(changes.size(), stale ? 2 : 0);
+        QVERIFY(!recovery.stale());
+        if (stale)
+            QCOMPARE(ClockPanel::staleText(QDateTime::fromMSecsSinceEpoch(changes.first().at(1).toLongLong())),
+                     QStringLiteral("No receiver data since 20:26:40"));
+    }
+};
+
+} // namespace linkrecovery_tests
+
 namespace linkpty_tests {
 
 using namespace Frames;
@@ -674,5 +775,6 @@ private:
 
 } // namespace linkpty_tests
 
-CHRONODE_TEST_MAIN(link_tests::TestLink, commandchannel_tests::TestCommandChannel, linkpty_tests::TestLinkPty)
+CHRONODE_TEST_MAIN(link_tests::TestLink, commandchannel_tests::TestCommandChannel, linkpty_tests::TestLinkPty,
+                   linkrecovery_tests::TestLinkRecovery)
 #include "tst_link.moc"

@@ -1,0 +1,109 @@
+// libFuzzer entry points, one executable per parser entry point, chosen at build time by
+// CHRONODE_FUZZ_TARGET (see bench/fuzz.sh):
+//   framer_loran, framer_motorola, framer_nmea, framer_ubx   the stream framer of each framing,
+//       fed in chunks whose sizes come from the input, so messages split across reads
+//   decode_loran, decode_motorola, decode_nmea, decode_ublox the driver of each family, given
+//       the input as one framed message and then as the frames the framer cuts from it
+//   counter_line                                              a counter's reading lines
+
+#include "averaging/AveragingEngine.h"
+#include "core/ReceiverState.h"
+#include "receiver/DecoderContext.h"
+#include "receiver/ProtocolDriver.h"
+#include "receiver/ProtocolTable.h"
+#include "receiver/framing/StreamFramer.h"
+#include "tic/CounterProcessing.h"
+
+#include <QCoreApplication>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+class DroppedCommands : public ReceiverCommandSink
+{
+public:
+    void sendGpsRxCommand(const QByteArray &) override {}
+};
+
+QCoreApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = { name, nullptr };
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+int modeOf(const char *target)
+{
+    const QByteArray t(target);
+    if (t.endsWith("loran"))
+        return 0;
+    if (t.endsWith("motorola"))
+        return 2;
+    if (t.endsWith("nmea"))
+        return 6;
+    return 9;   // ubx / ublox
+}
+
+void feedFramer(StreamFramer &framer, QByteArrayView data, const FrameSink &sink)
+{
+    // The first byte chooses the chunk size: the same bytes arrive split at every boundary.
+    const qsizetype chunk = data.isEmpty() ? 1 : 1 + uint8_t(data.front()) % 64;
+    bool pps = false;
+    for (qsizetype pos = data.isEmpty() ? 0 : 1; pos < data.size(); pos += chunk) {
+        framer.feed(data.sliced(pos, std::min(chunk, data.size() - pos)), pps, sink);
+        pps = !pps;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    application();
+    const QByteArrayView data(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    static const QByteArray target(CHRONODE_FUZZ_TARGET);
+    static const int mode = modeOf(CHRONODE_FUZZ_TARGET);
+
+    if (target.startsWith("framer_")) {
+        StreamFramer framer;
+        framer.setMode(mode);
+        qsizetype total = 0;
+        feedFramer(framer, data, [&](const QByteArray &frame) { total += frame.size(); });
+        if (total > data.size() + 64)
+            __builtin_trap();   // frames are made of the input's bytes
+        return 0;
+    }
+    if (target.startsWith("decode_")) {
+        static ReceiverState state;
+        static AveragingEngine engine;
+        static DroppedCommands commands;
+        static std::unique_ptr<ProtocolDriver> driver = [] {
+            engine.setReceiverState(&state);
+            DecoderContext context;
+            context.state = &state;
+            context.averaging = &engine;
+            context.commands = &commands;
+            return protocolRow(mode)->makeDriver(context);
+        }();
+        state.receiverMode = mode;
+        driver->decode(data.toByteArray());
+        StreamFramer framer;
+        framer.setMode(mode);
+        feedFramer(framer, data, [&](const QByteArray &frame) { driver->decode(frame); });
+        return 0;
+    }
+    // counter_line: "n reading" lines, one per input line, at successive pulses.
+    static CounterProcessing processing;
+    static qint64 second = 1780000000;
+    for (QByteArrayView line : QByteArray(data.toByteArray()).split('\n')) {
+        processing.processTicLine(line.toByteArray(), ++second);
+        if (second % 3 == 0)
+            processing.receiverSawtooth(second, double(int8_t(line.isEmpty() ? 0 : line.front())));
+        processing.tick(second);
+    }
+    return 0;
+}
