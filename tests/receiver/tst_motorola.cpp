@@ -681,18 +681,14 @@ private Q_SLOTS:
 
         // With the model preset, the UT+ fills its MSL height from the geoid model. gpsd uses a
         // finer geoid (37.04 m there); the coarse table agrees within a few metres.
-        ReceiverState utPlus;
-        utPlus.receiverModel = ReceiverModelCode::UTPlus;
-        DecoderContext c2;
-        c2.state = &utPlus;
-        MotorolaDecoder d2(c2);
+        MotorolaFixture utPlus(ReceiverModelCode::UTPlus, false);
         StreamFramer f2(ReceiverMode::MotorolaBinary);
         int filled = 0;
         f2.feed(bytes, [&](const QByteArray &frame) {
-            d2.decodeMotorolaFrame(frame);
+            utPlus.decode(frame);
             if (frame.startsWith("@@Ea")) {
                 const QJsonObject &t = tpv.at(filled++);
-                QVERIFY(qAbs(d2.lastPosition().altMsl - t.value("altMSL").toDouble()) < 5.0);
+                QVERIFY(qAbs(utPlus.decoder.lastPosition().altMsl - t.value("altMSL").toDouble()) < 5.0);
             }
         });
         QCOMPARE(filled, 12);
@@ -707,18 +703,15 @@ private Q_SLOTS:
         const QList<QJsonObject> tpv = GpsdCheck::reports(QStringLiteral("oncore-binary.log"), QStringLiteral("TPV"));
         if (tpv.isEmpty())
             QSKIP("oncore-binary.log.chk not present");
-        ReceiverState state;
-        state.receiverMode = ReceiverMode::MotorolaBinary;
-        state.weekRollover.mode = GpsWeekRollover::Automatic;
-        state.weekRollover.referenceDate = QDate(2026, 12, 5);
-        DecoderContext ctx;
-        ctx.state = &state;
-        MotorolaDecoder decoder(ctx);
+        MotorolaFixture fx(ReceiverModelCode::Unknown, false);
+        fx.state.receiverMode = ReceiverMode::MotorolaBinary;
+        fx.state.weekRollover.mode = GpsWeekRollover::Automatic;
+        fx.state.weekRollover.referenceDate = QDate(2026, 12, 5);
         QList<QDateTime> stored;
         StreamFramer(ReceiverMode::MotorolaBinary).feed(bytes, [&](const QByteArray &frame) {
-            decoder.decodeMotorolaFrame(frame);
+            fx.decode(frame);
             if (frame.startsWith("@@Ea"))
-                stored.append(state.receiverUtcDateTime.dateTime());
+                stored.append(fx.state.receiverUtcDateTime.dateTime());
         });
         QCOMPARE(stored.size(), tpv.size());
         for (int i = 0; i < stored.size(); ++i) {
