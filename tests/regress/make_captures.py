@@ -419,9 +419,10 @@ for q_err, ns in ((-2500, -2.5), (0, 0), (1, 0.001), (-16813, -16.813), (-2 ** 3
     u(ubx(0x0D, 0x01, le("IIiHBB", 1, 0, q_err, 1516, 3, 0)), sawtoothNs=ns)
 for args, iso in [((2009, 1, 28, 20, 35, 43, 1191632), "2009-01-28T20:35:43.001Z"),
                   ((2024, 2, 29, 23, 59, 59, 999500000), "2024-03-01T00:00:00.000Z"),    # half a millisecond rounds up
-                  ((2000, 1, 1, 0, 0, 0, -2000000), "1999-12-31T23:59:59.998Z"),        # a negative nano goes back
-                  ((1980, 1, 6, 0, 0, 1, 0, 0), "1980-01-06T00:00:01.000Z")]:         # not yet valid, still stored
+                  ((2000, 1, 1, 0, 0, 0, -2000000), "1999-12-31T23:59:59.998Z")]:       # a negative nano goes back
     u(ubx(1, 0x21, time_utc(*args)), utc=iso)
+# UTC not yet known (validUTC clear): a cold module's time is refused, never stored.
+u(ubx(1, 0x21, time_utc(1980, 1, 6, 0, 0, 1, 0, 0)), warning="WARNING: Illegal date or time decoding NAV-TIMEUTC.")
 for args in [(2009, 13, 1, 0, 0, 0), (2009, 0, 1, 0, 0, 0), (2009, 2, 29, 0, 0, 0), (2009, 1, 28, 24, 0, 0),
              (2009, 1, 28, 23, 60, 0), (2009, 1, 28, 23, 59, 61), (2009, 1, 28, 23, 59, 59, 1000000001)]:
     u(ubx(1, 0x21, time_utc(*args)), warning="WARNING: Illegal date or time decoding NAV-TIMEUTC.")
@@ -514,7 +515,7 @@ for body, status, fix, dops in [
         ("GPGSA,A,3,02,05,11,12,18,20,25,29,,,,,1.4,1.1,0.9", "3-D Fix (A)", 3, (1.4, 1.1, 0.9)),
         ("GPGSA,M,3,01,,,,,,,,,,,,12.24,10.0,99.95", "3-D Fix (M)", 3, (12.24, 10.0, 99.95)),
         ("GPGSA,M,2,,,,,,,,,,,,,2.0,1.0,1.7", "2-D Fix (M)", 2, (2.0, 1.0, 1.7)),
-        ("GPGSA,A", "No Fix", 0, (0, 0, 0))]:
+        ("GPGSA,A", "No Fix", 0, (-1, -1, -1))]:   # no DOP fields: unknown
     n(nmea(body), status=status, fix=fix, dops=dict(zip("phv", dops)))
 # A set of three GSV sentences: empty signal fields, three empty groups in the last one.
 n(nmea("GPGSV,3,1,09,02,33,299,27,04,43,242,26,08,12,202,,13,85,356,"))
@@ -545,7 +546,7 @@ n(nmea("GPRMC,120004,A,,,,,,,010610,,"))
 n(nmea("GPRMC,120005,A,,,,,,,010610,,"), utc="2010-06-01T12:00:05.000Z")   # the fourth RMC since the last ZDA
 
 n = capture("nmea-oncore", "motorola-nmea", None, "an Oncore in NMEA mode leaves PDOP and VDOP empty")
-n(nmea("GPGSA,A,2,02,04,27,,,,,,,,,,,5.3,"), status="2-D Fix (A)", fix=2, dops={"p": 0, "h": 5.3, "v": 0})
+n(nmea("GPGSA,A,2,02,04,27,,,,,,,,,,,5.3,"), status="2-D Fix (A)", fix=2, dops={"p": -1, "h": 5.3, "v": -1})   # empty DOP fields are unknown
 
 n = capture("ublox-nmea-talkers", "ublox-nmea", None, "satellite numbers of every talker in the one table")
 for talker, sent, table in [("GP", 1, 1), ("GP", 33, 120), ("GP", 65, 65), ("GP", 133, 133), ("GP", 301, 211),
