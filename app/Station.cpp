@@ -105,8 +105,11 @@ Station::Station(QObject *parent)
         return ReceiverSettings::load(settings).garmin;
     };
     m_detection->hooks().receiveOnlyIdentity = [](ReceiverState &state) {
+        // Only a type the user chose: without one, the receiver is described from what it sends
+        // (its channel count from the position messages), never as a made-up default model.
         QSettings settings;
-        ReceiverType::load(settings).applyTo(state);
+        if (settings.contains(ReceiverType::keyChoice()))
+            ReceiverType::load(settings).applyTo(state);
     };
     m_detection->hooks().pvt6Mode = [this] {
         QSettings settings;

@@ -10,6 +10,7 @@
 #include "sim/SimulatedCounter.h"
 #include "sim/SimulatedReceiver.h"
 
+#include <cmath>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -86,7 +87,8 @@ QList<qint64> tagSeconds(const QByteArray &file)
         if (line.isEmpty() || line.startsWith(';'))
             continue;
         const double mjd = line.left(line.indexOf(',')).toDouble();
-        list << qRound64((mjd - 40587.0) * 86400.0);
+        // Tags are cut, never rounded: the second lies at or just after the tag's instant.
+        list << qint64(std::ceil((mjd - 40587.0) * 86400.0 - 1e-6));
     }
     return list;
 }
