@@ -130,6 +130,7 @@ public:
     ClockPanelHooks &clockPanel() { return *m_clockPanel; }
     // When the clock panel changes and what it shows (receiver time, counted time, nothing yet).
     const ClockDisplayRule &clockDisplay() const { return m_clockDisplay; }
+    ClockDisplayRule &clockDisplay() { return m_clockDisplay; }
 
     // Receiver port settings: receiverMode from the stored mode text (or the --mode option),
     // ppsInterface, and the link's PPS input. Run at start-up and after the port dialog.

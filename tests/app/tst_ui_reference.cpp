@@ -53,7 +53,10 @@ void TestUiReference::dialogToEngineSettingsAndClock()
     MainWindow w;
     const StationPosition precise { 51.12345678901, -1.98765432109, 100.004, 52.996 };
     w.averagingEngine().setReferenceLocation(precise);
-    w.station().state().receiverUtcDateTime.setDateTime(QDateTime(QDate(2026, 12, 5), QTime(21, 30, 15), Qt::UTC));
+    const QDateTime received(QDate(2026, 12, 5), QTime(21, 30, 15), Qt::UTC);
+    w.station().state().receiverUtcDateTime.setDateTime(received);
+    w.station().clockDisplay().setPpsConfigured(false);   // each time message redraws
+    w.station().clockDisplay().timeMessage(w.station().now(), received);
     w.station().updateClockPanel();
     auto *sidereal = w.findChild<QLabel *>(QStringLiteral("SiderealLabel"));
     const double lmstBefore = shownLmst(sidereal);
