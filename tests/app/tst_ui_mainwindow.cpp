@@ -3,6 +3,7 @@
 #include "app/ui/MainWindow.h"
 #include "core/ui/MessageBoxes.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/setup/ReceiverDetection.h"
 #include "support/RecordingAveraging.h"
 #include "support/TestSupport.h"
 #include "tic/CounterLinks.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMediaDevices>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QStatusBar>
@@ -141,6 +143,55 @@ private Q_SLOTS:
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Working"));
         w.statusBar()->clearMessage();
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
+    }
+
+    void statusBarFields_data()
+    {
+        QTest::addColumn<QStringList>("texts");   // fix, DOP, tracked, used
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("nothing reported yet") << QStringList { "", "", "", "" } << QStringList {};
+        QTest::newRow("Motorola joins DOP to the fix")
+            << QStringList { "3-D Fix: PDOP = 1.6", "", "8 Tracked", "" }
+            << QStringList { "FixLabel", "TrackedLabel" };
+        QTest::newRow("all four") << QStringList { "3-D Fix", "PDOP = 1.6", "9 Tracked", "8 Used" }
+                                  << QStringList { "FixLabel", "DopLabel", "TrackedLabel", "UsedLabel" };
+    }
+    void statusBarFields()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, shown);
+        MainWindow w;
+        w.resize(1400, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setFixStatusText(QStringLiteral("2-D Fix"));
+        w.setFixStatusText(texts[0]);
+        w.setDopStatusText(texts[1]);
+        w.setTrackedText(texts[2]);
+        w.setUsedText(texts[3]);
+        QCoreApplication::processEvents();
+
+        // Shown fields are panels side by side, none over another; empty ones are gone.
+        QList<QRect> taken;
+        for (const char *name : { "FixLabel", "DopLabel", "TrackedLabel", "UsedLabel" }) {
+            auto *field = w.findChild<QLabel *>(QLatin1String(name));
+            QVERIFY(field);
+            QCOMPARE(field->isVisible(), shown.contains(QLatin1String(name)));
+            if (!field->isVisible())
+                continue;
+            QVERIFY(field->frameShape() != QFrame::NoFrame);
+            for (const QRect &other : std::as_const(taken))
+                QVERIFY2(!other.intersects(field->geometry()), name);
+            taken << field->geometry();
+        }
+
+        // The progress bar shows only while the receiver is searched for or set up.
+        auto *progress = w.findChild<QProgressBar *>(QStringLiteral("StatusProgressBar"));
+        QVERIFY(progress && !progress->isVisible());
+        emit w.receiverDetection().busyCursor(true);
+        QVERIFY(progress->isVisible());
+        emit w.receiverDetection().busyCursor(false);
+        QVERIFY(!progress->isVisible());
     }
 
     // With someone at a screen a port error opens one box; a second error while it is open only
