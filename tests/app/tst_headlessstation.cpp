@@ -7,11 +7,13 @@
 #include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
+#include "sim/SimulatedReceiver.h"
 #include "sim/SimulatedReceiverTransport.h"
 #include "transport/GpsPortSettings.h"
 #include "core/ReceiverMode.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestHeadlessStation : public QObject
@@ -23,6 +25,7 @@ private Q_SLOTS:
     void simulatedMinute();
     void displayTiming_data();
     void displayTiming();
+    void replayShowsItsLastSecond();
 };
 
 void TestHeadlessStation::noWidgetLibraryLoaded()
@@ -93,6 +96,8 @@ void TestHeadlessStation::displayTiming_data()
     QTest::newRow("Motorola binary") << QStringLiteral("M12+") << int(ReceiverMode::MotorolaBinary) << true;
     QTest::newRow("u-blox UBX") << QStringLiteral("LEA-6T") << int(ReceiverMode::UbloxUbx) << false;
     QTest::newRow("u-blox NMEA") << QStringLiteral("LEA-6T") << int(ReceiverMode::UbloxNmea) << false;
+    QTest::newRow("Motorola NMEA") << QStringLiteral("M12+") << int(ReceiverMode::MotorolaNmea) << false;
+    QTest::newRow("generic NMEA") << QStringLiteral("LEA-6T") << int(ReceiverMode::GenericNmea) << false;
 }
 
 // On the simulated receiver and its simulated 1PPS (DCD): the clock changes once per edge, shows
@@ -116,9 +121,10 @@ void TestHeadlessStation::displayTiming()
     }
     Station station;
     qint64 trueSecond = -1;   // the simulator's second at its last edge
+    // One sky clock for every receiver the link makes (the set-up may reopen the port).
+    const SimulationClock sky = SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), 4.0);
     station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [&] {
-        auto rx = std::make_unique<SimulatedReceiverTransport>(
-            config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), 4.0));
+        auto rx = std::make_unique<SimulatedReceiverTransport>(config, sky);
         connect(rx.get(), &SimulatedReceiverTransport::ppsEdge, this, [&](qint64 s) { trueSecond = s; });
         return rx;
     });
@@ -167,6 +173,46 @@ void TestHeadlessStation::displayTiming()
         QVERIFY2(counted > 0, "the set-up silenced the receiver without a counted second");
     // After the set-up the receiver confirms every second.
     QVERIFY(!draws.last().shown.flywheel);
+}
+
+// A replayed capture is shown to its end: the edge after its last second shows the second
+// that the last time message announced, as every earlier edge did.
+void TestHeadlessStation::replayShowsItsLastSecond()
+{
+    TestSupport::TemporarySettings temp;
+    constexpr qint64 T0 = 1781006400;   // 2026-06-09 12:00:00 UTC
+    constexpr int Seconds = 6;
+    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(QStringLiteral("M12+")));
+    QByteArray stream = rx.identificationFrame();
+    for (qint64 t = T0; t < T0 + Seconds; ++t)
+        stream += rx.secondOutput(t);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("m12.log"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(stream);
+    }
+    QSettings().setValue(GpsPortSettings::keyPpsInterface(), 1);   // DCD
+    Station station;
+    station.commandChannel().setPauseMs(0);
+    station.setLaunchOptions({ file, QString::number(ReceiverMode::MotorolaBinaryRxOnly), QString(), 4.0 });
+    {
+        QSettings s;
+        station.readPortSettings(s);
+    }
+    QList<qint64> shown;
+    connect(&station, &Station::clockPanelUpdated, this, [&] {
+        if (station.clockDisplay().shown().known)
+            shown << station.clockDisplay().shown().utc.toSecsSinceEpoch();
+    });
+    station.startGpsSerialPort(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() && shown.last() == T0 + Seconds, 15000);
+    QTest::qWait(1000);   // nothing comes after the end
+    station.setClosing();
+    QCOMPARE(shown.last(), T0 + Seconds);
+    for (qsizetype i = 1; i < shown.size(); ++i)
+        QCOMPARE(shown[i] - shown[i - 1], qint64(1));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessStation)
