@@ -931,9 +931,6 @@ private Q_SLOTS:
         QCOMPARE(int(Station::classifyPortChange(before, after)), expected);
     }
 
-private:
-    std::unique_ptr<TestSupport::TemporarySettings> m_settings;
-
     // Averages are written every hour and after a reset, so a killed program loses at most the
     // last hour (the pulses here are an accelerated run).
     void averagesSavedHourlyAndAfterAReset()
@@ -971,6 +968,9 @@ private:
         QCOMPARE(display.usedTexts, QStringList { QString() });
         QCOMPARE(rig.state().usedCount.value, 0);
     }
+
+private:
+    std::unique_ptr<TestSupport::TemporarySettings> m_settings;
 };
 
 QTEST_GUILESS_MAIN(TestStation)
