@@ -7,13 +7,11 @@
 #include "receiver/link/GpsSerialPortThread.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
-#include "sim/SimulatedReceiver.h"
 #include "sim/SimulatedReceiverTransport.h"
 #include "transport/GpsPortSettings.h"
 #include "core/ReceiverMode.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestHeadlessStation : public QObject
@@ -25,7 +23,6 @@ private Q_SLOTS:
     void simulatedMinute();
     void displayTiming_data();
     void displayTiming();
-    void replayShowsItsLastSecond();
 };
 
 void TestHeadlessStation::noWidgetLibraryLoaded()
@@ -173,46 +170,6 @@ void TestHeadlessStation::displayTiming()
         QVERIFY2(counted > 0, "the set-up silenced the receiver without a counted second");
     // After the set-up the receiver confirms every second.
     QVERIFY(!draws.last().shown.flywheel);
-}
-
-// A replayed capture is shown to its end: the edge after its last second shows the second
-// that the last time message announced, as every earlier edge did.
-void TestHeadlessStation::replayShowsItsLastSecond()
-{
-    TestSupport::TemporarySettings temp;
-    constexpr qint64 T0 = 1781006400;   // 2026-06-09 12:00:00 UTC
-    constexpr int Seconds = 6;
-    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(QStringLiteral("M12+")));
-    QByteArray stream = rx.identificationFrame();
-    for (qint64 t = T0; t < T0 + Seconds; ++t)
-        stream += rx.secondOutput(t);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("m12.log"));
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(stream);
-    }
-    QSettings().setValue(GpsPortSettings::keyPpsInterface(), 1);   // DCD
-    Station station;
-    station.commandChannel().setPauseMs(0);
-    station.setLaunchOptions({ file, QString::number(ReceiverMode::MotorolaBinaryRxOnly), QString(), 4.0 });
-    {
-        QSettings s;
-        station.readPortSettings(s);
-    }
-    QList<qint64> shown;
-    connect(&station, &Station::clockPanelUpdated, this, [&] {
-        if (station.clockDisplay().shown().known)
-            shown << station.clockDisplay().shown().utc.toSecsSinceEpoch();
-    });
-    station.startGpsSerialPort(false);
-    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() && shown.last() == T0 + Seconds, 15000);
-    QTest::qWait(1000);   // nothing comes after the end
-    station.setClosing();
-    QCOMPARE(shown.last(), T0 + Seconds);
-    for (qsizetype i = 1; i < shown.size(); ++i)
-        QCOMPARE(shown[i] - shown[i - 1], qint64(1));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessStation)
