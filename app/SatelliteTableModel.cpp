@@ -90,6 +90,12 @@ bool SatelliteTableModel::isShown(const SatelliteRecord &r, int receiverMode)
     return r.cNo != 0 || r.trackMode == 8;
 }
 
+int SatelliteTableModel::barOffset(int value, int width)
+{
+    // QProgressBar fills (value - min) / (max - min) of its width, rounded down.
+    return int(qint64(barValue(value) - BarMinimum) * width / (BarMaximum - BarMinimum));
+}
+
 int SatelliteTableModel::barValue(int cNo)
 {
     return std::clamp(cNo, BarMinimum, BarMaximum);
@@ -110,7 +116,11 @@ QString SatelliteTableModel::elevationText(const SatelliteRecord &r)
 
 QString SatelliteTableModel::azimuthText(const SatelliteRecord &r)
 {
-    return r.azimuth < 360 ? QString::number(r.azimuth) : QString();
+    // A channel tracked before any visible-satellite message has neither angle yet: its
+    // azimuth is unknown, not north.
+    if (r.azimuth >= 360 || (r.elevation == 0 && r.azimuth == 0))
+        return {};
+    return QString::number(r.azimuth);
 }
 
 QString SatelliteTableModel::trackModeName(int trackMode)

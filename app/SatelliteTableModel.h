@@ -40,6 +40,10 @@ public:
     static constexpr int BarMinimum = 16;
     static constexpr int BarMaximum = 55;
     static const QString BarScaleText;   // header text over the bars
+    // The marks of the bar scale, and where a value falls across a bar whose filled part
+    // runs `width` pixels from BarMinimum to BarMaximum.
+    static constexpr std::array<int, 4> BarScaleMarks { 20, 30, 40, 50 };
+    static int barOffset(int value, int width);
 
     using Records = std::array<SatelliteRecord, ReceiverState::SatelliteSlots>;
 

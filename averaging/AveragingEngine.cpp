@@ -714,7 +714,11 @@ QString AveragingEngine::positionText(Which which, int mode) const
 {
     switch (which) {
     case Which::Current: return formatPosition(m_cur, mode);
-    case Which::Averaged: return formatPosition(m_avg, mode);
+    case Which::Averaged:
+        // Before the first averaging pass there is no average: unknown, not 0 N 0 E.
+        if (m_seedPending)
+            return mode <= 2 ? QStringLiteral("--<br>--<br>--<br>--") : QString();
+        return formatPosition(m_avg, mode);
     case Which::Reference: return formatPosition(m_ref, mode);
     }
     return QString();

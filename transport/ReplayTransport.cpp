@@ -178,6 +178,7 @@ bool ReplayTransport::open(const GpsPortSettings &settings)
         m_received.clear();
         m_due.clear();
         m_deliverAtMs = -1;
+        m_closingEdgeDone = false;
         m_pps.reset();
         m_nextEdgeSecond = m_clock.nowMs() / 1000 + 1;
     }
@@ -221,11 +222,17 @@ void ReplayTransport::pump()
             m_due.clear();
             m_deliverAtMs = -1;
             delivered = true;
-            if (m_next >= m_seconds.size() && !m_looping)
-                finishedNow = true;
         }
     };
     deliverDue();
+    // A second is shown at the edge that ends it: after the capture's last second one more
+    // edge, without bytes, lets the station show it.
+    if (m_next >= m_seconds.size() && !m_looping && !m_closingEdgeDone && !m_seconds.isEmpty()
+        && m_deliverAtMs < 0 && m_nextEdgeSecond * 1000 <= now) {
+        m_pps.edge(std::max(m_nextEdgeSecond, now / 1000) * 1000);
+        m_closingEdgeDone = true;
+        finishedNow = true;
+    }
     // One capture second per clock second; a clock that jumped ahead plays only the latest edge.
     if (m_nextEdgeSecond * 1000 <= now && (m_next < m_seconds.size() || (m_looping && !m_seconds.isEmpty()))) {
         if (m_next >= m_seconds.size())
@@ -259,7 +266,7 @@ void ReplayTransport::scheduleTimer()
     qint64 next = -1;
     if (m_deliverAtMs >= 0)
         next = m_deliverAtMs;
-    else if (m_next < m_seconds.size() || m_looping)
+    else if (m_next < m_seconds.size() || m_looping || (!m_closingEdgeDone && !m_seconds.isEmpty()))
         next = m_nextEdgeSecond * 1000;
     if (next < 0)
         return;

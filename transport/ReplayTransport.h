@@ -33,7 +33,8 @@ public:
 
     // Starts again from the first second after the last one instead of falling silent.
     void setLooping(bool on) { m_looping = on; }
-    bool isFinished() const { return m_open && m_next >= m_seconds.size() && !m_looping; }
+    // Finished once the edge that closes the last second has come.
+    bool isFinished() const { return m_open && m_next >= m_seconds.size() && !m_looping && m_closingEdgeDone; }
     const QList<QByteArray> &seconds() const { return m_seconds; }
     int secondsPlayed() const { return m_played; }
     SimulationClock &clock() { return m_clock; }
@@ -55,7 +56,7 @@ public:
 
 Q_SIGNALS:
     void ppsEdge(int secondIndex);
-    // The last second has been delivered (not emitted when looping).
+    // The edge after the last second has come (not emitted when looping).
     void finished();
 
 private:
@@ -74,6 +75,7 @@ private:
     qint64 m_nextEdgeSecond = 0;   // clock second of the next edge
     int m_played = 0;
     qint64 m_deliverAtMs = -1;   // when the bytes of the last edge are due
+    bool m_closingEdgeDone = false;   // the byte-less edge after the last second
     QByteArray m_due;
     PacedPpsSource m_pps;
 };

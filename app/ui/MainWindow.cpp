@@ -60,6 +60,14 @@ namespace {
 
 const QString kDefaultStatusText = QStringLiteral("For Help, press F1");
 
+// A status-bar field shows only while it has something to say: an empty panel between two
+// others would read as a missing value.
+void showField(QLabel *field, const QString &text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+}
+
 struct SoundSpec
 {
     const char *url;
@@ -775,8 +783,16 @@ void MainWindow::createStatusBar()
     m_progressBar = new QProgressBar(bar);
     m_progressBar->setObjectName(QStringLiteral("StatusProgressBar"));
     m_progressBar->setMaximumWidth(120);
-    m_progressBar->setRange(0, 100);
-    m_progressBar->setValue(0);
+    // Shown only while the receiver is searched for or set up; its length is unknown, so it
+    // runs as a busy bar instead of standing at "0%".
+    m_progressBar->setRange(0, 0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setVisible(false);
+
+    // Each text field sits in a sunken panel of its own, so the bar reads as fields, not as one
+    // run-on line.
+    for (QLabel *field : { m_receiverLabel, m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
+        field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     bar->addPermanentWidget(m_receiverLabel);
     bar->addPermanentWidget(m_fixLabel);
@@ -789,6 +805,9 @@ void MainWindow::createStatusBar()
     bar->addPermanentWidget(m_progressBar);
     bar->addPermanentWidget(m_ntpLabel);
     bar->addPermanentWidget(m_heartbeatLabel);
+    for (QLabel *field : { m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
+        field->setVisible(false);
+    m_progressBar->setVisible(false);
 }
 
 void MainWindow::restoreSettings()
@@ -859,7 +878,8 @@ void MainWindow::connectReceiverDetection()
     });
     connect(detection, &ReceiverDetection::portSettingsActionEnabled, this,
             [this](bool enabled) { action(QStringLiteral("actionSet_Serial_Port"))->setEnabled(enabled); });
-    connect(detection, &ReceiverDetection::busyCursor, this, [](bool busy) {
+    connect(detection, &ReceiverDetection::busyCursor, this, [this](bool busy) {
+        m_progressBar->setVisible(busy);
         if (busy)
             QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         else
@@ -953,7 +973,7 @@ void MainWindow::showStale(bool stale, const QString &text)
     m_clockLabel->setStyleSheet(grey);
     m_timeInfoLabel->setStyleSheet(grey);
     m_fixLabel->setStyleSheet(grey);
-    m_fixLabel->setText(stale ? text : m_fixText);
+    showField(m_fixLabel, stale ? text : m_fixText);
     m_satelliteTable->setEnabled(!stale);
 }
 
@@ -1141,17 +1161,17 @@ void MainWindow::updateSatelliteTable()
 void MainWindow::updateSatelliteCount()
 {
     if (const std::optional<QString> text = m_visibleCount.update(m_station.state().visibleCount))
-        m_visibleLabel->setText(*text);
+        showField(m_visibleLabel, *text);
 }
 
 void MainWindow::setTrackedText(const QString &text)
 {
-    m_trackedLabel->setText(text);
+    showField(m_trackedLabel, text);
 }
 
 void MainWindow::setUsedText(const QString &text)
 {
-    m_usedLabel->setText(text);
+    showField(m_usedLabel, text);
 }
 
 void MainWindow::appendReceiverIdText(const QString &text)
@@ -1173,12 +1193,12 @@ void MainWindow::setFixStatusText(const QString &text)
 {
     m_fixText = text;
     if (!m_showingStale)
-        m_fixLabel->setText(text);
+        showField(m_fixLabel, text);
 }
 
 void MainWindow::setDopStatusText(const QString &text)
 {
-    m_dopLabel->setText(text);
+    showField(m_dopLabel, text);
 }
 
 void MainWindow::refreshClockPanel()

@@ -3,9 +3,51 @@
 #include "app/SatelliteTableModel.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QProgressBar>
+#include <QStyleOptionProgressBar>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
+
+namespace {
+
+// Draws the header cell over the bars as a scale whose marks stand where the bars end for
+// those values, whatever width the stretched column has; the other cells as usual.
+class BarScaleDelegate : public QStyledItemDelegate
+{
+public:
+    explicit BarScaleDelegate(SatelliteTableView *view)
+        : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.row() != 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QList<int> marks = m_view->barScalePositions();
+        const QFontMetrics metrics(option.font);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Text));
+        for (int i = 0; i < marks.size(); ++i) {
+            const QString label = QString::number(SatelliteTableModel::BarScaleMarks[size_t(i)]);
+            const int w = metrics.horizontalAdvance(label);
+            painter->drawText(QRect(marks[i] - w / 2, option.rect.top(), w, option.rect.height()),
+                              Qt::AlignCenter, label);
+            if (i + 1 < marks.size()) {
+                const int mid = (marks[i] + marks[i + 1]) / 2;
+                painter->drawLine(mid, option.rect.top() + 3, mid, option.rect.bottom() - 3);
+            }
+        }
+        painter->restore();
+    }
+
+private:
+    SatelliteTableView *m_view;
+};
+
+} // namespace
 
 SatelliteTableView::SatelliteTableView(QWidget *parent)
     : QTableWidget(SatelliteTableModel::DisplayRows + 1, SatelliteTableModel::Columns, parent)
@@ -22,6 +64,7 @@ SatelliteTableView::SatelliteTableView(QWidget *parent)
     auto *scale = new QTableWidgetItem(SatelliteTableModel::BarScaleText);
     scale->setFont(QFont(QStringLiteral("Courier New"), font().pointSize()));
     setItem(0, SatelliteTableModel::BarColumn, scale);
+    setItemDelegateForColumn(SatelliteTableModel::BarColumn, new BarScaleDelegate(this));
 
     for (int row = 1; row <= SatelliteTableModel::DisplayRows; ++row) {
         for (int column = 0; column < SatelliteTableModel::BarColumn; ++column) {
@@ -66,6 +109,26 @@ QSize SatelliteTableView::sizeHint() const
     // the bar column stretches; give it room for the longest status texts
     width += fontMetrics().horizontalAdvance(QLatin1Char('0')) * 36;
     return QSize(width, height);
+}
+
+QList<int> SatelliteTableView::barScalePositions() const
+{
+    QList<int> out;
+    const QProgressBar *first = bar(1);
+    if (!first)
+        return out;
+    // The filled part of a bar, as the style lays it out, in viewport coordinates; before the
+    // bars are placed, the cell they will fill.
+    QStyleOptionProgressBar option;
+    option.initFrom(first);
+    option.rect = first->rect();
+    const QRect cell = visualRect(model()->index(1, SatelliteTableModel::BarColumn));
+    const QRect placed = first->geometry().width() > 0 ? first->geometry() : cell;
+    option.rect.setSize(placed.size());
+    const QRect contents = first->style()->subElementRect(QStyle::SE_ProgressBarContents, &option, first);
+    for (int value : SatelliteTableModel::BarScaleMarks)
+        out << placed.x() + contents.x() + SatelliteTableModel::barOffset(value, contents.width());
+    return out;
 }
 
 QProgressBar *SatelliteTableView::bar(int row) const

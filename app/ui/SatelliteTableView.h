@@ -18,6 +18,9 @@ public:
     QSize sizeHint() const override;
     QProgressBar *bar(int row) const;   // display rows 1 to 15
     QString cellText(int row, int column) const;
+    // Viewport x of each bar-scale mark: where a bar of that value ends, for the bars as they
+    // are laid out now.
+    QList<int> barScalePositions() const;
 
 private:
     void setCellText(int row, int column, const QString &text);

@@ -93,6 +93,8 @@ void TestHeadlessStation::displayTiming_data()
     QTest::newRow("Motorola binary") << QStringLiteral("M12+") << int(ReceiverMode::MotorolaBinary) << true;
     QTest::newRow("u-blox UBX") << QStringLiteral("LEA-6T") << int(ReceiverMode::UbloxUbx) << false;
     QTest::newRow("u-blox NMEA") << QStringLiteral("LEA-6T") << int(ReceiverMode::UbloxNmea) << false;
+    QTest::newRow("Motorola NMEA") << QStringLiteral("M12+") << int(ReceiverMode::MotorolaNmea) << false;
+    QTest::newRow("generic NMEA") << QStringLiteral("LEA-6T") << int(ReceiverMode::GenericNmea) << false;
 }
 
 // On the simulated receiver and its simulated 1PPS (DCD): the clock changes once per edge, shows
@@ -116,9 +118,10 @@ void TestHeadlessStation::displayTiming()
     }
     Station station;
     qint64 trueSecond = -1;   // the simulator's second at its last edge
+    // One sky clock for every receiver the link makes (the set-up may reopen the port).
+    const SimulationClock sky = SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), 4.0);
     station.link().transportFactory().registerTransport(GpsPortSettings::simulatorPortName(), [&] {
-        auto rx = std::make_unique<SimulatedReceiverTransport>(
-            config, SimulationClock::startingAt(QDateTime::currentDateTimeUtc(), 4.0));
+        auto rx = std::make_unique<SimulatedReceiverTransport>(config, sky);
         connect(rx.get(), &SimulatedReceiverTransport::ppsEdge, this, [&](qint64 s) { trueSecond = s; });
         return rx;
     });

@@ -171,8 +171,10 @@ private Q_SLOTS:
             << 9 << sat(14, 45, 100, 64, 0, SvFlag::UbxUsed) << "14" << "45  " << "100" << "" << 55 << "GPS";
         QTest::newRow("C/No 64 shown in Motorola binary")
             << 2 << sat(14, 45, 100, 64, 8) << "14" << "45  " << "100" << "64" << 55 << "Available";
-        QTest::newRow("elevation and azimuth both zero") << 2 << sat(14, 0, 0, 30, 8) << "14" << "" << "0" << "30"
-                                                         << 30 << "Available";
+        QTest::newRow("no visible-satellite message yet: both angles unknown")
+            << 2 << sat(14, 0, 0, 30, 8) << "14" << "" << "" << "30" << 30 << "Available";
+        QTest::newRow("azimuth 0 with an elevation is north")
+            << 2 << sat(14, 12, 0, 30, 8) << "14" << "12  " << "0" << "30" << 30 << "Available";
         QTest::newRow("elevation 91 and azimuth 360 left empty")
             << 2 << sat(14, 91, 360, 30, 8) << "14" << "" << "" << "30" << 30 << "Available";
         QTest::newRow("ID 256 has no PRN text") << 2 << sat(256, 10, 20, 30, 8) << "" << "10  " << "20" << "30" << 30

@@ -187,6 +187,32 @@ private Q_SLOTS:
         QCOMPARE(table->cellText(1, 3), QStringLiteral("41"));
     }
 
+    // Each scale mark stands where a bar showing its value ends, at any column width.
+    void barScaleStandsWhereBarsEnd_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("narrow") << 420;
+        QTest::newRow("stretched") << 1300;
+    }
+    void barScaleStandsWhereBarsEnd()
+    {
+        QFETCH(int, width);
+        SatelliteTableView table;
+        table.resize(width, 400);
+        table.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&table));
+        QProgressBar *bar = table.bar(1);
+        const QList<int> marks = table.barScalePositions();
+        for (int i = 0; i < 4; ++i) {
+            bar->setValue(20 + 10 * i);
+            const QImage image = bar->grab().toImage();
+            int end = -1;   // last filled (blue) pixel across the middle of the bar
+            for (int x = 0; x < image.width(); ++x)
+                end = image.pixelColor(x, image.height() / 2).blue() > image.pixelColor(x, image.height() / 2).red() + 40 ? x : end;
+            QVERIFY2(qAbs(bar->x() + end - marks.value(i)) <= 2, qPrintable(QString::number(marks.value(i))));
+        }
+    }
+
     void sortButtonsStoreAndReorder_data()
     {
         QTest::addColumn<QString>("button");

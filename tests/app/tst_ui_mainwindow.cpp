@@ -3,6 +3,7 @@
 #include "app/ui/MainWindow.h"
 #include "core/ui/MessageBoxes.h"
 #include "receiver/link/GpsSerialPortThread.h"
+#include "receiver/setup/ReceiverDetection.h"
 #include "support/RecordingAveraging.h"
 #include "support/TestSupport.h"
 #include "tic/CounterLinks.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMediaDevices>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QStatusBar>
@@ -141,6 +143,25 @@ private Q_SLOTS:
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Working"));
         w.statusBar()->clearMessage();
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
+    }
+
+    // Status-bar fields are panels shown only with a text; the progress bar only while the
+    // receiver is searched for or set up.
+    void statusBarFields()
+    {
+        MainWindow w;
+        w.show();
+        auto *fix = w.findChild<QLabel *>(QStringLiteral("FixLabel"));
+        auto *progress = w.findChild<QProgressBar *>(QStringLiteral("StatusProgressBar"));
+        QVERIFY(fix && progress && !fix->isVisible() && !progress->isVisible());
+        w.setFixStatusText(QStringLiteral("3-D Fix: PDOP = 1.6"));
+        QVERIFY(fix->isVisible() && fix->frameShape() != QFrame::NoFrame);
+        w.setFixStatusText(QString());
+        QVERIFY(!fix->isVisible());
+        emit w.receiverDetection().busyCursor(true);
+        QVERIFY(progress->isVisible());
+        emit w.receiverDetection().busyCursor(false);
+        QVERIFY(!progress->isVisible());
     }
 
     // With someone at a screen a port error opens one box; a second error while it is open only

@@ -550,6 +550,8 @@ private Q_SLOTS:
         AveragingEngine e;
         e.updatePosition(lat, lon, 100.4, 55.6, 0);
         QCOMPARE(e.positionText(AveragingEngine::Which::Current, mode), text);
+        // Unlocked: no average yet, shown as unknown rather than as 0 N 0 E.
+        QCOMPARE(e.positionText(AveragingEngine::Which::Averaged, mode), mode <= 2 ? "--<br>--<br>--<br>--" : "");
     }
 
     void dopText_data()
