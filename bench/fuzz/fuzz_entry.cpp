@@ -57,9 +57,10 @@ int feedFramer(StreamFramer &framer, QByteArrayView data, const FrameSink &sink)
     bool pps = false;
     int pulses = 0;
     for (qsizetype pos = data.isEmpty() ? 0 : 1; pos < data.size(); pos += chunk) {
-        framer.feed(data.sliced(pos, std::min(chunk, data.size() - pos)), pps, sink);
+        // Every other chunk comes with a pulse; the framer clears the flag once it has noted it.
+        pps = (pos / chunk) % 2 == 1;
         pulses += pps;
-        pps = !pps;
+        framer.feed(data.sliced(pos, std::min(chunk, data.size() - pos)), pps, sink);
     }
     return pulses;
 }
