@@ -16,7 +16,11 @@ targets=(framer_loran framer_motorola framer_nmea framer_ubx
          decode_loran decode_motorola decode_nmea decode_ublox counter_line)
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCHRONODE_FUZZ=ON -DCHRONODE_BUILD_TESTS=OFF >/dev/null
-nice cmake --build "$build" --target "${targets[@]/#/fuzz_}" >/dev/null
+mkdir -p "$build/corpus"
+if ! nice cmake --build "$build" --target "${targets[@]/#/fuzz_}" >"$build/corpus/build.log" 2>&1; then
+    tail -n 30 "$build/corpus/build.log" >&2
+    exit 1
+fi
 
 seed() {   # target -> seed files from the regression captures
     case "$1" in
@@ -28,7 +32,7 @@ seed() {   # target -> seed files from the regression captures
 }
 
 status=0
-printf '%-16s %12s %12s %8s %s\n' target inputs/s inputs corpus result
+printf '%-16s %10s %10s %8s %10s %s\n' target inputs/s inputs corpus bytes result
 for t in "${targets[@]}"; do
     corpus="$build/corpus/$t"
     mkdir -p "$corpus"
@@ -44,10 +48,12 @@ for t in "${targets[@]}"; do
     fi
     log="$build/corpus/$t.log"
     result=ok
-    (cd "$build/corpus" && ASAN_OPTIONS=detect_leaks=0 "$build/fuzz_$t" -max_total_time="$secs" \
+    (cd "$build/corpus" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$build/fuzz_$t" -max_total_time="$secs" \
         -max_len=4096 -timeout=10 -print_final_stats=1 "$corpus") >"$log" 2>&1 || { result=FAILED; status=1; }
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-    printf '%-16s %12s %12s %8s %s\n' "$t" "${rate:-?}" "${execs:-?}" "$(ls "$corpus" | wc -l)" "$result"
+    printf '%-16s %10s %10s %8s %10s %s\n' "$t" "${rate:-?}" "${execs:-?}" "$(ls "$corpus" | wc -l)" \
+        "$(du -sb "$corpus" | cut -f1)" "$result"
+    [ "$result" = ok ] || grep -m1 -A12 'ERROR\|runtime error\|deadly signal' "$log" >&2 || true
 done
 exit $status

@@ -30,7 +30,7 @@ struct Run
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<QProcess> process;
     QString dumpFile;
-    QDateTime finishedUtc;
+    QDateTime finishedUtc;   // when the program wrote its last snapshot
     QJsonArray snapshots;
     QString failure;   // why the run gave nothing to check
 
@@ -79,13 +79,14 @@ struct Run
             failure = QStringLiteral("the program did not quit on time");
             return;
         }
-        finishedUtc = QDateTime::currentDateTimeUtc();
         if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0) {
             failure = QStringLiteral("exit code %1: %2")
                           .arg(process->exitCode())
                           .arg(QString::fromLocal8Bit(process->readAll().right(2000)));
             return;
         }
+        // The test itself may see the end late on a busy machine; the file says when it was written.
+        finishedUtc = QFileInfo(dumpFile).lastModified().toUTC();
         QFile f(dumpFile);
         if (!f.open(QIODevice::ReadOnly)) {
             failure = QStringLiteral("no display dump");
@@ -174,8 +175,11 @@ QList<ShownSatellite> shownSatellites(const QJsonObject &snapshot)
     return out;
 }
 
-// The clock ticks: over the last `count` snapshots the shown time never goes back and
-// advances by about one second per snapshot.
+// The clock ticks: over the last `count` snapshots the shown time never goes back and advances
+// as much as the program's own monotonic clock between those snapshots (within 2 s for the
+// whole-second display and the receiver's reporting delay). Snapshots come late and unevenly on a
+// loaded machine, so the shown span is held against the time that really passed between them,
+// not against the number of snapshots.
 void checkClockTicks(const QJsonArray &snapshots, int count)
 {
     QVERIFY2(snapshots.size() >= count, "too few snapshots");
@@ -187,9 +191,13 @@ void checkClockTicks(const QJsonArray &snapshots, int count)
     }
     for (int i = 1; i < seconds.size(); ++i)
         QVERIFY2(seconds[i] >= seconds[i - 1], "the shown time went back");
+    const auto elapsedMs = [&](qsizetype i) { return snapshots[i].toObject().value(QStringLiteral("elapsedMs")).toDouble(); };
+    const double passed = (elapsedMs(snapshots.size() - 1) - elapsedMs(snapshots.size() - count)) / 1000.0;
+    // Snapshots are at least about a second apart, so a clock that stands still cannot pass.
+    QVERIFY2(passed >= count - 2, qPrintable(QStringLiteral("snapshots only %1 s apart").arg(passed)));
     const qint64 span = seconds.last() - seconds.first();
-    QVERIFY2(span >= count - 3 && span <= count + 1,
-             qPrintable(QStringLiteral("%1 s shown over %2 snapshots").arg(span).arg(count)));
+    QVERIFY2(qAbs(double(span) - passed) <= 2.0,
+             qPrintable(QStringLiteral("%1 s shown over %2 snapshots %3 s apart").arg(span).arg(count).arg(passed, 0, 'f', 1)));
 }
 
 } // namespace

@@ -130,7 +130,7 @@ private Q_SLOTS:
             // The DGPS probe's answer and the correction output: no length in the table, cut
             // where CR LF follows a matching checksum (a CR LF inside the body is not an end).
             const QByteArray answer = motorola("Bh", QByteArray("\x00", 1));
-            const QByteArray output = motorola("Bh", QByteArray("\x01\x10\r\n\x22corrections\r\n\x33", 20));
+            const QByteArray output = motorola("Bh", QByteArray("\x01\x10\r\n\x22" "corrections\r\n\x33", 19));
             QTest::newRow("Bh answer then Ha") << motorolaBinary << QList<QByteArray> { answer + ha }
                                                << QList<QByteArray> { emitted(answer), emitted(ha) };
             QTest::newRow("Bh output split") << motorolaBinary << QList<QByteArray> { output.left(6), output.mid(6) + ea }
