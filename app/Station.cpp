@@ -486,13 +486,17 @@ void Station::OnNewGpsText(const QByteArray &message)
         setDecoderOptions(options);
     }
     const bool motorola = message.startsWith("@@");
-    if (motorola)
-        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     // The receiver identity (asked for again at each day's restart) goes to the counters'
     // configuration log.
     if (message.startsWith("@@Cj") && message.size() >= 120)
         m_counterLogs->writeConfigLog(QString::fromLatin1(message.mid(4)), now());
     const DecodeResult result = d->decode(message);
+    // A time message that starts a new UTC day restarts the logs before anything of that
+    // second is written, so the records of 00:00:00 open the new day's files.
+    if (result.changes & DecodeChange::Time)
+        noticeNewDay();
+    if (motorola)
+        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     if (m_state.receiverMode == ReceiverMode::MotorolaBinaryRxOnly && m_state.channelCount != m_describedChannels) {
         m_describedChannels = m_state.channelCount;
         m_detection->describeListenedReceiver();
@@ -638,7 +642,7 @@ void Station::OnClockTick()
     }
 
     if (m_changes.day)
-        dayChange();
+        noticeNewDay();
 
     // A crash loses at most the last hour of averaging, and never a reset.
     if (m_changes.hour || m_engine.resetCount() != m_savedResets)
@@ -663,6 +667,17 @@ void Station::minuteHousekeeping()
         QSettings().setValue(QStringLiteral("LogFiles/TicLogOpen"), false);
         emit counterLogsClosedOnError();
     }
+}
+
+void Station::noticeNewDay()
+{
+    const QDate today = m_state.receiverUtcDateTime.dateTime().date();
+    if (!today.isValid())
+        return;
+    const bool changed = m_logDay.isValid() && today != m_logDay;
+    m_logDay = today;
+    if (changed)
+        dayChange();
 }
 
 void Station::dayChange()

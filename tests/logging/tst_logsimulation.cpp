@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -86,7 +87,8 @@ QList<qint64> tagSeconds(const QByteArray &file)
         if (line.isEmpty() || line.startsWith(';'))
             continue;
         const double mjd = line.left(line.indexOf(',')).toDouble();
-        list << qRound64((mjd - 40587.0) * 86400.0);
+        // The tag cuts the day fraction to five digits (0.864 s), never rounds it up.
+        list << qint64(std::ceil((mjd - 40587.0) * 86400.0 - 1e-3));
     }
     return list;
 }
@@ -128,17 +130,15 @@ void TestLogSimulation::twoDaysAcrossYearEnd()
         QCOMPARE(readAll(d + QLatin1String(old)), QByteArray("last year\n"));
 
     // Each day a set (configuration log, time and average files of the two ports) and a GPS
-    // log. The tick that sees a new day comes one second into it, so the records of the midnight
-    // second close the old day's files; the last day, a minute long, has no average yet.
+    // log. The records of the midnight second open the new day's files, so the last day, a
+    // minute long, already has the average of 00:00:00.
     const QStringList days { "2026_365", "2027_001", "2027_002" };
     QStringList expected;
     for (const QString &day : days) {
         expected << "VORA_" + day + "C.txt" << "VORA_" + day + "G.csv";
-        for (int port : { 1, 2 }) {
-            expected << QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port);
-            if (day != days.last())
-                expected << QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port);
-        }
+        for (int port : { 1, 2 })
+            expected << QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port)
+                     << QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port);
     }
     QStringList found = QDir(dir.path()).entryList({ QStringLiteral("VORA_2026_365*"), QStringLiteral("VORA_2027*") });
     expected.sort();
@@ -148,8 +148,19 @@ void TestLogSimulation::twoDaysAcrossYearEnd()
     for (int port : { 1, 2 }) {
         // Every minute's record exactly once, in order, across the day files.
         QList<qint64> tags;
-        for (const QString &day : days)
+        for (const QString &day : days) {
+            for (const char *kind : { "T", "A" }) {
+                // Every record in the file of its own UTC day, 00:00:00 included.
+                const QString name = QStringLiteral("VORA_%1%2_PORT_0%3.csv").arg(day, QLatin1String(kind)).arg(port);
+                const QList<qint64> own = tagSeconds(readAll(d + name));
+                QVERIFY2(!own.isEmpty(), qPrintable(name));
+                const QDate date = QDate(day.left(4).toInt(), 1, 1).addDays(day.right(3).toInt() - 1);
+                for (qint64 t : own)
+                    QVERIFY2(QDateTime::fromSecsSinceEpoch(t, Qt::UTC).date() == date,
+                             qPrintable(name + QLatin1Char(' ') + QString::number(t)));
+            }
             tags += tagSeconds(readAll(d + QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port)));
+        }
         QCOMPARE(tags.size(), 48 * 60 + 1);
         for (int i = 0; i < tags.size(); ++i)
             QCOMPARE(tags[i], start + 30 + 60 * i);
