@@ -376,7 +376,7 @@ ReceiverReferencePosition Station::referencePosition() const
         return m_referencePosition();
     const StationPosition ref = m_engine.referencePosition();
     ReceiverReferencePosition p;
-    p.valid = ref.lat != 0.0 || ref.lon != 0.0;
+    p.valid = !m_engine.referencePending() && (ref.lat != 0.0 || ref.lon != 0.0);
     p.latDeg = ref.lat;
     p.lonDeg = ref.lon;
     p.heightEllipsoidM = ref.altGps;
