@@ -118,6 +118,17 @@ Station::Station(QObject *parent)
     };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
+    // Receiver set-up events go to the counters' configuration log with the time they happened.
+    connect(m_detection.get(), &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
+        m_counterLogs->writeConfigLog(QStringLiteral("Receiver set up: ") + text, now());
+    });
+    connect(this, &Station::receiverSettingsApplied, this, [this](int gpsMode, bool localTime) {
+        static const char *const modes[] = { "3-D", "2-D", "0-D (position hold)" };
+        m_counterLogs->writeConfigLog(QStringLiteral("Receiver settings sent: %1 navigation, %2 time")
+                                          .arg(QLatin1String(gpsMode >= 0 && gpsMode <= 2 ? modes[gpsMode] : "unknown"),
+                                               localTime ? QStringLiteral("local") : QStringLiteral("UTC")),
+                                      now());
+    });
 
     // Port errors: one notice per loss, the stored port reopened with back-off.
     m_recovery = std::make_unique<LinkRecovery>(*m_link);
@@ -639,6 +650,12 @@ void Station::OnClockTick()
         } else if (m_soundTicks) {
             emit playSound(TickSound::Second);
         }
+    }
+
+    // Satellites entering and leaving the fix, when the counter log options ask for them.
+    if (m_logs && m_logs->recorder.counters().options().saveSatelliteEvents) {
+        for (const QString &line : m_logs->satellites.update(s))
+            m_counterLogs->writeConfigLog(line, now());
     }
 
     if (m_changes.day)

@@ -102,6 +102,7 @@ class TestLogSimulation : public QObject
 private Q_SLOTS:
     void twoDaysAcrossYearEnd();
     void killedMidDay();
+    void satelliteEventsTaggedWhenTheyHappen();
 };
 
 void TestLogSimulation::twoDaysAcrossYearEnd()
@@ -263,6 +264,54 @@ static int runKilledStation(const QString &dir)
     std::fflush(stdout);
     QThread::sleep(60);
     return 3;
+}
+
+// Satellites entering and leaving the fix reach the configuration log (buffered while the set is
+// closed), each line tagged with the second of the tick that saw the change.
+void TestLogSimulation::satelliteEventsTaggedWhenTheyHappen()
+{
+    TestSupport::TemporarySettings settings;
+    QSettings s;
+    s.setValue(QStringLiteral("LogFiles/TicTimeTagFormat"), 1);   // MJD
+    s.setValue(QStringLiteral("LogFiles/TicTimeCfgLogSaveSats"), 1);
+    qint64 ms = 0;
+    Station station;
+    station.setClock([&ms] { return ms; });
+    station.readCounterSettings(s);
+    station.logs().reload(s);
+    auto sat = [&station](int sv, int used, bool tracked) {
+        SatelliteRecord &r = station.state().satellites[sv];
+        r.svId = sv;
+        r.used = int8_t(used);
+        r.inTrack = tracked ? 1 : 0;
+    };
+    const qint64 t0 = utc(2026, 12, 6, 4, 0, 0);
+    // used: 1 in the fix, 0 not, -1 not reported (then tracking decides)
+    const QList<QList<std::array<int, 3>>> ticks {
+        { { 5, 1, 1 }, { 9, -1, 1 }, { 17, 0, 1 } },
+        { { 5, 1, 1 }, { 9, -1, 1 }, { 17, 0, 1 } },
+        { { 5, 0, 1 }, { 9, -1, 1 }, { 17, 1, 1 }, { 30, -1, 0 } },
+        { { 9, -1, 0 }, { 17, 1, 1 } },
+    };
+    for (int i = 0; i < ticks.size(); ++i) {
+        station.state().clearSatellites();
+        for (const auto &r : ticks[i])
+            sat(r[0], r[1], r[2] != 0);
+        ms = (t0 + i) * 1000 + 300;
+        station.OnClockTick();
+    }
+    QStringList lines;
+    for (const QString &line : station.logs().counters().configBuffer().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype blank = line.indexOf(QLatin1Char(' '));
+        const qint64 second = qint64(std::ceil((line.left(blank).toDouble() - 40587.0) * 86400.0 - 1e-3));
+        if (line.contains(QLatin1String("Satellite")))
+            lines << QString::number(second - t0) + line.mid(blank);
+    }
+    QCOMPARE(lines, QStringList({ QStringLiteral("0 Satellite 5 entered the position fix"),
+                                  QStringLiteral("0 Satellite 9 entered the position fix"),
+                                  QStringLiteral("2 Satellite 17 entered the position fix"),
+                                  QStringLiteral("2 Satellite 5 left the position fix"),
+                                  QStringLiteral("3 Satellite 9 left the position fix") }));
 }
 
 int main(int argc, char **argv)
