@@ -624,6 +624,8 @@ void Station::OnClockTick()
     // tick only takes the snapshot: the start-up value is the PC's time, not the receiver's.
     const ReceiverTime &rt = s.receiverUtcDateTime;
     m_changes = {};
+    if (m_previousTickValid && !m_logDay.isValid())
+        m_logDay = m_previousTickTime.dateTime().date();
     if (m_previousTickValid) {
         m_changes.day = rt.dateTime().date() != m_previousTickTime.dateTime().date();
         m_changes.hour = m_changes.day || rt.hour() != m_previousTickTime.hour();

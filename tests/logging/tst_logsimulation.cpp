@@ -300,18 +300,21 @@ void TestLogSimulation::satelliteEventsTaggedWhenTheyHappen()
         ms = (t0 + i) * 1000 + 300;
         station.OnClockTick();
     }
+    ms = (t0 + 7) * 1000 + 900;
+    emit station.receiverSettingsApplied(2, false);
     QStringList lines;
     for (const QString &line : station.logs().counters().configBuffer().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const qsizetype blank = line.indexOf(QLatin1Char(' '));
         const qint64 second = qint64(std::ceil((line.left(blank).toDouble() - 40587.0) * 86400.0 - 1e-3));
-        if (line.contains(QLatin1String("Satellite")))
+        if (line.contains(QLatin1String("Satellite")) || line.contains(QLatin1String("Receiver")))
             lines << QString::number(second - t0) + line.mid(blank);
     }
     QCOMPARE(lines, QStringList({ QStringLiteral("0 Satellite 5 entered the position fix"),
                                   QStringLiteral("0 Satellite 9 entered the position fix"),
                                   QStringLiteral("2 Satellite 17 entered the position fix"),
                                   QStringLiteral("2 Satellite 5 left the position fix"),
-                                  QStringLiteral("3 Satellite 9 left the position fix") }));
+                                  QStringLiteral("3 Satellite 9 left the position fix"),
+                                  QStringLiteral("7 Receiver settings sent: 0-D (position hold) navigation, UTC time") }));
 }
 
 int main(int argc, char **argv)
