@@ -121,6 +121,17 @@ Station::Station(QObject *parent)
     };
     connect(m_detection.get(), &ReceiverDetection::rawDataText, this,
             &Station::appendPlainText_to_RawDataDialog_and_Log);
+    // Receiver set-up events go to the counters' configuration log with the time they happened.
+    connect(m_detection.get(), &ReceiverDetection::receiverDescription, this, [this](const QString &text) {
+        m_counterLogs->writeConfigLog(QStringLiteral("Receiver set up: ") + text, now());
+    });
+    connect(this, &Station::receiverSettingsApplied, this, [this](int gpsMode, bool localTime) {
+        static const char *const modes[] = { "3-D", "2-D", "0-D (position hold)" };
+        m_counterLogs->writeConfigLog(QStringLiteral("Receiver settings sent: %1 navigation, %2 time")
+                                          .arg(QLatin1String(gpsMode >= 0 && gpsMode <= 2 ? modes[gpsMode] : "unknown"),
+                                               localTime ? QStringLiteral("local") : QStringLiteral("UTC")),
+                                      now());
+    });
 
     // Port errors: one notice per loss, the stored port reopened with back-off.
     m_recovery = std::make_unique<LinkRecovery>(*m_link);
@@ -379,7 +390,7 @@ ReceiverReferencePosition Station::referencePosition() const
         return m_referencePosition();
     const StationPosition ref = m_engine.referencePosition();
     ReceiverReferencePosition p;
-    p.valid = ref.lat != 0.0 || ref.lon != 0.0;
+    p.valid = !m_engine.referencePending() && (ref.lat != 0.0 || ref.lon != 0.0);
     p.latDeg = ref.lat;
     p.lonDeg = ref.lon;
     p.heightEllipsoidM = ref.altGps;
@@ -489,13 +500,17 @@ void Station::OnNewGpsText(const QByteArray &message)
         setDecoderOptions(options);
     }
     const bool motorola = message.startsWith("@@");
-    if (motorola)
-        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     // The receiver identity (asked for again at each day's restart) goes to the counters'
     // configuration log.
     if (message.startsWith("@@Cj") && message.size() >= 120)
         m_counterLogs->writeConfigLog(QString::fromLatin1(message.mid(4)), now());
     const DecodeResult result = d->decode(message);
+    // A time message that starts a new UTC day restarts the logs before anything of that
+    // second is written, so the records of 00:00:00 open the new day's files.
+    if (result.changes & DecodeChange::Time)
+        noticeNewDay();
+    if (motorola)
+        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
     if (m_state.receiverMode == ReceiverMode::MotorolaBinaryRxOnly && m_state.channelCount != m_describedChannels) {
         m_describedChannels = m_state.channelCount;
         m_detection->describeListenedReceiver();
@@ -612,6 +627,8 @@ void Station::OnClockTick()
     // tick only takes the snapshot: the start-up value is the PC's time, not the receiver's.
     const ReceiverTime &rt = s.receiverUtcDateTime;
     m_changes = {};
+    if (m_previousTickValid && !m_logDay.isValid())
+        m_logDay = m_previousTickTime.dateTime().date();
     if (m_previousTickValid) {
         m_changes.day = rt.dateTime().date() != m_previousTickTime.dateTime().date();
         m_changes.hour = m_changes.day || rt.hour() != m_previousTickTime.hour();
@@ -640,8 +657,14 @@ void Station::OnClockTick()
         }
     }
 
+    // Satellites entering and leaving the fix, when the counter log options ask for them.
+    if (m_logs && m_logs->recorder.counters().options().saveSatelliteEvents) {
+        for (const QString &line : m_logs->satellites.update(s))
+            m_counterLogs->writeConfigLog(line, now());
+    }
+
     if (m_changes.day)
-        dayChange();
+        noticeNewDay();
 
     // A crash loses at most the last hour of averaging, and never a reset.
     if (m_changes.hour || m_engine.resetCount() != m_savedResets)
@@ -666,6 +689,17 @@ void Station::minuteHousekeeping()
         QSettings().setValue(QStringLiteral("LogFiles/TicLogOpen"), false);
         emit counterLogsClosedOnError();
     }
+}
+
+void Station::noticeNewDay()
+{
+    const QDate today = m_state.receiverUtcDateTime.dateTime().date();
+    if (!today.isValid())
+        return;
+    const bool changed = m_logDay.isValid() && today != m_logDay;
+    m_logDay = today;
+    if (changed)
+        dayChange();
 }
 
 void Station::dayChange()

@@ -10,6 +10,7 @@
 #include "timescale/ClockDisplayRule.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -243,6 +244,9 @@ private:
     void minuteHousekeeping();
     void noticeModeChange();
     void saveAverages();
+    // The logs' day follows the receiver's UTC date; a new date (seen by a time message or
+    // by the tick) restarts them once.
+    void noticeNewDay();
     void dayChange();
 
     // The drivers' send path: whatever sink the station uses at the moment.
@@ -324,6 +328,7 @@ private:
     // between ticks, so only this snapshot shows that a new minute, hour or day began.
     ReceiverTime m_previousTickTime;
     bool m_previousTickValid = false;
+    QDate m_logDay;   // the UTC date the logs were last restarted for (or first seen)
     TimeChanges m_changes;
     int m_lastDispatchMode = -1;   // receiver mode of the last message handed to a driver
     ClockDisplayRule m_clockDisplay;

@@ -2,6 +2,7 @@
 
 #include "app/StationHooks.h"
 #include "logging/LogRecorder.h"
+#include "logging/SatelliteEvents.h"
 
 // The recorder's two log families as the one-second cycle and the dispatcher see them.
 class RecorderGpsLog : public GpsLogHooks
@@ -49,6 +50,7 @@ struct StationLogs
     {
     }
     LogRecorder recorder;
+    SatelliteEvents satellites;   // for the configuration log
     RecorderGpsLog gps { recorder.gps() };
     RecorderCounterLogs counters { recorder.counters() };
 };

@@ -240,6 +240,8 @@ void AveragingEngine::runPass(double lat, double lon, double altGps, double altM
     if (!std::isfinite(lat) || !std::isfinite(lon) || !std::isfinite(altGps) || !std::isfinite(altMsl))
         return;
     m_cur = { lat, lon, altGps, altMsl };
+    if (m_refSource == RefSource::FirstFix)
+        setRunReference(m_cur);
     averagingPass(gpsMode);
 }
 
@@ -514,6 +516,7 @@ void AveragingEngine::setReferenceLocation(double lat, double lon, double altGps
     m_ref = { lat, lon, altGps, altMsl };
     m_metresPerDegLon = std::cos(lat * kAngleFactor) * MetresPerDegLat;
     m_referenceSetByUser = true;
+    m_refSource = RefSource::Store;
     {
         QSettings settings;
         saveReferenceLocation(settings);
@@ -521,12 +524,25 @@ void AveragingEngine::setReferenceLocation(double lat, double lon, double altGps
     Q_EMIT referenceLocationChanged();
 }
 
+void AveragingEngine::setRunReference(const StationPosition &p)
+{
+    m_ref = p;
+    if (m_ref.lon == -180.0)
+        m_ref.lon = 180.0;
+    m_metresPerDegLon = std::cos(m_ref.lat * kAngleFactor) * MetresPerDegLat;
+    m_refSource = RefSource::Run;
+    Q_EMIT referenceLocationChanged();
+}
+
 void AveragingEngine::saveReferenceLocation(QSettings &s) const
 {
-    s.setValue(kRefLatKey, fmtPrecise(m_ref.lat));
-    s.setValue(kRefLonKey, fmtPrecise(m_ref.lon));
-    s.setValue(kRefAltGpsKey, fmtPrecise(m_ref.altGps));
-    s.setValue(kRefAltMslKey, fmtPrecise(m_ref.altMsl));
+    // A run's own reference (the first position) never replaces the stored one.
+    if (m_refSource == RefSource::Store) {
+        s.setValue(kRefLatKey, fmtPrecise(m_ref.lat));
+        s.setValue(kRefLonKey, fmtPrecise(m_ref.lon));
+        s.setValue(kRefAltGpsKey, fmtPrecise(m_ref.altGps));
+        s.setValue(kRefAltMslKey, fmtPrecise(m_ref.altMsl));
+    }
     s.setValue(kRefOnStartKey, m_refLocOnStart);
     s.setValue(kRestartOnUnlockKey, m_restartOnUnlock);
     s.setValue(kContinueKey, m_continueOnRestart);
@@ -548,6 +564,11 @@ void AveragingEngine::setReferenceToCurrent()
 void AveragingEngine::startUp(QSettings &settings)
 {
     loadSettings(settings);
+    if (!m_refLocOnStart) {
+        // The stored reference stays in the store for a later start with the flag set.
+        m_refSource = RefSource::FirstFix;
+        m_referenceSetByUser = false;
+    }
     if (!m_continueOnRestart)
         resetAllAverages();
     setTimingErrorTerms(500.0, 500.0);
@@ -579,11 +600,18 @@ void AveragingEngine::loadSettings(QSettings &s)
     m_restartOnUnlock = Settings::readBool(s, kRestartOnUnlockKey, true);
     m_continueOnRestart = Settings::readBool(s, kContinueKey, false);
 
+    const StationPosition runReference = m_ref;
     loadReferenceLocation(s);
     m_refLocOnStart = Settings::readBool(s, kRefOnStartKey, true);
-    // The defaults written back above look the same as an untouched store at the next start.
-    m_referenceSetByUser = m_ref.lat != DefaultRefLat || m_ref.lon != DefaultRefLon
-        || m_ref.altGps != DefaultRefAltGps || m_ref.altMsl != DefaultRefAltMsl;
+    if (m_refSource != RefSource::Store) {
+        // A reload (receiver initialisation) keeps the reference of a run started without the
+        // stored one.
+        m_ref = runReference;
+    } else {
+        // The defaults written back above look the same as an untouched store at the next start.
+        m_referenceSetByUser = m_ref.lat != DefaultRefLat || m_ref.lon != DefaultRefLon
+            || m_ref.altGps != DefaultRefAltGps || m_ref.altMsl != DefaultRefAltMsl;
+    }
     m_metresPerDegLon = std::cos(m_ref.lat * kAngleFactor) * MetresPerDegLat;
 
     loadSavedAverages(s);

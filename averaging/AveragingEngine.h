@@ -110,8 +110,13 @@ public:
     bool referenceSetByUser() const { return m_referenceSetByUser; }
     void setReferenceToAverage();
     void setReferenceToCurrent();
+    // "Load reference location on program startup". Off: a start leaves the stored reference
+    // in the store and takes the first position of the run as its reference (kept over
+    // receiver re-initialisations) until a reference is set.
     void setRefLocOnStart(bool on) { m_refLocOnStart = on; }
     bool refLocOnStart() const { return m_refLocOnStart; }
+    // True from a start without the stored reference until the first position arrives.
+    bool referencePending() const { return m_refSource == RefSource::FirstFix; }
     double referenceAltMsl() const { return m_ref.altMsl; }
     StationPosition currentPosition() const { return m_cur; }
     StationPosition averagedPosition() const { return m_avg; }
@@ -256,6 +261,10 @@ private:
     bool m_continueOnRestart = false;
     StationPosition m_ref { DefaultRefLat, DefaultRefLon, DefaultRefAltGps, DefaultRefAltMsl };
     bool m_refLocOnStart = true;
+    // Where the reference of this run comes from: the store, or (flag off) the run itself.
+    enum class RefSource { Store, FirstFix, Run };
+    RefSource m_refSource = RefSource::Store;
+    void setRunReference(const StationPosition &p);
     bool m_referenceSetByUser = false;
     double m_metresPerDegLon = 0.0;
 

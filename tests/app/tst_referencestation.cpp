@@ -92,6 +92,8 @@ private Q_SLOTS:
     void ubloxFixedModeAtTheReference();
     void receiveOnlySendsNothing();
     void siderealLongitudeFollowsAverageThenReference();
+    void referenceLoadedOnStartOnlyWhenAsked_data();
+    void referenceLoadedOnStartOnlyWhenAsked();
 };
 
 static void storeSettings(int elevationMask, uint32_t ignoreMask = 0, int receiverType = -1)
@@ -213,6 +215,51 @@ void TestReferenceStation::siderealLongitudeFollowsAverageThenReference()
     Station restarted;
     QVERIFY(restarted.averaging().referenceSetByUser());
     QCOMPARE(restarted.state().displayedUtcDateTime.longitude(), -3.5);
+}
+
+void TestReferenceStation::referenceLoadedOnStartOnlyWhenAsked_data()
+{
+    QTest::addColumn<bool>("loadOnStart");
+    QTest::newRow("load the stored reference") << true;
+    QTest::newRow("take the first position") << false;
+}
+
+// A station started with the flag off keeps the stored reference in the store, measures against
+// its first position, keeps that over a receiver re-initialisation and an averages save, and
+// reckons LMST at the averaged position.
+void TestReferenceStation::referenceLoadedOnStartOnlyWhenAsked()
+{
+    QFETCH(bool, loadOnStart);
+    TestSupport::TemporarySettings home;
+    {
+        Station first;
+        first.averaging().setRefLocOnStart(loadOnStart);
+        first.averaging().setReferenceLocation({ 40.0, -3.5, 700.0, 650.0 });
+    }
+    Station station;
+    AveragingEngine &e = station.averaging();
+    QCOMPARE(e.referencePending(), !loadOnStart);
+    e.setTimingSatellites(8);
+    e.updateLockStatus(0, QDateTime(QDate(2026, 12, 5), QTime(18, 0), Qt::UTC));
+    e.setFixType(3);
+    e.updatePosition(48.0, 12.25, 500.0, 452.0, 0);
+    e.updatePosition(48.0, 12.75, 500.0, 452.0, 0);
+    // Ref-Cur of the second fix: 0.5 degrees of longitude at the run's own reference.
+    const double refCurLon = e.term(AveragingEngine::RefCur, AveragingEngine::Lon);
+    QVERIFY2(loadOnStart ? refCurLon < -1e6 : qAbs(refCurLon + 0.5 * e.metresPerDegLon()) < 1e-6,
+             qPrintable(QString::number(refCurLon)));
+    QCOMPARE(station.state().displayedUtcDateTime.longitude(), loadOnStart ? -3.5 : 12.25 + 0.5 / 3);
+    {
+        QSettings s;
+        e.reloadSettings(s);
+        e.saveSettings(s);
+    }
+    const StationPosition ref = e.referencePosition();
+    QVERIFY(ref.lat == (loadOnStart ? 40.0 : 48.0) && ref.lon == (loadOnStart ? -3.5 : 12.25));
+    QSettings s;
+    QCOMPARE(s.value(QStringLiteral("GpsNavDialog/RefLocation/Longitude")).toString(),
+             QStringLiteral("-3.5000000000000000"));
+    QCOMPARE(s.value(QStringLiteral("GpsNavDialog/RefLocation/Ref_Loc_On_Start")).toBool(), loadOnStart);
 }
 
 CHRONODE_TEST_MAIN(TestReferenceStation)

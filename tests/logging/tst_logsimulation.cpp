@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -87,8 +88,8 @@ QList<qint64> tagSeconds(const QByteArray &file)
         if (line.isEmpty() || line.startsWith(';'))
             continue;
         const double mjd = line.left(line.indexOf(',')).toDouble();
-        // Tags are cut, never rounded: the second lies at or just after the tag's instant.
-        list << qint64(std::ceil((mjd - 40587.0) * 86400.0 - 1e-6));
+        // The tag cuts the day fraction to five digits (0.864 s), never rounds it up.
+        list << qint64(std::ceil((mjd - 40587.0) * 86400.0 - 1e-3));
     }
     return list;
 }
@@ -102,6 +103,7 @@ class TestLogSimulation : public QObject
 private Q_SLOTS:
     void twoDaysAcrossYearEnd();
     void killedMidDay();
+    void satelliteEventsTaggedWhenTheyHappen();
 };
 
 void TestLogSimulation::twoDaysAcrossYearEnd()
@@ -130,17 +132,15 @@ void TestLogSimulation::twoDaysAcrossYearEnd()
         QCOMPARE(readAll(d + QLatin1String(old)), QByteArray("last year\n"));
 
     // Each day a set (configuration log, time and average files of the two ports) and a GPS
-    // log. The tick that sees a new day comes one second into it, so the records of the midnight
-    // second close the old day's files; the last day, a minute long, has no average yet.
+    // log. The records of the midnight second open the new day's files, so the last day, a
+    // minute long, already has the average of 00:00:00.
     const QStringList days { "2026_365", "2027_001", "2027_002" };
     QStringList expected;
     for (const QString &day : days) {
         expected << "VORA_" + day + "C.txt" << "VORA_" + day + "G.csv";
-        for (int port : { 1, 2 }) {
-            expected << QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port);
-            if (day != days.last())
-                expected << QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port);
-        }
+        for (int port : { 1, 2 })
+            expected << QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port)
+                     << QStringLiteral("VORA_%1A_PORT_0%2.csv").arg(day).arg(port);
     }
     QStringList found = QDir(dir.path()).entryList({ QStringLiteral("VORA_2026_365*"), QStringLiteral("VORA_2027*") });
     expected.sort();
@@ -150,8 +150,18 @@ void TestLogSimulation::twoDaysAcrossYearEnd()
     for (int port : { 1, 2 }) {
         // Every minute's record exactly once, in order, across the day files.
         QList<qint64> tags;
-        for (const QString &day : days)
+        for (const QString &day : days) {
+            for (const char *kind : { "T", "A" }) {
+                // Every record in the file of its own UTC day, 00:00:00 included.
+                const QString name = QStringLiteral("VORA_%1%2_PORT_0%3.csv").arg(day, QLatin1String(kind)).arg(port);
+                const QList<qint64> own = tagSeconds(readAll(d + name));
+                const QDate date = QDate(day.left(4).toInt(), 1, 1).addDays(day.right(3).toInt() - 1);
+                for (qint64 t : own)
+                    QVERIFY2(QDateTime::fromSecsSinceEpoch(t, Qt::UTC).date() == date,
+                             qPrintable(name + QLatin1Char(' ') + QString::number(t)));
+            }
             tags += tagSeconds(readAll(d + QStringLiteral("VORA_%1T_PORT_0%2.csv").arg(day).arg(port)));
+        }
         QCOMPARE(tags.size(), 48 * 60 + 1);
         for (int i = 0; i < tags.size(); ++i)
             QCOMPARE(tags[i], start + 30 + 60 * i);
@@ -254,6 +264,50 @@ static int runKilledStation(const QString &dir)
     std::fflush(stdout);
     QThread::sleep(60);
     return 3;
+}
+
+// Satellites entering and leaving the fix reach the configuration log (buffered while the set is
+// closed), each line tagged with the second of the tick that saw the change.
+void TestLogSimulation::satelliteEventsTaggedWhenTheyHappen()
+{
+    TestSupport::TemporarySettings settings;
+    QSettings s;
+    s.setValue(QStringLiteral("LogFiles/TicTimeTagFormat"), 1);   // MJD
+    s.setValue(QStringLiteral("LogFiles/TicTimeCfgLogSaveSats"), 1);
+    qint64 ms = 0;
+    Station station;
+    station.setClock([&ms] { return ms; });
+    station.readCounterSettings(s);
+    station.logs().reload(s);
+    const qint64 t0 = utc(2026, 12, 6, 4, 0, 0);
+    // used: 1 in the fix, 0 not, -1 not reported (then tracking decides)
+    const QList<QList<std::array<int, 3>>> ticks {
+        { { 5, 1, 1 }, { 9, -1, 1 }, { 17, 0, 1 } },
+        { { 5, 1, 1 }, { 9, -1, 1 }, { 17, 0, 1 } },
+        { { 5, 0, 1 }, { 9, -1, 1 }, { 17, 1, 1 }, { 30, -1, 0 } },
+        { { 9, -1, 0 }, { 17, 1, 1 } },
+    };
+    for (int i = 0; i < ticks.size(); ++i) {
+        station.state().clearSatellites();
+        for (const auto &r : ticks[i])
+            station.state().satellites[r[0]] = { r[0], 0, 0, 0, uint8_t(r[2]), 0, 0, 0, int8_t(r[1]) };
+        ms = (t0 + i) * 1000 + 300;
+        station.OnClockTick();
+    }
+    ms = (t0 + 7) * 1000 + 900;
+    emit station.receiverSettingsApplied(2, false);
+    QStringList lines;
+    for (const QString &line : station.logs().counters().configBuffer().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype blank = line.indexOf(QLatin1Char(' '));
+        if (line.contains(QLatin1String("Satellite")) || line.contains(QLatin1String("Receiver")))
+            lines << QString::number(tagSeconds(line.left(blank).toLatin1() + ",").value(0) - t0) + line.mid(blank);
+    }
+    QCOMPARE(lines, QStringList({ QStringLiteral("0 Satellite 5 entered the position fix"),
+                                  QStringLiteral("0 Satellite 9 entered the position fix"),
+                                  QStringLiteral("2 Satellite 17 entered the position fix"),
+                                  QStringLiteral("2 Satellite 5 left the position fix"),
+                                  QStringLiteral("3 Satellite 9 left the position fix"),
+                                  QStringLiteral("7 Receiver settings sent: 0-D (position hold) navigation, UTC time") }));
 }
 
 int main(int argc, char **argv)
