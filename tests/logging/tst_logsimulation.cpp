@@ -15,7 +15,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
-#include <cmath>
 #include <cstdio>
 
 namespace {
