@@ -20,6 +20,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace ui_linkloss_tests {
 
 namespace {
@@ -134,9 +137,14 @@ private Q_SLOTS:
         // The receiver talks whenever its end of the bridge exists.
         QTimer talker;
         connect(&talker, &QTimer::timeout, this, [&] {
-            QFile f(feeder);
-            if (f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                f.write(Frames::nmea("GPZDA,1200" + QByteArray::number(10 + second++ % 50) + ".00,06,12,2026,00,00"));
+            // Never blocks the test's event loop: while nobody reads the other end of the
+            // bridge the pseudo-terminal fills, and a blocking write would hang here.
+            const int fd = ::open(QFile::encodeName(feeder).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+            if (fd < 0)
+                return;
+            const QByteArray sentence = Frames::nmea("GPZDA,1200" + QByteArray::number(10 + second++ % 50) + ".00,06,12,2026,00,00");
+            [[maybe_unused]] const ssize_t n = ::write(fd, sentence.constData(), size_t(sentence.size()));
+            ::close(fd);
         });
         talker.start(200);
         auto *fix = w.findChild<QLabel *>(QStringLiteral("FixLabel"));
