@@ -50,7 +50,7 @@ private:
     char *m_end;
 };
 
-struct Spec
+struct Directive
 {
     bool minus = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
@@ -58,29 +58,29 @@ struct Spec
 };
 
 // Sign or prefix, then zeros, then the digits, padded to the width.
-bool writeField(Out &out, const Spec &spec, const char *prefix, size_t prefixLength, int zeros, const char *digits,
+bool writeField(Out &out, const Directive &directive, const char *prefix, size_t prefixLength, int zeros, const char *digits,
           size_t digitCount)
 {
     const int body = int(prefixLength) + zeros + int(digitCount);
-    int pad = spec.width - body;
-    if (spec.zero && !spec.minus) {
+    int pad = directive.width - body;
+    if (directive.zero && !directive.minus) {
         zeros += pad > 0 ? pad : 0;
         pad = 0;
     }
-    return (spec.minus || out.fill(' ', pad)) && out.put(prefix, prefixLength) && out.fill('0', zeros)
-        && out.put(digits, digitCount) && (!spec.minus || out.fill(' ', pad));
+    return (directive.minus || out.fill(' ', pad)) && out.put(prefix, prefixLength) && out.fill('0', zeros)
+        && out.put(digits, digitCount) && (!directive.minus || out.fill(' ', pad));
 }
 
-bool integer(Flavour flavour, Out &out, Spec spec, bool negative, unsigned long long magnitude, char conv, bool isSigned)
+bool integer(Flavour flavour, Out &out, Directive directive, bool negative, unsigned long long magnitude, char conv, bool isSigned)
 {
-    if (flavour == Flavour::Qt && (spec.plus || spec.space || spec.alt || (spec.zero && spec.minus)))
+    if (flavour == Flavour::Qt && (directive.plus || directive.space || directive.alt || (directive.zero && directive.minus)))
         return false;
-    if (spec.alt && conv != 'x' && conv != 'X')
+    if (directive.alt && conv != 'x' && conv != 'X')
         return false;
-    if (spec.precision >= 0 && spec.zero)
+    if (directive.precision >= 0 && directive.zero)
         return false;   // the two formatters treat this pair differently; rare
     const int base = conv == 'x' || conv == 'X' ? 16 : 10;
-    if (spec.precision < 0 && spec.width <= 1 && !spec.alt && (negative || !isSigned || !(spec.plus || spec.space))
+    if (directive.precision < 0 && directive.width <= 1 && !directive.alt && (negative || !isSigned || !(directive.plus || directive.space))
         && conv != 'X') {
         // The plain case: straight into the text.
         char *at = out.room(24);
@@ -97,7 +97,7 @@ bool integer(Flavour flavour, Out &out, Spec spec, bool negative, unsigned long 
         for (size_t i = 0; i < n; ++i)
             digits[i] = char(digits[i] >= 'a' ? digits[i] - 'a' + 'A' : digits[i]);
     }
-    if (spec.precision == 0 && magnitude == 0) {
+    if (directive.precision == 0 && magnitude == 0) {
         if (flavour == Flavour::Qt)
             return false;
         n = 0;
@@ -106,17 +106,17 @@ bool integer(Flavour flavour, Out &out, Spec spec, bool negative, unsigned long 
     size_t prefixLength = 0;
     if (negative)
         prefix[prefixLength++] = '-';
-    else if (isSigned && spec.plus)
+    else if (isSigned && directive.plus)
         prefix[prefixLength++] = '+';
-    else if (isSigned && spec.space)
+    else if (isSigned && directive.space)
         prefix[prefixLength++] = ' ';
-    if (spec.alt && magnitude != 0) {
+    if (directive.alt && magnitude != 0) {
         prefix[0] = '0';
         prefix[1] = conv;
         prefixLength = 2;
     }
-    const int zeros = spec.precision > int(n) ? spec.precision - int(n) : 0;
-    return writeField(out, spec, prefix, prefixLength, zeros, digits, n);
+    const int zeros = directive.precision > int(n) ? directive.precision - int(n) : 0;
+    return writeField(out, directive, prefix, prefixLength, zeros, digits, n);
 }
 
 // The fixed form with halves rounded away from zero, as QString::asprintf does; a half can only
@@ -153,14 +153,14 @@ char *fixedAwayFromZero(char *first, char *last, double d, int precision)
     }
 }
 
-bool floating(Flavour flavour, Out &out, Spec spec, double d, char conv)
+bool floating(Flavour flavour, Out &out, Directive directive, double d, char conv)
 {
     if (!std::isfinite(d))
         return false;
     const bool scientific = conv == 'e' || conv == 'E';
-    if (flavour == Flavour::Qt && (scientific || spec.plus || spec.space || spec.alt || (spec.zero && spec.minus)))
+    if (flavour == Flavour::Qt && (scientific || directive.plus || directive.space || directive.alt || (directive.zero && directive.minus)))
         return false;
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    const int precision = directive.precision < 0 ? 6 : directive.precision;
     if (precision > 60 || std::fabs(d) >= 1e60)
         return false;
     char text[160];
@@ -180,12 +180,12 @@ bool floating(Flavour flavour, Out &out, Spec spec, double d, char conv)
     if (*digits == '-') {
         prefix[prefixLength++] = '-';
         ++digits;
-    } else if (spec.plus) {
+    } else if (directive.plus) {
         prefix[prefixLength++] = '+';
-    } else if (spec.space) {
+    } else if (directive.space) {
         prefix[prefixLength++] = ' ';
     }
-    if (spec.alt && precision == 0) {
+    if (directive.alt && precision == 0) {
         // The point stays: before the exponent, or at the end.
         char *e = scientific ? static_cast<char *>(std::memchr(text, 'e', size_t(end - text))) : end;
         std::memmove(e + 1, e, size_t(end - e));
@@ -198,7 +198,7 @@ bool floating(Flavour flavour, Out &out, Spec spec, double d, char conv)
                 *p = 'E';
         }
     }
-    return writeField(out, spec, prefix, prefixLength, 0, digits, size_t(end - digits));
+    return writeField(out, directive, prefix, prefixLength, 0, digits, size_t(end - digits));
 }
 
 } // namespace
@@ -223,32 +223,32 @@ int formatFast(Flavour flavour, char *buffer, int size, const char *format, va_l
             ++f;
             continue;
         }
-        Spec spec;
+        Directive directive;
         for (;; ++f) {
             if (*f == '-')
-                spec.minus = true;
+                directive.minus = true;
             else if (*f == '+')
-                spec.plus = true;
+                directive.plus = true;
             else if (*f == ' ')
-                spec.space = true;
+                directive.space = true;
             else if (*f == '#')
-                spec.alt = true;
+                directive.alt = true;
             else if (*f == '0')
-                spec.zero = true;
+                directive.zero = true;
             else
                 break;
         }
         for (; *f >= '0' && *f <= '9'; ++f) {
-            spec.width = spec.width * 10 + (*f - '0');
-            if (spec.width > 200)
+            directive.width = directive.width * 10 + (*f - '0');
+            if (directive.width > 200)
                 return -1;
         }
         if (*f == '.') {
             ++f;
-            spec.precision = 0;
+            directive.precision = 0;
             for (; *f >= '0' && *f <= '9'; ++f) {
-                spec.precision = spec.precision * 10 + (*f - '0');
-                if (spec.precision > 200)
+                directive.precision = directive.precision * 10 + (*f - '0');
+                if (directive.precision > 200)
                     return -1;
             }
         }
@@ -287,7 +287,7 @@ int formatFast(Flavour flavour, char *buffer, int size, const char *format, va_l
             else if (shorts == 2)
                 v = static_cast<signed char>(v);
             const unsigned long long magnitude = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-            ok = integer(flavour, out, spec, v < 0, magnitude, conv, true);
+            ok = integer(flavour, out, directive, v < 0, magnitude, conv, true);
             break;
         }
         case 'u':
@@ -306,7 +306,7 @@ int formatFast(Flavour flavour, char *buffer, int size, const char *format, va_l
                 v = static_cast<unsigned short>(v);
             else if (shorts == 2)
                 v = static_cast<unsigned char>(v);
-            ok = integer(flavour, out, spec, false, v, conv, false);
+            ok = integer(flavour, out, directive, false, v, conv, false);
             break;
         }
         case 'f':
@@ -315,27 +315,27 @@ int formatFast(Flavour flavour, char *buffer, int size, const char *format, va_l
         case 'E':
             if (longs || shorts || size_t_)
                 return -1;
-            ok = floating(flavour, out, spec, va_arg(args, double), conv);
+            ok = floating(flavour, out, directive, va_arg(args, double), conv);
             break;
         case 'c': {
-            if (longs || shorts || size_t_ || spec.precision >= 0)
+            if (longs || shorts || size_t_ || directive.precision >= 0)
                 return -1;
             const int c = va_arg(args, int);
             const char ch = char(c);
-            ok = c > 0 && c < 0x80 && writeField(out, spec, "", 0, 0, &ch, 1);
+            ok = c > 0 && c < 0x80 && writeField(out, directive, "", 0, 0, &ch, 1);
             break;
         }
         case 's': {
-            if (longs || shorts || size_t_ || spec.precision >= 0 || spec.zero)
+            if (longs || shorts || size_t_ || directive.precision >= 0 || directive.zero)
                 return -1;
             const char *s = va_arg(args, const char *);
             if (!s)
                 return -1;
             const size_t n = std::strlen(s);
             // Qt pads by characters, not bytes.
-            if (flavour == Flavour::Qt && spec.width > 0 && std::any_of(s, s + n, [](char c) { return c & 0x80; }))
+            if (flavour == Flavour::Qt && directive.width > 0 && std::any_of(s, s + n, [](char c) { return c & 0x80; }))
                 return -1;
-            ok = writeField(out, spec, "", 0, 0, s, n);
+            ok = writeField(out, directive, "", 0, 0, s, n);
             break;
         }
         default:
