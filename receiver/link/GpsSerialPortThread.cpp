@@ -5,6 +5,7 @@
 
 #include "transport/PortErrors.h"
 
+#include <QSignalBlocker>
 #include <QDebug>
 #include <QSettings>
 
@@ -133,6 +134,9 @@ void GpsSerialPortThread::stopGpsSerialPort()
 {
     m_pollTimer.stop();
     if (m_transport && m_transport->isOpen()) {
+        // A port whose device has gone fails its clear; that error must not reach the station
+        // while it shuts down (its slots would run on members already destroyed).
+        const QSignalBlocker quiet(m_transport.get());
         m_transport->clear();
         m_transport->close();
     }
