@@ -11,6 +11,7 @@
 #include "receiver/setup/ReceiverDetection.h"
 #include "receiver/setup/ReceiverDetectionPort.h"
 #include "receiver/setup/ReceiverType.h"
+#include "receiver/ubx/UbxConfiguration.h"
 #include "core/ReceiverMode.h"
 #include "transport/ReplayTransport.h"
 #include "sim/SimulatedReceiverTransport.h"
@@ -509,8 +510,11 @@ void Station::OnNewGpsText(const QByteArray &message)
     // second is written, so the records of 00:00:00 open the new day's files.
     if (result.changes & DecodeChange::Time)
         noticeNewDay();
+    // Written once the day is known: a message that carries 00:00:00 opens the new day's log.
     if (motorola)
-        m_gpsLog->writeBinaryRecord(message);   // UBX messages come from their decoder
+        m_gpsLog->writeBinaryRecord(message);
+    else if (Ubx::isCompleteFrame(message))
+        m_gpsLog->writeBinaryRecord(message.first(message.size() - 2));   // without its check bytes
     if (m_state.receiverMode == ReceiverMode::MotorolaBinaryRxOnly && m_state.channelCount != m_describedChannels) {
         m_describedChannels = m_state.channelCount;
         m_detection->describeListenedReceiver();

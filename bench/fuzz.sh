@@ -13,7 +13,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 1
 fi
 targets=(framer_loran framer_motorola framer_nmea framer_ubx
-         decode_loran decode_motorola decode_nmea decode_ublox counter_line)
+         decode_loran decode_motorola decode_nmea decode_ublox counter_line remote_line)
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCHRONODE_FUZZ=ON -DCHRONODE_BUILD_TESTS=OFF >/dev/null
 mkdir -p "$build/corpus"
@@ -44,6 +44,11 @@ for t in "${targets[@]}"; do
         if [ "$t" = counter_line ]; then
             printf '1 0.000001234\n2 -1.5E-8\n' > "$corpus/readings"
             printf '3 +2.0000000E-07 s\n1 123456789012345678901234567890\n' > "$corpus/odd"
+        fi
+        if [ "$t" = remote_line ]; then
+            printf 'VERSION\rREFLOC\rREFLOC 52.1,-1.5,20\rLOG STATUS\rLOG NEW day REPLACE RINEX\rLOG CLOSE\r' > "$corpus/commands"
+            printf 'TICLOG NEW lab COMMA MJD ARON SEOFF LOG1 CAVG 60\rTICDATA TIME 5\rTICDATA AVG -1\rTICLOG CLOSE\rEXIT\r' > "$corpus/counters"
+            printf '\377\375\001\377\372\030\001\377\360VERSION\r\000LOG OPEN ../x\r' > "$corpus/telnet"
         fi
     fi
     log="$build/corpus/$t.log"

@@ -1,4 +1,5 @@
 #include "app/ui/MainWindow.h"
+#include "app/ui/ElidedLabel.h"
 #include "logging/LogRecorder.h"
 #include "logging/ui/LogMenus.h"
 
@@ -46,6 +47,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QSoundEffect>
@@ -238,6 +240,11 @@ MainWindow::MainWindow(QWidget *parent, const StationLaunchOptions &options)
 
     // 7. Status bar.
     createStatusBar();
+    // A first start opens wide enough for the status bar's fields to be read, if the screen is.
+    if (QSettings settings; MainWindowSettings::loaded(settings).geometry.isEmpty()) {
+        const int screenWidth = screen() ? screen()->availableGeometry().width() : DefaultWidth;
+        resize(qMin(qMax(sizeHint().width(), int(DefaultWidth)), screenWidth), sizeHint().height());
+    }
 
     // The learned latency of the clock sets, and the PC clock's warnings.
     m_latencyBiasLabel = new QLabel(this);
@@ -778,7 +785,7 @@ void MainWindow::createStatusBar()
     m_dopLabel = new QLabel(bar);
     m_dopLabel->setObjectName(QStringLiteral("DopLabel"));
 
-    m_receiverLabel = new QLabel(QStringLiteral("Initializing"), bar);
+    m_receiverLabel = new ElidedLabel(QStringLiteral("Initializing"), bar);
     m_receiverLabel->setObjectName(QStringLiteral("ReceiverLabel"));
     m_progressBar = new QProgressBar(bar);
     m_progressBar->setObjectName(QStringLiteral("StatusProgressBar"));
@@ -791,10 +798,11 @@ void MainWindow::createStatusBar()
 
     // Each text field sits in a sunken panel of its own, so the bar reads as fields, not as one
     // run-on line.
-    for (QLabel *field : { m_receiverLabel, m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
+    for (QLabel *field : { static_cast<QLabel *>(m_receiverLabel), m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
         field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
-    bar->addPermanentWidget(m_receiverLabel);
+    // The receiver description takes the room the other fields leave, cut with "…" if short.
+    bar->addPermanentWidget(m_receiverLabel, 1);
     bar->addPermanentWidget(m_fixLabel);
     bar->addPermanentWidget(m_dopLabel);
     bar->addPermanentWidget(m_visibleLabel);

@@ -19,6 +19,7 @@
 class QAction;
 class QActionGroup;
 class QLabel;
+class ElidedLabel;
 class QProgressBar;
 class QSoundEffect;
 class QTableWidget;
@@ -57,6 +58,8 @@ class MainWindow : public QMainWindow, public StationDisplay
 public:
     static constexpr int HeartbeatMs = 300;
     static constexpr int UpdateCheckDelayMs = 20000;
+    // Width of a first start's window (no stored geometry).
+    static constexpr int DefaultWidth = 980;
 
     explicit MainWindow(QWidget *parent = nullptr, const StationLaunchOptions &options = {});
     ~MainWindow() override;
@@ -257,7 +260,7 @@ private:
     QLabel *m_usedLabel = nullptr;
     QLabel *m_fixLabel = nullptr;
     QLabel *m_dopLabel = nullptr;
-    QLabel *m_receiverLabel = nullptr;
+    ElidedLabel *m_receiverLabel = nullptr;
     QProgressBar *m_progressBar = nullptr;
 
     QTimer m_heartbeatTimer;

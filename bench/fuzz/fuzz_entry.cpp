@@ -5,6 +5,8 @@
 //   decode_loran, decode_motorola, decode_nmea, decode_ublox the driver of each family, given
 //       the input as one framed message and then as the frames the framer cuts from it
 //   counter_line                                              a counter's reading lines
+//   remote_line                                               a telnet client's bytes, cut into
+//       lines and run as commands against a station that accepts every change
 
 #include "averaging/AveragingEngine.h"
 #include "core/ReceiverState.h"
@@ -13,6 +15,9 @@
 #include "receiver/ProtocolTable.h"
 #include "receiver/framing/MotorolaFramer.h"
 #include "receiver/framing/StreamFramer.h"
+#include "remote/RemoteCommandInterpreter.h"
+#include "remote/RemoteStationActions.h"
+#include "remote/TelnetLineBuffer.h"
 #include "tic/CounterProcessing.h"
 
 #include <QCoreApplication>
@@ -26,6 +31,46 @@ class DroppedCommands : public ReceiverCommandSink
 {
 public:
     void sendGpsRxCommand(const QByteArray &) override {}
+};
+
+// A station that takes every remote change and remembers only what it must answer with.
+class AcceptingStation : public RemoteStationActions
+{
+public:
+    QString versionText() const override { return QStringLiteral("1.0.0"); }
+    QString referenceLocationText() const override { return m_reference; }
+    bool setReferenceLocation(const QString &lat, const QString &lon, const QString &height) override
+    {
+        m_reference = lat + u',' + lon + u',' + height;
+        return !lat.isEmpty();
+    }
+    GpsLogStatus gpsLogStatus() const override { return m_gps; }
+    void setGpsLogType(int type) override { m_gps.type = type; }
+    bool openGpsLog(const QString &prefix, OpenMode) override
+    {
+        m_gps.open = true;
+        m_gps.fileName = prefix;
+        return true;
+    }
+    bool closeGpsLog() override { return std::exchange(m_gps.open, false); }
+    bool counterLogOpen() const override { return !m_counterName.isEmpty(); }
+    QString counterLogName() const override { return m_counterName; }
+    bool openCounterLogs(const CounterLogRequest &request) override
+    {
+        m_counterName = request.prefix;
+        return true;
+    }
+    bool closeCounterLogs() override { return !std::exchange(m_counterName, QString()).isEmpty(); }
+    void setCounterSubscription(CounterData, int) override {}
+    QString latestCounterLine(CounterData data) const override
+    {
+        return data == CounterData::Time ? QStringLiteral("1 2 3") : QString();
+    }
+
+private:
+    QString m_reference = QStringLiteral("0,0,0,0");
+    GpsLogStatus m_gps;
+    QString m_counterName;
 };
 
 QCoreApplication &application()
@@ -110,6 +155,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         StreamFramer framer;
         framer.setMode(mode);
         feedFramer(framer, data, [&](const QByteArray &frame) { driver->decode(frame); });
+        return 0;
+    }
+    if (target == "remote_line") {
+        static AcceptingStation station;
+        static RemoteCommandInterpreter interpreter(station);
+        interpreter.setAllowChanges(true);
+        TelnetLineBuffer lines;
+        qsizetype replied = 0;
+        const auto connection = QObject::connect(&interpreter, &RemoteCommandInterpreter::reply,
+                                                 [&](const QByteArray &line) { replied += line.size(); });
+        // Fed in pieces of up to 97 bytes, as a client's segments arrive.
+        for (qsizetype pos = 0; pos < data.size(); pos += 97) {
+            lines.feed(data.sliced(pos, std::min<qsizetype>(97, data.size() - pos)).toByteArray());
+            while (lines.hasLine()) {
+                const TelnetLineBuffer::Line line = lines.takeLine();
+                if (line.text.size() > TelnetLineBuffer::MaxLine)
+                    __builtin_trap();
+                interpreter.processCommand(line.text);
+            }
+            if (lines.pendingBytes() > TelnetLineBuffer::MaxLine)
+                __builtin_trap();
+        }
+        interpreter.clientGone();
+        QObject::disconnect(connection);
+        (void)replied;
         return 0;
     }
     // counter_line: "n reading" lines, one per input line, at successive pulses.

@@ -499,16 +499,7 @@ bool ReceiverDetection::initialiseReceiver()
     call(m_hooks.reloadAveragingSettings);
 
     // 1. A clean slate on the display.
-    if (m_display) {
-        m_display->setReceiverIdActionEnabled(true);
-        m_display->clearReceiverIdText();
-        m_display->setAntennaIndicator(-1);
-        m_display->setNavigationIndicator(-1);
-        m_display->setFixStatusText(QString());
-        m_display->setDopStatusText(QString());
-    }
-    m_state.antennaState = -1;
-    m_state.navigationState = -1;
+    clearDisplay();
     setStatus(QString());
     const int configuredRate = m_port.dataRate();
 
@@ -869,10 +860,36 @@ void ReceiverDetection::stayInBinaryMode()
 
 // --- retries -------------------------------------------------------------------------------
 
+void ReceiverDetection::clearDisplay()
+{
+    if (m_display) {
+        m_display->setReceiverIdActionEnabled(true);
+        m_display->clearReceiverIdText();
+        m_display->setAntennaIndicator(-1);
+        m_display->setNavigationIndicator(-1);
+        m_display->setFixStatusText(QString());
+        m_display->setDopStatusText(QString());
+    }
+    m_state.antennaState = -1;
+    m_state.navigationState = -1;
+}
+
+QString ReceiverDetection::portOffText()
+{
+    return QStringLiteral("GPS Receiver Port OFF");
+}
+
 void ReceiverDetection::connectReceiver()
 {
     if (closing())
         return;
+    if (m_port.portOff()) {
+        // Nothing to search or set up, and nothing to warn about: the user chose no port.
+        clearDisplay();
+        setStatus(portOffText());
+        emit portSettingsActionEnabled(true);
+        return;
+    }
     emit portSettingsActionEnabled(false);
     bool ok = initialiseReceiver();
     for (int attempt = 2; attempt <= 3 && !ok && !closing(); ++attempt) {

@@ -122,6 +122,8 @@ public:
     static QString retryText(int attempt);
     static QString notFoundTitle() { return QStringLiteral("GPS Receiver not found"); }
     static QString notFoundText();
+    // The receiver label while the stored port is "OFF" (no search, no box).
+    static QString portOffText();
     static QString noNmeaTitle() { return QStringLiteral("GPS Receiver"); }
     static QString noNmeaText(const QString &firmwareVersionText);
 
@@ -162,6 +164,7 @@ private:
     void setChannelCount(int n);
     void setTimingTerms(double a, double b);
     void setStatus(const QString &text);
+    void clearDisplay();
     void setDescription(const QString &text);
     void setRate(int rate);
     void setMode(int mode);

@@ -60,3 +60,11 @@ bool StoredReceiverPort::minimizeInitialization() const
     QSettings settings;
     return GpsPortSettings::load(settings).doNotInitialize;
 }
+
+bool StoredReceiverPort::portOff() const
+{
+    if (m_listenOnly)
+        return false;   // a replay feeds the link whatever port is stored
+    QSettings settings;
+    return GpsPortSettings::load(settings).portName == GpsPortSettings::offPortName();
+}

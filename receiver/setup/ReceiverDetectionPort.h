@@ -19,6 +19,8 @@ public:
     virtual void setMode(int mode) = 0;
     // "GpsPortDialog/GPS Do Not Initialize".
     virtual bool minimizeInitialization() const = 0;
+    // No receiver port: the stored port is "OFF" and nothing else feeds the link.
+    virtual bool portOff() const { return false; }
 };
 
 // The headless half of the port dialog's rate and mode setters: each stores its value under
@@ -35,6 +37,7 @@ public:
     void setDataRate(int rate) override;
     void setMode(int mode) override;
     bool minimizeInitialization() const override;
+    bool portOff() const override;
     // A source that can be listened to but never answers (a replayed capture): initialisation
     // is kept to the minimum whatever the stored option says.
     void setListenOnly(bool listenOnly) { m_listenOnly = listenOnly; }

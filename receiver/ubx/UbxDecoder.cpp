@@ -176,9 +176,6 @@ QString UbxDecoder::decodeUbxFrame(const QByteArray &frame)
     m_changes = 0;
     if (!Ubx::isCompleteFrame(frame))
         return {};
-    // Binary and RINEX logs keep every UBX message, without its check bytes.
-    if (m_context.gpsLog)
-        m_context.gpsLog->writeBinaryRecord(frame.first(frame.size() - 2));
     const uint8_t cls = uint8_t(frame[2]);
     const uint8_t id = uint8_t(frame[3]);
     const char *group = groupName(cls);

@@ -9,6 +9,7 @@
 #include "support/RecordingAveraging.h"
 #include "receiver/link/ReceiverCommandChannel.h"
 #include "receiver/setup/ReceiverDetection.h"
+#include "receiver/ubx/UbxConfiguration.h"
 
 #include <QSignalSpy>
 #include <QTimeZone>
@@ -62,6 +63,8 @@ struct FakeGpsLog : GpsLogHooks
         return true;
     }
     void writeRawText(const QString &text) override { rawLines << text; }
+    QList<QByteArray> records;
+    void writeBinaryRecord(const QByteArray &message) override { records << message; }
 };
 
 struct FakeCounterLogs : CounterLogHooks
@@ -884,6 +887,52 @@ private Q_SLOTS:
         }
         QVERIFY(!described.isEmpty());
         QCOMPARE(described.last().at(0).toString(), QStringLiteral("u-blox UBX Mode"));
+        station.setClosing();
+    }
+
+    // The Binary log keeps every receiver message in wire form: a Motorola message as it came,
+    // a UBX message of any class without its check bytes; NMEA sentences are not binary.
+    void binaryRecordsInWireForm_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QByteArray>("record");
+        const QByteArray timTp = Ubx::frame(0x0D, 0x01, QByteArray(16, '\x01'));
+        const QByteArray unknownClass = Ubx::frame(0x27, 0x00, QByteArray("\x01", 1));
+        QTest::newRow("UBX TIM-TP") << 9 << Ubx::withChecksum(timTp) << timTp;
+        QTest::newRow("UBX unknown class") << 9 << Ubx::withChecksum(unknownClass) << unknownClass;
+        QTest::newRow("UBX bad check bytes") << 9 << timTp + QByteArray(2, '\0') << QByteArray();
+        QTest::newRow("NMEA in UBX mode") << 9 << QByteArray("$GPZDA,000000.00,01,01,2027,00,00*6F") << QByteArray();
+        QTest::newRow("Motorola") << 2 << QByteArray("@@Gj\x00\x01") << QByteArray("@@Gj\x00\x01");
+    }
+    void binaryRecordsInWireForm()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, message);
+        QFETCH(QByteArray, record);
+        Rig rig;
+        rig.gpsLog.open = true;
+        rig.state().receiverMode = mode;
+        rig.station.OnNewGpsText(message);
+        QCOMPARE(rig.gpsLog.records, record.isEmpty() ? QList<QByteArray>() : QList<QByteArray> { record });
+        rig.station.setClosing();
+    }
+
+    // A station whose port is "OFF" (a damaged settings file, or the user's choice) searches for
+    // no receiver, sends nothing, raises no box and says why nothing comes.
+    void portOffSearchesNothing()
+    {
+        QSettings settings;
+        settings.setValue(GpsPortSettings::keyPort(), GpsPortSettings::offPortName());
+        Station station;
+        station.readPortSettings(settings);
+        QSignalSpy sent(&station.commandChannel(), &ReceiverCommandChannel::sendGpsMessage);
+        QSignalSpy status(&station.detection(), &ReceiverDetection::statusText);
+        QSignalSpy boxes(&station.detection(), &ReceiverDetection::warningBox);
+        station.detection().connectReceiver();
+        QCOMPARE(sent.size(), 0);
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(status.last().at(0).toString(), QStringLiteral("GPS Receiver Port OFF"));
         station.setClosing();
     }
 

@@ -1,5 +1,6 @@
 #include "app/ui/GpsRawDataDialog.h"
 #include "app/ui/GpsRxIdDialog.h"
+#include "app/ui/ElidedLabel.h"
 #include "app/ui/MainWindow.h"
 #include "core/ui/MessageBoxes.h"
 #include "receiver/link/GpsSerialPortThread.h"
@@ -17,6 +18,7 @@
 #include <QMediaDevices>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QStatusBar>
@@ -88,6 +90,29 @@ private Q_SLOTS:
         QCOMPARE(labelImage(heartbeat), imageOf(QStringLiteral(":/icons/res/icon_off.png")));
         QCOMPARE(labelImage(ntp), imageOf(QStringLiteral(":/icons/res/IconNtpOff.png")));
         QVERIFY(imageOf(QStringLiteral(":/icons/res/IconNtpOn.png")) != imageOf(QStringLiteral(":/icons/res/IconNtpOff.png")));
+
+        // With every field showing, a first start still has room for a simulated receiver's
+        // whole description; a narrow window cuts it with "…" but keeps the whole text.
+        const QString described = QStringLiteral("Motorola M12+, Bin, 12 ch, V2.0, TRAIM (simulated receiver)");
+        receiver->setText(described);
+        w.setFixStatusText(QStringLiteral("3-D Fix"));
+        w.setDopStatusText(QStringLiteral("PDOP =  1.4"));
+        w.station().state().visibleCount.set(8);
+        w.updateSatelliteCount();
+        w.setTrackedText(QStringLiteral("8 Tracked"));
+        w.setUsedText(QStringLiteral("8 Used"));
+        w.setAntennaIndicator(0);
+        w.setNavigationIndicator(1);
+        // A first start opens as wide as that, or as the screen.
+        QCOMPARE(w.width(), qMin(int(MainWindow::DefaultWidth), w.screen()->availableGeometry().width()));
+        w.resize(MainWindow::DefaultWidth, w.height());
+        QTRY_VERIFY(receiver->width() >= receiver->sizeHint().width());
+        auto *elided = dynamic_cast<ElidedLabel *>(receiver);
+        QVERIFY(elided && !elided->elided());
+        w.resize(480, w.height());
+        QTRY_VERIFY(elided->elided());
+        QCOMPARE(receiver->text(), described);
+        receiver->setText(QStringLiteral("Initializing"));
 
         // Indicators follow the decoders.
         w.setAntennaIndicator(1);

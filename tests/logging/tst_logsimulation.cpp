@@ -6,9 +6,12 @@
 
 #include "app/Station.h"
 #include "logging/LogRecorder.h"
+#include "core/ReceiverMode.h"
 #include "receiver/framing/MotorolaFramer.h"
+#include "receiver/framing/StreamFramer.h"
 #include "sim/SimulatedCounter.h"
 #include "sim/SimulatedReceiver.h"
+#include "sim/SimulatedUblox.h"
 
 #include <cmath>
 #include <QProcess>
@@ -103,6 +106,7 @@ private Q_SLOTS:
     void twoDaysAcrossYearEnd();
     void killedMidDay();
     void satelliteEventsTaggedWhenTheyHappen();
+    void ubxBinaryLogAcrossMidnight();
 };
 
 void TestLogSimulation::twoDaysAcrossYearEnd()
@@ -307,6 +311,54 @@ void TestLogSimulation::satelliteEventsTaggedWhenTheyHappen()
                                   QStringLiteral("2 Satellite 5 left the position fix"),
                                   QStringLiteral("3 Satellite 9 left the position fix"),
                                   QStringLiteral("7 Receiver settings sent: 0-D (position hold) navigation, UTC time") }));
+}
+
+// A u-blox station's Binary log across a UTC midnight: each NAV-TIMEUTC record lies in the file
+// of the day it names, the one of 00:00:00 included.
+void TestLogSimulation::ubxBinaryLogAcrossMidnight()
+{
+    TestSupport::TemporarySettings settings;
+    QTemporaryDir dir;
+    QSettings s;
+    s.setValue(QStringLiteral("LogFiles/GpsLogFileDirectory"), dir.path());
+    s.setValue(QStringLiteral("LogFiles/GpsLogDataType"), 1);   // Binary
+    qint64 ms = 0;
+    Station station;
+    station.setClock([&ms] { return ms; });
+    station.logs().reload(s);
+    station.state().receiverMode = ReceiverMode::UbloxUbx;
+    SimulatedReceiver rx(SimulatedReceiverConfig::forModel(QStringLiteral("LEA-6T")));
+    rx.setLinkRate(rx.dataRate());
+    rx.ublox()->configureForTiming();
+    StreamFramer framer(ReceiverMode::UbloxUbx);
+    const qint64 start = utc(2026, 12, 31, 23, 59, 55);
+    for (qint64 t = start; t < start + 10; ++t) {
+        ms = t * 1000 + 20;
+        station.OnClockTick();
+        framer.feed(rx.secondOutput(t), [&](const QByteArray &m) { station.OnNewGpsText(m); });
+        if (t == start)
+            QCOMPARE(station.logs().gps().open(0), LogResult::Ok);
+        QCoreApplication::processEvents();
+    }
+    station.logs().shutdown();
+
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 2);
+    int records = 0;
+    for (const QString &name : files) {
+        const QRegularExpressionMatch day = QRegularExpression(QStringLiteral("_(\\d{4})_(\\d{3})")).match(name);
+        QVERIFY(day.hasMatch());
+        const QDate date = QDate(day.captured(1).toInt(), 1, 1).addDays(day.captured(2).toInt() - 1);
+        const QByteArray log = readAll(dir.filePath(name));
+        for (qsizetype at = log.indexOf("\xB5\x62\x01\x21"); at >= 0; at = log.indexOf("\xB5\x62\x01\x21", at + 1)) {
+            const QByteArray p = log.mid(at + 6, 20);
+            QCOMPARE(p.size(), 20);
+            const QDate named(uint8_t(p[12]) | uint8_t(p[13]) << 8, uint8_t(p[14]), uint8_t(p[15]));
+            QVERIFY2(named == date, qPrintable(name + QLatin1Char(' ') + named.toString(Qt::ISODate)));
+            ++records;
+        }
+    }
+    QCOMPARE(records, 9);   // the first second's went by before the log was opened
 }
 
 int main(int argc, char **argv)
