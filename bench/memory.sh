@@ -22,6 +22,7 @@ HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" QT_Q
     QT_LOGGING_RULES='qt.multimedia*=false' \
     "$exe" --speed "$speed" --quit-after "$seconds" --dump-display "$dump" >"$home/out.log" 2>&1 &
 pid=$!
+started=$(date -u +%d-%b-%Y)
 first=""; low=""; high=0; t=0; last=0
 while kill -0 "$pid" 2>/dev/null; do
     rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
@@ -44,4 +45,7 @@ echo "RSS after ${hour} s:        $first kB"
 echo "RSS at the end:           $last kB"
 echo "RSS spread after that:   $((high - low)) kB (limit 2048)"
 echo "display dump:             $size bytes (limit 1048576)"
+# The simulated receiver starts at the computer's time: its date at the end shows the days run.
+shown() { grep -m1 -o '"TimeInfoLabel": "[^"\\]*' | sed 's/.*": "//; s/<br>.*//'; }
+echo "receiver date at the end: $(tac "$dump" | shown || true) (started $started)"
 [ $((high - low)) -le 2048 ] && [ "$size" -lt 1048576 ]

@@ -3,6 +3,13 @@
 # Each test gets its own HOME and XDG directories under the build tree, so no test ever
 # reads or writes the user's settings.
 file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tst_*.cpp)
+# In a sanitized build any sanitizer report fails the test. Leaks are not checked: the toolkit's
+# plugins keep process-lifetime allocations that are not faults.
+set(sanitizer_env)
+if(CHRONODE_SANITIZE)
+    set(sanitizer_env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+                      "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endif()
 set(CHRONODE_SHARED_DIR "${CMAKE_SOURCE_DIR}/../shared" CACHE PATH "Folder holding captures/ (optional)")
 foreach(src IN LISTS test_sources)
     get_filename_component(name ${src} NAME_WE)
@@ -28,10 +35,7 @@ foreach(src IN LISTS test_sources)
     set(env "CHRONODE_TESTING=1;QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
     set(timeout 300)
     if(CHRONODE_SANITIZE)
-        # Any sanitizer report fails the test. Leaks are not checked: the toolkit's plugins keep
-        # process-lifetime allocations that are not faults.
-        list(APPEND env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
-                        "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+        list(APPEND env ${sanitizer_env})
         set(timeout 1200)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} ENVIRONMENT "${env}")
@@ -49,6 +53,9 @@ if(Python3_Interpreter_FOUND)
     if(TARGET chronode-decode)
         add_test(NAME regress_expectations
                  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/regress/make_captures.py --check $<TARGET_FILE:chronode-decode>)
+        if(CHRONODE_SANITIZE)
+            set_tests_properties(regress_expectations PROPERTIES LABELS sanitized ENVIRONMENT "${sanitizer_env}")
+        endif()
     endif()
 endif()
 
@@ -60,6 +67,10 @@ if(SOCAT_PROGRAM)
     add_test(NAME remote_socat COMMAND bash ${CMAKE_SOURCE_DIR}/tests/remote/socat_session.sh $<TARGET_FILE:chronode>)
     set_tests_properties(remote_socat PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_LOGGING_RULES=qt.multimedia*=false")
+    if(CHRONODE_SANITIZE)
+        set_property(TEST remote_socat APPEND PROPERTY ENVIRONMENT ${sanitizer_env})
+        set_tests_properties(remote_socat PROPERTIES LABELS sanitized TIMEOUT 600)
+    endif()
 endif()
 
 # A sanitized build proves its sanitizers are in: a heap read past the end must abort the probe
