@@ -7,9 +7,9 @@
 
 QSize ElidedLabel::minimumSizeHint() const
 {
-    // Room for a few characters and the ellipsis.
+    // Room for about ten characters, the ellipsis included.
     QSize size = QLabel::minimumSizeHint();
-    const int least = fontMetrics().horizontalAdvance(QStringLiteral("Motorola…")) + 2 * frameWidth() + 2 * margin();
+    const int least = 10 * fontMetrics().averageCharWidth() + 2 * frameWidth() + 2 * margin();
     size.setWidth(qMin(size.width(), least));
     return size;
 }

@@ -798,7 +798,7 @@ void MainWindow::createStatusBar()
 
     // Each text field sits in a sunken panel of its own, so the bar reads as fields, not as one
     // run-on line.
-    for (QLabel *field : { static_cast<QLabel *>(m_receiverLabel), m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
+    for (QLabel *field : std::initializer_list<QLabel *> { m_receiverLabel, m_fixLabel, m_dopLabel, m_visibleLabel, m_trackedLabel, m_usedLabel })
         field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     // The receiver description takes the room the other fields leave, cut with "…" if short.

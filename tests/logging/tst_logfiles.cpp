@@ -49,6 +49,24 @@ struct Rig
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
 };
 
+// Runs RTKLIB's convbin over the u-blox file `input` into the RINEX 2.11 observation file
+// `out`; returns the output's text, empty if convbin failed.
+QByteArray convbinRinex(const QString &convbin, const QString &input, const QString &out)
+{
+    QProcess p;
+    p.start(convbin, { QStringLiteral("-r"), QStringLiteral("ubx"), QStringLiteral("-v"), QStringLiteral("2.11"),
+                       QStringLiteral("-o"), out, input });
+    return p.waitForFinished(60000) ? readAll(out) : QByteArray();
+}
+
+QString writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return name;
+}
+
 } // namespace
 
 class TestLogFiles : public QObject
@@ -422,26 +440,18 @@ void TestLogFiles::ubxCaptureReadByConvbin()
         QSKIP("convbin (package rtklib) not installed");
     // convbin finds in the log the observation epochs, satellites and values it finds in the
     // capture.
-    QFile raw(rig.path(QStringLiteral("capture.ubx")));
-    QVERIFY(raw.open(QIODevice::WriteOnly));
-    raw.write(capture);
-    raw.close();
+    const QString raw = writeFile(rig.path(QStringLiteral("capture.ubx")), capture);
     auto epochs = [&](const QString &input, const QString &out) {
-        QProcess p;
-        p.start(convbin, { QStringLiteral("-r"), QStringLiteral("ubx"), QStringLiteral("-v"), QStringLiteral("2.11"),
-                           QStringLiteral("-o"), out, input });
-        if (!p.waitForFinished(60000))
-            return QList<QByteArray>();
         QList<QByteArray> list;
         bool body = false;
-        for (const QByteArray &line : readAll(out).split('\n')) {
+        for (const QByteArray &line : convbinRinex(convbin, input, out).split('\n')) {
             if (body)
                 list << line;
             body = body || line.contains("END OF HEADER");
         }
         return list;
     };
-    const QList<QByteArray> fromCapture = epochs(raw.fileName(), rig.path(QStringLiteral("capture.obs")));
+    const QList<QByteArray> fromCapture = epochs(raw, rig.path(QStringLiteral("capture.obs")));
     const QList<QByteArray> fromLog = epochs(log, rig.path(QStringLiteral("log.obs")));
     QVERIFY(fromCapture.size() > 10);
     QCOMPARE(fromLog, fromCapture);
@@ -495,15 +505,10 @@ void TestLogFiles::ubxCaptureRinexLog()
     const QString convbin = QStandardPaths::findExecutable(QStringLiteral("convbin"));
     if (convbin.isEmpty())
         QSKIP("convbin (package rtklib) not installed");
-    QFile raw(rig.path(QStringLiteral("capture.ubx")));
-    QVERIFY(raw.open(QIODevice::WriteOnly));
-    raw.write(capture);
-    raw.close();
-    QProcess p;
-    p.start(convbin, { QStringLiteral("-r"), QStringLiteral("ubx"), QStringLiteral("-v"), QStringLiteral("2.11"),
-                       QStringLiteral("-o"), rig.path(QStringLiteral("capture.obs")), raw.fileName() });
-    QVERIFY(p.waitForFinished(60000));
-    QCOMPARE(written, rinexEpochLines(readAll(rig.path(QStringLiteral("capture.obs")))));
+    const QString raw = writeFile(rig.path(QStringLiteral("capture.ubx")), capture);
+    const QByteArray converted = convbinRinex(convbin, raw, rig.path(QStringLiteral("capture.obs")));
+    QVERIFY(!converted.isEmpty());
+    QCOMPARE(written, rinexEpochLines(converted));
 }
 
 CHRONODE_TEST_MAIN(TestLogFiles)
